@@ -1,0 +1,55 @@
+#include "zqpobject.h"
+
+#include <QDir>
+#include <QTimer>
+
+int ZQPObject::version() const
+{
+    return 1;
+}
+
+QString ZQPObject::fileName() const
+{
+    return owner ? owner->fileName() : QString();
+}
+
+void ZQPObject::unload()
+{
+    if (!owner)
+        return;
+    // Deferred, so that the object stays usable until control returns to
+    // the event loop; deleting the loader unloads the library.
+    QTimer::singleShot(0, owner, SLOT(deleteLater()));
+}
+
+ZQPObject *ZQPObject::loadObject(const QString &fileName, QObject *parent)
+{
+    auto *loader = new ZQPObjOwner(fileName, parent);
+    // Qt gives plugin loaders PreventUnloadHint on Unix, which would keep the
+    // library mapped for good. Every loader of a file shares its hints and a
+    // new loader resets them, hence right before loading.
+    loader->setLoadHints(QLibrary::LoadHints());
+    if (loader->load()) {
+        if (auto *object = qobject_cast<ZQPObject *>(loader->instance())) {
+            object->owner = loader;
+            return object;
+        }
+        loader->unload();
+    }
+    delete loader;
+    return nullptr;
+}
+
+QList<QPair<QString, QString>> ZQPObject::metaInfo(const QString &dirPath, QString nameFilter)
+{
+    QList<QPair<QString, QString>> result;
+    const QDir dir(dirPath);
+    const QStringList files = dir.entryList(QStringList(nameFilter), QDir::Files, QDir::Name);
+    for (const QString &file : files) {
+        const QString path = dir.absoluteFilePath(file);
+        // Reads the metadata from the file only; no plugin code runs.
+        const QJsonObject metaData = QPluginLoader(path).metaData();
+        result.append(qMakePair(metaData.value(QLatin1String("IID")).toString(), path));
+    }
+    return result;
+}

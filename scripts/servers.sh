@@ -1,0 +1,69 @@
+# Sourced by scripts/run and scripts/test: starts the servers that the
+# program and the tests need, in a private folder, and stops exactly those
+# again by PID.
+#   start_xvfb   a virtual X server at 96 dpi; exports DISPLAY
+#   start_pulse  a private PulseAudio daemon with the null sink "testsink";
+#                exports PULSE_SERVER and ZQP_NULL_SINK
+#   stop_servers stops what was started and removes the private folder
+
+zqp_server_dir=""
+zqp_server_pids=()
+
+zqp_private_dir()
+{
+    # Short, since the PulseAudio socket path must fit a sockaddr_un.
+    [ -n "$zqp_server_dir" ] || zqp_server_dir=$(mktemp -d /tmp/zqp.XXXXXX)
+}
+
+start_xvfb()
+{
+    zqp_private_dir
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -dpi 96 -nolisten tcp -noreset \
+        3>"$zqp_server_dir/display" >"$zqp_server_dir/xvfb.log" 2>&1 &
+    zqp_server_pids+=($!)
+    local i
+    for i in $(seq 100); do
+        [ -s "$zqp_server_dir/display" ] && break
+        sleep 0.05
+    done
+    [ -s "$zqp_server_dir/display" ] || { echo "servers: Xvfb did not start" >&2; cat "$zqp_server_dir/xvfb.log" >&2; return 1; }
+    export DISPLAY=":$(cat "$zqp_server_dir/display")"
+}
+
+start_pulse()
+{
+    zqp_private_dir
+    mkdir -p "$zqp_server_dir/pulse"
+    XDG_RUNTIME_DIR="$zqp_server_dir/pulse" HOME="$zqp_server_dir/pulse" \
+        pulseaudio --daemonize=no -n --exit-idle-time=-1 --disallow-exit \
+        --realtime=no --high-priority=no --use-pid-file=no \
+        --log-target="file:$zqp_server_dir/pulse.log" \
+        --load="module-native-protocol-unix auth-anonymous=1 socket=$zqp_server_dir/native" \
+        --load="module-null-sink sink_name=testsink norewinds=1 rate=44100 channels=2" \
+        >/dev/null 2>&1 &
+    zqp_server_pids+=($!)
+    export PULSE_SERVER="unix:$zqp_server_dir/native"
+    export ZQP_NULL_SINK=testsink
+    local i
+    for i in $(seq 100); do
+        pactl info >/dev/null 2>&1 && return 0
+        sleep 0.05
+    done
+    echo "servers: PulseAudio did not start" >&2
+    cat "$zqp_server_dir/pulse.log" >&2
+    return 1
+}
+
+stop_servers()
+{
+    local pid
+    for pid in "${zqp_server_pids[@]}"; do
+        kill -TERM "$pid" 2>/dev/null || true
+    done
+    for pid in "${zqp_server_pids[@]}"; do
+        wait "$pid" 2>/dev/null || true
+    done
+    zqp_server_pids=()
+    [ -z "$zqp_server_dir" ] || rm -rf "$zqp_server_dir"
+    zqp_server_dir=""
+}

@@ -1,0 +1,215 @@
+#include "mappedlibraries.h"
+#include "zqpaudioplayer.h"
+#include "zqpobject.h"
+#include "zqpocrtext.h"
+
+#include <QMetaMethod>
+#include <QPointer>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+static const QString audioFixture = QStringLiteral(ZQP_FIXTURE_DIR "/zqp.adp.fixture.so");
+static const QString ocrFixture = QStringLiteral(ZQP_FIXTURE_DIR "/zqp.ocr.fixture.so");
+static const QString foreignFixture = QStringLiteral(ZQP_FIXTURE_DIR "/zqp.foreign.so");
+
+// A plugin object that did not come from loadObject.
+class LocalObject : public ZQPObject
+{
+    Q_OBJECT
+public:
+    int type() override { return 0; }
+    QString name() override { return QStringLiteral("local"); }
+    QString author() override { return QString(); }
+    bool initial() override { return true; }
+};
+
+class tst_ZQPObject : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void metaObject();
+    void withoutLoader();
+    void failedLoad_data();
+    void failedLoad();
+    void loadAndUnload();
+    void interfaces_data();
+    void interfaces();
+    void switchPlugins();
+    void loaderWithParent();
+    void secondLoadOfSameFile();
+};
+
+void tst_ZQPObject::metaObject()
+{
+    const QMetaObject &mo = ZQPObject::staticMetaObject;
+    QCOMPARE(mo.className(), "ZQPObject");
+    QCOMPARE(mo.methodCount() - mo.methodOffset(), 1);
+    QCOMPARE(mo.method(mo.methodOffset()).methodSignature(), QByteArray("error(QString)"));
+    QCOMPARE(mo.method(mo.methodOffset()).methodType(), QMetaMethod::Signal);
+    QCOMPARE(mo.propertyCount(), mo.propertyOffset());
+    QCOMPARE(ZQPObject::ZQPObjOwner::staticMetaObject.className(), "ZQPObject::ZQPObjOwner");
+    QCOMPARE(ZQPObject::ZQPObjOwner::staticMetaObject.superClass(), &QPluginLoader::staticMetaObject);
+}
+
+void tst_ZQPObject::withoutLoader()
+{
+    LocalObject object;
+    QCOMPARE(object.version(), 1);
+    QVERIFY(object.fileName().isEmpty());
+    object.unload();
+    QTest::qWait(10);
+    QCOMPARE(object.name(), QStringLiteral("local"));
+
+    QSignalSpy spy(&object, SIGNAL(error(QString)));
+    QVERIFY(spy.isValid());
+    Q_EMIT object.error(QStringLiteral("boom"));
+    QCOMPARE(spy.count(), 1);
+    QCOMPARE(spy.at(0).at(0).toString(), QStringLiteral("boom"));
+}
+
+void tst_ZQPObject::failedLoad_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("missing file") << QStringLiteral("missing");
+    QTest::newRow("text file") << QStringLiteral("text");
+    QTest::newRow("empty file") << QStringLiteral("empty");
+    QTest::newRow("truncated plugin") << QStringLiteral("truncated");
+    QTest::newRow("directory") << QStringLiteral("dir");
+    QTest::newRow("root object is no ZQPObject") << QStringLiteral("foreign");
+}
+
+void tst_ZQPObject::failedLoad()
+{
+    QFETCH(QString, kind);
+    QTemporaryDir tmp;
+    QString path = tmp.filePath(QStringLiteral("zqp.adp.hostile.so"));
+    if (kind == QLatin1String("text") || kind == QLatin1String("empty") || kind == QLatin1String("truncated")) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        if (kind == QLatin1String("text")) {
+            file.write("not a library\n");
+        } else if (kind == QLatin1String("truncated")) {
+            QFile plugin(audioFixture);
+            QVERIFY(plugin.open(QIODevice::ReadOnly));
+            file.write(plugin.read(plugin.size() / 2));
+        }
+    } else if (kind == QLatin1String("dir")) {
+        QVERIFY(QDir(tmp.path()).mkdir(QStringLiteral("zqp.adp.hostile.so")));
+    } else if (kind == QLatin1String("foreign")) {
+        path = foreignFixture;
+    }
+
+    QObject parent;
+    QCOMPARE(ZQPObject::loadObject(path, &parent), nullptr);
+    QVERIFY(parent.children().isEmpty());
+    QVERIFY(!isMapped(path));
+}
+
+void tst_ZQPObject::loadAndUnload()
+{
+    ZQPObject *object = ZQPObject::loadObject(audioFixture, nullptr);
+    QVERIFY(object);
+    QPointer<ZQPObject> guard(object);
+    QCOMPARE(QFileInfo(object->fileName()).canonicalFilePath(), QFileInfo(audioFixture).canonicalFilePath());
+    QCOMPARE(object->version(), 1);
+    QVERIFY(isMapped(audioFixture));
+
+    QSignalSpy spy(object, SIGNAL(error(QString)));
+    object->unload();
+    // Until the event loop runs the object is fully usable.
+    QVERIFY(guard);
+    QVERIFY(isMapped(audioFixture));
+    QVERIFY(QMetaObject::invokeMethod(object, "emitError", Q_ARG(QString, QStringLiteral("late"))));
+    QCOMPARE(spy.count(), 1);
+
+    QTRY_VERIFY(guard.isNull());
+    QVERIFY(!isMapped(audioFixture));
+}
+
+void tst_ZQPObject::interfaces_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<int>("type");
+    QTest::addColumn<bool>("isAudio");
+    QTest::newRow("audio player") << audioFixture << 0x02010010 << true;
+    QTest::newRow("ocr") << ocrFixture << 0x02010028 << false;
+}
+
+void tst_ZQPObject::interfaces()
+{
+    QFETCH(QString, path);
+    QFETCH(int, type);
+    QFETCH(bool, isAudio);
+
+    ZQPObject *object = ZQPObject::loadObject(path, nullptr);
+    QVERIFY(object);
+    QPointer<ZQPObject> guard(object);
+    QCOMPARE(object->type(), type);
+    QCOMPARE(qobject_cast<ZQPObject *>(static_cast<QObject *>(object)), object);
+    QCOMPARE(qobject_cast<ZQPAudioPlayer *>(object) != nullptr, isAudio);
+    QCOMPARE(qobject_cast<ZQPOcrText *>(object) != nullptr, !isAudio);
+    QCOMPARE(object->qt_metacast(ZQPAudioPlayer_iid) != nullptr, isAudio);
+    QCOMPARE(object->qt_metacast(ZQPOcrText_iid) != nullptr, !isAudio);
+    QCOMPARE(object->qt_metacast("ZQPObject"), static_cast<void *>(object));
+
+    object->unload();
+    QTRY_VERIFY(guard.isNull());
+}
+
+void tst_ZQPObject::switchPlugins()
+{
+    ZQPObject *first = ZQPObject::loadObject(audioFixture, nullptr);
+    QVERIFY(first);
+    QPointer<ZQPObject> firstGuard(first);
+    first->unload();
+    ZQPObject *second = ZQPObject::loadObject(ocrFixture, nullptr);
+    QVERIFY(second);
+    QPointer<ZQPObject> secondGuard(second);
+
+    QTRY_VERIFY(firstGuard.isNull());
+    QVERIFY(!isMapped(audioFixture));
+    QVERIFY(isMapped(ocrFixture));
+    QVERIFY(secondGuard);
+
+    second->unload();
+    QTRY_VERIFY(secondGuard.isNull());
+    QVERIFY(!isMapped(ocrFixture));
+}
+
+void tst_ZQPObject::loaderWithParent()
+{
+    auto *parent = new QObject;
+    QPointer<ZQPObject> object = ZQPObject::loadObject(audioFixture, parent);
+    QVERIFY(object);
+    QCOMPARE(parent->children().size(), 1);
+    QVERIFY(qobject_cast<ZQPObject::ZQPObjOwner *>(parent->children().constFirst()));
+    delete parent;
+    QVERIFY(object.isNull());
+    QVERIFY(!isMapped(audioFixture));
+}
+
+void tst_ZQPObject::secondLoadOfSameFile()
+{
+    auto *firstParent = new QObject;
+    QObject secondParent;
+    ZQPObject *first = ZQPObject::loadObject(audioFixture, firstParent);
+    ZQPObject *second = ZQPObject::loadObject(audioFixture, &secondParent);
+    QVERIFY(first);
+    QCOMPARE(second, first);
+    QPointer<ZQPObject> guard(first);
+
+    // unload() reaches only the newest loader; the first still holds the library.
+    second->unload();
+    QTRY_VERIFY(secondParent.children().isEmpty());
+    QVERIFY(guard);
+    QVERIFY(isMapped(audioFixture));
+
+    delete firstParent;
+    QVERIFY(guard.isNull());
+    QVERIFY(!isMapped(audioFixture));
+}
+
+QTEST_GUILESS_MAIN(tst_ZQPObject)
+#include "tst_zqpobject.moc"
