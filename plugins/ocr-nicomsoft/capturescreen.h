@@ -1,0 +1,52 @@
+#ifndef CAPTURESCREEN_H
+#define CAPTURESCREEN_H
+
+#include <QByteArray>
+#include <QPoint>
+#include <QRect>
+#include <QWidget>
+
+class QCursor;
+class QScreen;
+
+// Full-screen overlay on which the user drags the region to recognise with
+// the left mouse button. On release it hides, grabs the region, hands it out
+// as BMP file bytes and closes itself; any other button cancels. It deletes
+// itself on close and announces its end with captureFinished().
+class CaptureScreen : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit CaptureScreen(QWidget *parent);
+    ~CaptureScreen() override;
+
+    // The rectangle spanned by two corners; the farther row and column are
+    // left out, and an empty side becomes one pixel thick.
+    static QRect selectionRect(const QPoint &from, const QPoint &to);
+
+Q_SIGNALS:
+    void signalCompleteCature(const QByteArray &bArray);
+    void captureFinished();
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void leaveEvent(QEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+
+private Q_SLOTS:
+    void onLeave();
+    void process();
+
+private:
+    static QScreen *screenContaining(const QPoint &point);
+    static QCursor makeCursor(bool withCross);
+
+    bool selecting;
+    QPoint startPoint;
+    QPoint endPoint;
+};
+
+#endif // CAPTURESCREEN_H

@@ -1,0 +1,69 @@
+#ifndef ZQOCRWORDS_H
+#define ZQOCRWORDS_H
+
+#include "zqpocrtext.h"
+
+#include <QAtomicInt>
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+
+class CaptureScreen;
+
+// The engine-independent half of an OCR plugin: request checks, the busy
+// state, the screen capture and the one error format. An engine class
+// supplies the languages, initialisation and the two job operations.
+class ZQOcrWords : public ZQPOcrText
+{
+    Q_OBJECT
+
+public:
+    ZQOcrWords();
+    ~ZQOcrWords() override;
+
+    void setDataPath(const QString &path) override;
+    QString dataPath() override;
+    bool isBusy() override;
+
+Q_SIGNALS:
+    // Emitted by the engine class after a background job delivered its text.
+    void delayedUnJob();
+    void textOcred(const QString &text);
+
+public Q_SLOTS:
+    void stop() override;
+    void ocrScreen() override;
+    void ocrMemory(const QByteArray &bmpdata) override;
+    void ocrFile(const QString &file) override;
+
+protected Q_SLOTS:
+    void unJob();
+    void postError(const QString &ProcName, int ErrorCode = 0);
+
+private Q_SLOTS:
+    void jobDone();
+    void captureFinished();
+
+protected:
+    // One recognition job. Returns 1 when text was delivered through
+    // textOcred, 2 when the job goes on in the background (the engine class
+    // then ends the busy state itself), anything else when it ended without
+    // text.
+    virtual int ocrMemoryJob(const QByteArray &bmpdata) = 0;
+    virtual int ocrFileJob(const QString &file) = 0;
+
+    // Non-zero while busy: incremented when a job starts, set back to 0
+    // (never decremented) when the busy state ends.
+    QAtomicInt jobCount;
+    // Cancellations requested since the current job started.
+    QAtomicInt cancelCount;
+
+private:
+    void runJob(const std::function<int()> &job);
+
+    CaptureScreen *capture;
+    QString path;
+};
+
+#endif // ZQOCRWORDS_H
