@@ -1,0 +1,115 @@
+#include "zqaudiosndfile.h"
+
+#include "zqaudiosource.h"
+
+#include <sndfile.h>
+
+#include <algorithm>
+
+namespace zqaudio {
+
+namespace {
+
+// Reads a memory source in place through libsndfile's virtual I/O.
+struct MemoryReader
+{
+    std::shared_ptr<const Source> source;
+    sf_count_t position = 0;
+
+    static sf_count_t length(void *user) { return static_cast<MemoryReader *>(user)->source->size(); }
+
+    static sf_count_t seek(sf_count_t offset, int whence, void *user)
+    {
+        auto *self = static_cast<MemoryReader *>(user);
+        const sf_count_t size = self->source->size();
+        sf_count_t target = offset;
+        if (whence == SEEK_CUR)
+            target += self->position;
+        else if (whence == SEEK_END)
+            target += size;
+        if (target < 0 || target > size)
+            return -1;
+        self->position = target;
+        return target;
+    }
+
+    static sf_count_t read(void *ptr, sf_count_t count, void *user)
+    {
+        auto *self = static_cast<MemoryReader *>(user);
+        const sf_count_t left = sf_count_t(self->source->size()) - self->position;
+        if (count > left)
+            count = left;
+        if (count <= 0)
+            return 0;
+        std::copy(self->source->data() + self->position, self->source->data() + self->position + count,
+                  static_cast<unsigned char *>(ptr));
+        self->position += count;
+        return count;
+    }
+
+    static sf_count_t write(const void *, sf_count_t, void *) { return 0; }
+
+    static sf_count_t tell(void *user) { return static_cast<MemoryReader *>(user)->position; }
+};
+
+class SndfileDecoder : public Decoder
+{
+public:
+    SndfileDecoder(SNDFILE *file, const SF_INFO &info, std::unique_ptr<MemoryReader> reader,
+                   std::shared_ptr<const Source> source)
+        : m_file(file), m_info(info), m_reader(std::move(reader)), m_source(std::move(source))
+    {
+        // Floating-point data (float WAV, Vorbis, Opus, MP3) is scaled to the
+        // full 16-bit range instead of being clipped.
+        sf_command(m_file, SFC_SET_SCALE_FLOAT_INT_READ, nullptr, SF_TRUE);
+    }
+
+    ~SndfileDecoder() override { sf_close(m_file); }
+
+    int sampleRate() const override { return m_info.samplerate; }
+    int channels() const override { return m_info.channels; }
+
+    long read(std::int16_t *out, long frameCount) override
+    {
+        const sf_count_t frames = sf_readf_short(m_file, out, frameCount);
+        if (frames == 0 && sf_error(m_file) != SF_ERR_NO_ERROR)
+            return -1;
+        return long(frames);
+    }
+
+    bool rewind() override { return sf_seek(m_file, 0, SEEK_SET) == 0; }
+
+private:
+    SNDFILE *m_file;
+    SF_INFO m_info;
+    std::unique_ptr<MemoryReader> m_reader;
+    std::shared_ptr<const Source> m_source;
+};
+
+} // namespace
+
+std::unique_ptr<Decoder> openSndfileDecoder(const std::shared_ptr<const Source> &source)
+{
+    SF_INFO info = {};
+    std::unique_ptr<MemoryReader> reader;
+    SNDFILE *file = nullptr;
+    if (source->isMemory()) {
+        if (source->size() == 0)
+            return nullptr;
+        static SF_VIRTUAL_IO io = {&MemoryReader::length, &MemoryReader::seek, &MemoryReader::read,
+                                   &MemoryReader::write, &MemoryReader::tell};
+        reader.reset(new MemoryReader{source});
+        file = sf_open_virtual(&io, SFM_READ, &info, reader.get());
+    } else {
+        file = sf_open(source->path().c_str(), SFM_READ, &info);
+    }
+    if (!file)
+        return nullptr;
+    if (info.channels <= 0 || info.samplerate <= 0) {
+        sf_close(file);
+        return nullptr;
+    }
+    return std::make_unique<SndfileDecoder>(file, info, std::move(reader), source);
+}
+
+} // namespace zqaudio

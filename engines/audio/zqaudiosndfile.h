@@ -1,0 +1,17 @@
+#ifndef ZQAUDIOSNDFILE_H
+#define ZQAUDIOSNDFILE_H
+
+#include "zqaudiodecoder.h"
+
+namespace zqaudio {
+
+class Source;
+
+// Decoder factory over libsndfile: WAV, AIFF, FLAC, Ogg Vorbis, Opus, MP3 and
+// the other formats the installed libsndfile reads, from a path or from
+// memory (read in place through libsndfile's virtual I/O).
+std::unique_ptr<Decoder> openSndfileDecoder(const std::shared_ptr<const Source> &source);
+
+} // namespace zqaudio
+
+#endif // ZQAUDIOSNDFILE_H
