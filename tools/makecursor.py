@@ -41,6 +41,8 @@ def fill_colour(px, py):
 
 def pixels():
     mask = [[inside(x, y) for x in range(WIDTH)] for y in range(HEIGHT)]
+    # The tip's centre lies on the polygon's edge; it belongs to the arrow.
+    mask[TIP[1]][TIP[0]] = True
 
     def covered(x, y):
         return 0 <= x < WIDTH and 0 <= y < HEIGHT and mask[y][x]

@@ -1,0 +1,299 @@
+#include "capturescreen.h"
+#include "coordinatepattern.h"
+
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QTest>
+#include <QWindow>
+
+Q_DECLARE_METATYPE(Qt::MouseButton)
+
+namespace {
+
+bool hasColour(const QImage &image, QRgb colour)
+{
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (image.pixel(x, y) == colour)
+                return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+class tst_CaptureScreen : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+
+    void construction();
+    void selection_data();
+    void selection();
+    void fractionalPositions_data();
+    void fractionalPositions();
+    void clickWithoutMovement();
+    void cancel_data();
+    void cancel();
+    void painting();
+    void crossCursorWhileSelecting();
+
+private:
+    QWindow *showOverlay();
+    void finish(qint64 minimumDelay);
+
+    CoordinatePattern *background = nullptr;
+    QPointer<CaptureScreen> overlay;
+    QStringList signalsSeen;
+    QByteArray image;
+    QElapsedTimer sinceRelease;
+    qint64 finishedAfter = -1;
+};
+
+void tst_CaptureScreen::initTestCase()
+{
+    // The grab reads the exposed window beneath the overlay.
+    background = new CoordinatePattern;
+    background->setGeometry(QGuiApplication::primaryScreen()->geometry());
+    background->show();
+    QVERIFY(QTest::qWaitForWindowExposed(background));
+}
+
+void tst_CaptureScreen::cleanupTestCase()
+{
+    delete background;
+}
+
+void tst_CaptureScreen::init()
+{
+    signalsSeen.clear();
+    image.clear();
+    finishedAfter = -1;
+    overlay = new CaptureScreen(nullptr);
+    connect(overlay, &CaptureScreen::signalCompleteCature, this, [this](const QByteArray &bytes) {
+        signalsSeen << QStringLiteral("image");
+        image = bytes;
+    });
+    connect(overlay, &CaptureScreen::captureFinished, this, [this] {
+        signalsSeen << QStringLiteral("finished");
+        finishedAfter = sinceRelease.elapsed();
+    });
+}
+
+void tst_CaptureScreen::cleanup()
+{
+    delete overlay;
+}
+
+QWindow *tst_CaptureScreen::showOverlay()
+{
+    overlay->show();
+    if (!QTest::qWaitForWindowExposed(overlay))
+        return nullptr;
+    return overlay->windowHandle();
+}
+
+// Waits for the overlay to close itself, not earlier than minimumDelay after
+// the release (less the coarse timers' 5 % slack).
+void tst_CaptureScreen::finish(qint64 minimumDelay)
+{
+    QTRY_VERIFY_WITH_TIMEOUT(overlay.isNull(), 5000);
+    QVERIFY2(finishedAfter >= minimumDelay * 95 / 100, qPrintable(QString::number(finishedAfter)));
+}
+
+void tst_CaptureScreen::construction()
+{
+    const Qt::WindowFlags flags = Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint;
+    QCOMPARE(overlay->windowFlags(), flags);
+    QVERIFY(overlay->testAttribute(Qt::WA_DeleteOnClose));
+    QVERIFY(overlay->hasMouseTracking());
+    QCOMPARE(overlay->geometry(), QGuiApplication::primaryScreen()->geometry());
+    QVERIFY(qAbs(overlay->windowOpacity() - 0.1) < 0.01);
+    QVERIFY(!overlay->isVisible());
+
+    const QCursor cursor = overlay->cursor();
+    QCOMPARE(cursor.pixmap().size(), QSize(32, 50));
+    // The hot spot is the pixmap's centre; the arrow's tip is next to it.
+    QCOMPARE(cursor.hotSpot(), QPoint(16, 25));
+    const QImage arrow = cursor.pixmap().toImage();
+    QCOMPARE(qAlpha(arrow.pixel(17, 26)), 255);
+    QCOMPARE(qAlpha(arrow.pixel(16, 24)), 0);
+    QCOMPARE(qAlpha(arrow.pixel(0, 0)), 0);
+}
+
+void tst_CaptureScreen::selection_data()
+{
+    QTest::addColumn<QPoint>("from");
+    QTest::addColumn<QPoint>("to");
+    QTest::addColumn<QRect>("expected");
+
+    QTest::newRow("down right") << QPoint(10, 10) << QPoint(20, 30) << QRect(10, 10, 10, 20);
+    QTest::newRow("up left") << QPoint(20, 30) << QPoint(10, 10) << QRect(10, 10, 10, 20);
+    QTest::newRow("up right") << QPoint(40, 90) << QPoint(75, 52) << QRect(40, 52, 35, 38);
+    QTest::newRow("down left") << QPoint(300, 200) << QPoint(257, 261) << QRect(257, 200, 43, 61);
+    QTest::newRow("horizontal strip") << QPoint(100, 50) << QPoint(160, 50) << QRect(100, 50, 60, 1);
+    QTest::newRow("horizontal strip leftward") << QPoint(160, 50) << QPoint(100, 50) << QRect(100, 50, 60, 1);
+    QTest::newRow("vertical strip") << QPoint(70, 300) << QPoint(70, 260) << QRect(70, 260, 1, 40);
+    QTest::newRow("one pixel diagonal") << QPoint(5, 6) << QPoint(6, 7) << QRect(5, 6, 1, 1);
+    QTest::newRow("beyond 255") << QPoint(700, 500) << QPoint(520, 300) << QRect(520, 300, 180, 200);
+}
+
+void tst_CaptureScreen::selection()
+{
+    QFETCH(QPoint, from);
+    QFETCH(QPoint, to);
+    QFETCH(QRect, expected);
+
+    QWindow *window = showOverlay();
+    QVERIFY(window);
+    QTest::mouseMove(window, QPoint(1, 1));
+    QTest::mousePress(window, Qt::LeftButton, Qt::NoModifier, from);
+    QTest::mouseMove(window, (from + to) / 2);
+    QTest::mouseMove(window, to);
+    QTest::mouseRelease(window, Qt::LeftButton, Qt::NoModifier, to);
+    sinceRelease.start();
+    QVERIFY(!overlay->isVisible());
+
+    finish(500);
+    QCOMPARE(signalsSeen, QStringList({QStringLiteral("image"), QStringLiteral("finished")}));
+    QCOMPARE(CoordinatePattern::firstMismatch(image, expected), -1);
+}
+
+void tst_CaptureScreen::fractionalPositions_data()
+{
+    QTest::addColumn<QPointF>("from");
+    QTest::addColumn<QPointF>("to");
+    QTest::addColumn<QRect>("expected");
+
+    QTest::newRow("halves round up") << QPointF(10.5, 20.5) << QPointF(30.5, 40.5) << QRect(11, 21, 20, 20);
+    QTest::newRow("below half rounds down") << QPointF(10.49, 20.2) << QPointF(30.7, 40.49) << QRect(10, 20, 21, 20);
+    QTest::newRow("reversed") << QPointF(30.5, 40.4) << QPointF(10.5, 20.6) << QRect(11, 21, 20, 19);
+}
+
+void tst_CaptureScreen::fractionalPositions()
+{
+    QFETCH(QPointF, from);
+    QFETCH(QPointF, to);
+    QFETCH(QRect, expected);
+
+    QVERIFY(showOverlay());
+    const auto send = [this](QEvent::Type type, const QPointF &pos, Qt::MouseButtons buttons) {
+        QMouseEvent event(type, pos, QPointF(overlay->mapToGlobal(pos.toPoint())), Qt::LeftButton, buttons, Qt::NoModifier);
+        QApplication::sendEvent(overlay, &event);
+    };
+    send(QEvent::MouseButtonPress, from, Qt::LeftButton);
+    send(QEvent::MouseMove, to, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, to, Qt::NoButton);
+    sinceRelease.start();
+
+    finish(500);
+    QCOMPARE(CoordinatePattern::firstMismatch(image, expected), -1);
+}
+
+void tst_CaptureScreen::clickWithoutMovement()
+{
+    QWindow *window = showOverlay();
+    QVERIFY(window);
+    QTest::mousePress(window, Qt::LeftButton, Qt::NoModifier, QPoint(50, 60));
+    QTest::mouseRelease(window, Qt::LeftButton, Qt::NoModifier, QPoint(50, 60));
+    sinceRelease.start();
+    QVERIFY(!overlay->isVisible());
+
+    finish(500);
+    QCOMPARE(signalsSeen, QStringList(QStringLiteral("finished")));
+}
+
+void tst_CaptureScreen::cancel_data()
+{
+    QTest::addColumn<Qt::MouseButton>("button");
+    QTest::addColumn<bool>("dragging");
+
+    QTest::newRow("right") << Qt::RightButton << false;
+    QTest::newRow("middle") << Qt::MiddleButton << false;
+    QTest::newRow("right during drag") << Qt::RightButton << true;
+    QTest::newRow("middle during drag") << Qt::MiddleButton << true;
+}
+
+void tst_CaptureScreen::cancel()
+{
+    QFETCH(Qt::MouseButton, button);
+    QFETCH(bool, dragging);
+
+    QWindow *window = showOverlay();
+    QVERIFY(window);
+    if (dragging) {
+        QTest::mousePress(window, Qt::LeftButton, Qt::NoModifier, QPoint(10, 10));
+        QTest::mouseMove(window, QPoint(80, 90));
+    }
+    QTest::mousePress(window, button, Qt::NoModifier, QPoint(80, 90));
+    sinceRelease.start();
+    QVERIFY(!overlay->isVisible());
+
+    // Whatever still reaches the hidden overlay must not start a grab.
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(120, 130), QPointF(overlay->mapToGlobal(QPoint(120, 130))),
+                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(overlay, &release);
+
+    finish(1000);
+    QCOMPARE(signalsSeen, QStringList(QStringLiteral("finished")));
+}
+
+void tst_CaptureScreen::painting()
+{
+    QWindow *window = showOverlay();
+    QVERIFY(window);
+    const QRgb red = qRgb(255, 0, 0);
+    const QRgb green = qRgb(0, 255, 0);
+
+    for (const QPoint &pos : {QPoint(5, 5), QPoint(100, 100), QPoint(200, 150)})
+        QTest::mouseMove(window, pos);
+    const QImage idle = overlay->grab().toImage();
+    QVERIFY(!hasColour(idle, red));
+    QVERIFY(!hasColour(idle, green));
+
+    QTest::mousePress(window, Qt::LeftButton, Qt::NoModifier, QPoint(100, 100));
+    QTest::mouseMove(window, QPoint(40, 60));
+    const QImage selecting = overlay->grab().toImage();
+    // Filled with red, the outer half of the green outline left standing.
+    QCOMPARE(selecting.pixel(40, 60), red);
+    QCOMPARE(selecting.pixel(99, 99), red);
+    QCOMPARE(selecting.pixel(70, 80), red);
+    QCOMPARE(selecting.pixel(39, 80), green);
+    QCOMPARE(selecting.pixel(70, 59), green);
+    QVERIFY(selecting.pixel(150, 150) != red);
+
+    QTest::mouseRelease(window, Qt::LeftButton, Qt::NoModifier, QPoint(40, 60));
+    sinceRelease.start();
+    finish(500);
+}
+
+void tst_CaptureScreen::crossCursorWhileSelecting()
+{
+    QWindow *window = showOverlay();
+    QVERIFY(window);
+    const QRgb red = qRgb(255, 0, 0);
+    QVERIFY(!hasColour(overlay->cursor().pixmap().toImage(), red));
+
+    QTest::mousePress(window, Qt::LeftButton, Qt::NoModifier, QPoint(30, 30));
+    const QImage cross = overlay->cursor().pixmap().toImage();
+    QCOMPARE(cross.size(), QSize(32, 50));
+    QVERIFY(hasColour(cross, red));
+
+    QTest::mouseRelease(window, Qt::LeftButton, Qt::NoModifier, QPoint(60, 60));
+    sinceRelease.start();
+    QCOMPARE(overlay->cursor().shape(), Qt::ArrowCursor);
+    finish(500);
+}
+
+QTEST_MAIN(tst_CaptureScreen)
+#include "tst_capturescreen.moc"
