@@ -1,0 +1,124 @@
+#include "basspluginsplayer.h"
+
+#include <bass.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QDirIterator>
+
+namespace {
+
+const int AudioPlayerType = 0x02010010;
+const DWORD RequiredVersion = 0x0204;
+const int DefaultDevice = -1;
+const DWORD OutputRate = 44100;
+
+// Add-on libraries follow the platform's naming.
+#if defined(Q_OS_WIN)
+const char AddOnPattern[] = "bass*.dll";
+#elif defined(Q_OS_MACOS)
+const char AddOnPattern[] = "libbass*.dylib";
+#else
+const char AddOnPattern[] = "libbass*.so";
+#endif
+
+} // namespace
+
+BassPluginsPlayer::BassPluginsPlayer()
+    : streamHandle(nullptr)
+{
+}
+
+BassPluginsPlayer::~BassPluginsPlayer()
+{
+    if (streamHandle) {
+        BASS_Free();
+        BASS_PluginFree(0);
+        delete streamHandle;
+    }
+}
+
+int BassPluginsPlayer::type()
+{
+    return AudioPlayerType;
+}
+
+QString BassPluginsPlayer::name()
+{
+    return tr("Bass plugins");
+}
+
+QString BassPluginsPlayer::author()
+{
+    return QStringLiteral("zqp@zqplugins.org");
+}
+
+bool BassPluginsPlayer::initial()
+{
+    if ((BASS_GetVersion() >> 16) != RequiredVersion) {
+        reportError(tr("An incorrect version of BASS.DLL was loaded"));
+        return false;
+    }
+    if (!BASS_Init(DefaultDevice, OutputRate, 0, nullptr, nullptr)) {
+        reportError(tr("Can't initialize device"));
+        return false;
+    }
+    streamHandle = new quint32(0);
+    loadAddOns(QCoreApplication::applicationDirPath() + QDir::separator() + QLatin1String("bass"));
+    return true;
+}
+
+void BassPluginsPlayer::loadAddOns(const QString &dirPath)
+{
+    QDirIterator it(dirPath, QStringList(QLatin1String(AddOnPattern)), QDir::Files | QDir::NoSymLinks);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        if (!BASS_PluginLoad(path.toUtf8().constData(), 0))
+            reportError(tr("Loading %1 failed!").arg(path));
+    }
+}
+
+QString BassPluginsPlayer::playMemory(const QByteArray &data)
+{
+    if (!streamHandle)
+        return QString();
+    stop();
+    memoryData = data;
+    memoryData.detach();
+    *streamHandle = BASS_StreamCreateFile(TRUE, memoryData.constData(), 0, QWORD(memoryData.size()), 0);
+    return startStream(*streamHandle, tr("Failed to create sound. The sound type may not be supported by BASS."));
+}
+
+QString BassPluginsPlayer::playFile(const QString &fileName)
+{
+    if (!streamHandle)
+        return QString();
+    stop();
+    *streamHandle = BASS_StreamCreateFile(FALSE, fileName.utf16(), 0, 0, BASS_UNICODE);
+    return startStream(*streamHandle, tr("Failed to create sound. File type may not be supported by BASS."));
+}
+
+QString BassPluginsPlayer::startStream(quint32 handle, const QString &creationFailure)
+{
+    if (!handle)
+        return creationFailure;
+    if (!BASS_ChannelPlay(handle, FALSE))
+        reportError(tr("Can't play the file"));
+    return QString();
+}
+
+void BassPluginsPlayer::stop()
+{
+    if (!streamHandle || !*streamHandle)
+        return;
+    BASS_StreamFree(*streamHandle);
+    // A freed handle is never handed to the library again.
+    *streamHandle = 0;
+    memoryData.clear();
+}
+
+void BassPluginsPlayer::reportError(const QString &message)
+{
+    const int code = streamHandle ? BASS_ErrorGetCode() : 0;
+    emit error(tr("BASS ERR: %1 (error code: %2)").arg(message).arg(code));
+}
