@@ -1,0 +1,395 @@
+#include "capturescreen.h"
+#include "zqocrwords.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QMetaMethod>
+#include <QPointer>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+// An engine whose jobs return a scripted result; a job that returns 1
+// delivers its text, as an engine class must.
+class TestEngine : public ZQOcrWords
+{
+public:
+    TestEngine() { connect(this, SIGNAL(delayedUnJob()), this, SLOT(jobDone())); }
+
+    QString name() override { return QStringLiteral("Test OCR"); }
+    QString author() override { return QStringLiteral("test@example.org"); }
+    bool initial() override { return true; }
+    void setLanguages(const QStringList &, const QString &) override {}
+    QMap<QString, QList<QPair<QString, QString>>> languages() override { return {}; }
+
+    void stop() override
+    {
+        jobs << QStringLiteral("stop");
+        ZQOcrWords::stop();
+    }
+
+    // What a background job does when it ends with text, and without.
+    void deliverInBackground()
+    {
+        Q_EMIT textOcred(QStringLiteral("late text"));
+        Q_EMIT delayedUnJob();
+    }
+    void failInBackground() { jobCount.storeRelease(0); }
+
+    int cancels() const { return cancelCount.loadAcquire(); }
+
+    using ZQOcrWords::postError;
+
+    int result = 1;
+    QStringList jobs;
+    bool busyInJob = false;
+    int cancelsInJob = -1;
+
+protected:
+    int ocrMemoryJob(const QByteArray &bmpdata) override
+    {
+        return job(QStringLiteral("memory:") + QString::fromLatin1(bmpdata));
+    }
+    int ocrFileJob(const QString &file) override { return job(QStringLiteral("file:") + file); }
+
+private:
+    int job(const QString &what)
+    {
+        jobs << what;
+        busyInJob = isBusy();
+        cancelsInJob = cancels();
+        if (result == 1)
+            Q_EMIT textOcred(QStringLiteral("text of ") + what);
+        return result;
+    }
+};
+
+QList<CaptureScreen *> overlays()
+{
+    QList<CaptureScreen *> found;
+    const QWidgetList widgets = QApplication::topLevelWidgets();
+    for (QWidget *widget : widgets) {
+        if (auto *overlay = qobject_cast<CaptureScreen *>(widget))
+            found << overlay;
+    }
+    return found;
+}
+
+} // namespace
+
+class tst_ZQOcrWords : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void metaObject_data();
+    void metaObject();
+    void metaCast();
+    void rejectedRequest_data();
+    void rejectedRequest();
+    void finishedJob_data();
+    void finishedJob();
+    void backgroundJob_data();
+    void backgroundJob();
+    void requestWhileBusyRuns();
+    void screen();
+    void screenRefusedWhileBusy();
+    void postError_data();
+    void postError();
+    void postErrorDefaultCode();
+
+private:
+    void request(TestEngine &engine, const QString &source);
+};
+
+void tst_ZQOcrWords::metaObject_data()
+{
+    QTest::addColumn<QByteArray>("signature");
+    QTest::addColumn<int>("methodType");
+    QTest::addColumn<int>("access");
+    QTest::addColumn<QByteArrayList>("parameterNames");
+
+    const int signal = QMetaMethod::Signal;
+    const int slot = QMetaMethod::Slot;
+    QTest::newRow("0") << QByteArray("delayedUnJob()") << signal << int(QMetaMethod::Public) << QByteArrayList();
+    QTest::newRow("1") << QByteArray("textOcred(QString)") << signal << int(QMetaMethod::Public)
+                       << QByteArrayList({"text"});
+    QTest::newRow("2") << QByteArray("stop()") << slot << int(QMetaMethod::Public) << QByteArrayList();
+    QTest::newRow("3") << QByteArray("ocrScreen()") << slot << int(QMetaMethod::Public) << QByteArrayList();
+    QTest::newRow("4") << QByteArray("ocrMemory(QByteArray)") << slot << int(QMetaMethod::Public)
+                       << QByteArrayList({"bmpdata"});
+    QTest::newRow("5") << QByteArray("ocrFile(QString)") << slot << int(QMetaMethod::Public)
+                       << QByteArrayList({"file"});
+    QTest::newRow("6") << QByteArray("unJob()") << slot << int(QMetaMethod::Protected) << QByteArrayList();
+    QTest::newRow("7") << QByteArray("postError(QString,int)") << slot << int(QMetaMethod::Protected)
+                       << QByteArrayList({"ProcName", "ErrorCode"});
+    QTest::newRow("8") << QByteArray("postError(QString)") << slot << int(QMetaMethod::Protected)
+                       << QByteArrayList({"ProcName"});
+    QTest::newRow("9") << QByteArray("jobDone()") << slot << int(QMetaMethod::Private) << QByteArrayList();
+    QTest::newRow("10") << QByteArray("captureFinished()") << slot << int(QMetaMethod::Private)
+                        << QByteArrayList();
+}
+
+void tst_ZQOcrWords::metaObject()
+{
+    QFETCH(QByteArray, signature);
+    QFETCH(int, methodType);
+    QFETCH(int, access);
+    QFETCH(QByteArrayList, parameterNames);
+
+    const QMetaObject &meta = ZQOcrWords::staticMetaObject;
+    QCOMPARE(meta.methodCount() - meta.methodOffset(), 11);
+    const QMetaMethod method = meta.method(meta.methodOffset() + QByteArray(QTest::currentDataTag()).toInt());
+    QCOMPARE(method.methodSignature(), signature);
+    QCOMPARE(int(method.methodType()), methodType);
+    QCOMPARE(int(method.access()), access);
+    QCOMPARE(method.parameterNames(), parameterNames);
+}
+
+void tst_ZQOcrWords::metaCast()
+{
+    TestEngine engine;
+    QCOMPARE(QByteArray(ZQOcrWords::staticMetaObject.className()), QByteArray("ZQOcrWords"));
+    QCOMPARE(ZQOcrWords::staticMetaObject.superClass(), &ZQPObject::staticMetaObject);
+    QCOMPARE(engine.qt_metacast("ZQOcrWords"), static_cast<void *>(&engine));
+    QCOMPARE(qobject_cast<ZQPObject *>(&engine), static_cast<ZQPObject *>(&engine));
+    QCOMPARE(engine.type(), 0x02010028);
+
+    // Invoked through the meta-object, the slots reach the engine's overrides.
+    QVERIFY(QMetaObject::invokeMethod(&engine, "stop"));
+    QCOMPARE(engine.jobs, QStringList(QStringLiteral("stop")));
+    QCOMPARE(engine.cancels(), 1);
+}
+
+void tst_ZQOcrWords::request(TestEngine &engine, const QString &source)
+{
+    if (source == QLatin1String("file"))
+        engine.ocrFile(QStringLiteral(ZQP_SOURCE_DIR "/tests/ocr/tst_zqocrwords.cpp"));
+    else
+        engine.ocrMemory(QByteArrayLiteral("BM bytes"));
+}
+
+void tst_ZQOcrWords::rejectedRequest_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("missing file") << QStringLiteral("/no/such/dir/page.png")
+                                  << QStringLiteral("OCR Error: /no/such/dir/page.png is not exist. Code:#0");
+    QTest::newRow("empty path") << QString() << QStringLiteral("OCR Error:  is not exist. Code:#0");
+    QTest::newRow("empty bytes") << QStringLiteral("<memory>") << QStringLiteral("OCR Error: Pixmap is empty. Code:#0");
+}
+
+void tst_ZQOcrWords::rejectedRequest()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, message);
+
+    TestEngine engine;
+    QSignalSpy errors(&engine, &ZQPObject::error);
+    QSignalSpy texts(&engine, &ZQOcrWords::textOcred);
+    if (file == QLatin1String("<memory>"))
+        engine.ocrMemory(QByteArray());
+    else
+        engine.ocrFile(file);
+
+    QCOMPARE(errors.count(), 1);
+    QCOMPARE(errors.at(0).at(0).toString(), message);
+    QVERIFY(engine.jobs.isEmpty());
+    QVERIFY(!engine.isBusy());
+    QTest::qWait(150);
+    QCOMPARE(errors.count(), 1);
+    QCOMPARE(texts.count(), 0);
+}
+
+void tst_ZQOcrWords::finishedJob_data()
+{
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<int>("result");
+
+    for (const char *source : {"file", "memory"}) {
+        for (int result : {1, 0, 3, -1, 7})
+            QTest::addRow("%s, result %d", source, result) << QString::fromLatin1(source) << result;
+    }
+}
+
+void tst_ZQOcrWords::finishedJob()
+{
+    QFETCH(QString, source);
+    QFETCH(int, result);
+
+    TestEngine engine;
+    QSignalSpy errors(&engine, &ZQPObject::error);
+    QSignalSpy texts(&engine, &ZQOcrWords::textOcred);
+    engine.result = result;
+    engine.stop();
+    engine.stop();
+    QCOMPARE(engine.cancels(), 2);
+
+    QElapsedTimer timer;
+    timer.start();
+    request(engine, source);
+    QCOMPARE(engine.jobs.count(), 3);
+    QVERIFY(engine.jobs.last().startsWith(source + QLatin1Char(':')));
+    QVERIFY(engine.busyInJob);
+    QCOMPARE(engine.cancelsInJob, 0);
+    QCOMPARE(errors.count(), 0);
+
+    if (result == 1) {
+        QCOMPARE(texts.count(), 1);
+        // The busy state outlives the delivered text by 100 ms.
+        QVERIFY(engine.isBusy());
+        QTRY_VERIFY_WITH_TIMEOUT(!engine.isBusy(), 2000);
+        QVERIFY2(timer.elapsed() >= 95, qPrintable(QString::number(timer.elapsed())));
+    } else {
+        QCOMPARE(texts.count(), 0);
+        QVERIFY(!engine.isBusy());
+    }
+}
+
+void tst_ZQOcrWords::backgroundJob_data()
+{
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<bool>("withText");
+
+    QTest::newRow("file, text") << QStringLiteral("file") << true;
+    QTest::newRow("memory, text") << QStringLiteral("memory") << true;
+    QTest::newRow("file, no text") << QStringLiteral("file") << false;
+    QTest::newRow("memory, no text") << QStringLiteral("memory") << false;
+}
+
+void tst_ZQOcrWords::backgroundJob()
+{
+    QFETCH(QString, source);
+    QFETCH(bool, withText);
+
+    TestEngine engine;
+    QSignalSpy texts(&engine, &ZQOcrWords::textOcred);
+    engine.result = 2;
+    request(engine, source);
+    QVERIFY(engine.isBusy());
+    QTest::qWait(300);
+    QVERIFY(engine.isBusy());
+
+    if (!withText) {
+        engine.failInBackground();
+        QVERIFY(!engine.isBusy());
+        return;
+    }
+    QElapsedTimer timer;
+    timer.start();
+    engine.deliverInBackground();
+    QCOMPARE(texts.count(), 1);
+    QVERIFY(engine.isBusy());
+    QTRY_VERIFY_WITH_TIMEOUT(!engine.isBusy(), 2000);
+    QVERIFY2(timer.elapsed() >= 95, qPrintable(QString::number(timer.elapsed())));
+}
+
+void tst_ZQOcrWords::requestWhileBusyRuns()
+{
+    TestEngine engine;
+    engine.result = 2;
+    engine.ocrMemory(QByteArrayLiteral("first"));
+    engine.result = 0;
+    engine.ocrFile(QStringLiteral(ZQP_SOURCE_DIR "/tests/ocr/tst_zqocrwords.cpp"));
+    QCOMPARE(engine.jobs.count(), 2);
+    // Whichever job ends first ends the busy state.
+    QVERIFY(!engine.isBusy());
+}
+
+void tst_ZQOcrWords::screen()
+{
+    TestEngine engine;
+    engine.result = 0;
+    QVERIFY(overlays().isEmpty());
+
+    engine.ocrScreen();
+    QCOMPARE(overlays().count(), 1);
+    QPointer<CaptureScreen> first = overlays().constFirst();
+    QVERIFY(first->isVisible());
+    QVERIFY(!first->parent());
+
+    engine.ocrScreen();
+    QCOMPARE(overlays().count(), 1);
+
+    // The overlay's image reaches ocrMemory, and an empty one its check.
+    QSignalSpy errors(&engine, &ZQPObject::error);
+    Q_EMIT first->signalCompleteCature(QByteArrayLiteral("BMgrab"));
+    QCOMPARE(engine.jobs, QStringList(QStringLiteral("memory:BMgrab")));
+    Q_EMIT first->signalCompleteCature(QByteArray());
+    QCOMPARE(errors.count(), 1);
+    QCOMPARE(errors.at(0).at(0).toString(), QStringLiteral("OCR Error: Pixmap is empty. Code:#0"));
+
+    first->close();
+    QTRY_VERIFY(first.isNull());
+    QVERIFY(overlays().isEmpty());
+
+    engine.ocrScreen();
+    QCOMPARE(overlays().count(), 1);
+    QPointer<CaptureScreen> second = overlays().constFirst();
+    second->close();
+    QTRY_VERIFY(second.isNull());
+}
+
+void tst_ZQOcrWords::screenRefusedWhileBusy()
+{
+    TestEngine engine;
+    QSignalSpy errors(&engine, &ZQPObject::error);
+    engine.result = 1;
+    engine.ocrMemory(QByteArrayLiteral("bytes"));
+    QVERIFY(engine.isBusy());
+    engine.ocrScreen();
+    QVERIFY(overlays().isEmpty());
+
+    QTRY_VERIFY(!engine.isBusy());
+    engine.ocrScreen();
+    QCOMPARE(overlays().count(), 1);
+    QPointer<CaptureScreen> overlay = overlays().constFirst();
+    overlay->close();
+    QTRY_VERIFY(overlay.isNull());
+    QCOMPARE(errors.count(), 0);
+}
+
+void tst_ZQOcrWords::postError_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("engine code") << QStringLiteral("x") << 0x7000001b << QStringLiteral("OCR Error: x Code:#7000001b");
+    QTest::newRow("no code") << QStringLiteral("x") << 0 << QStringLiteral("OCR Error: x Code:#0");
+    QTest::newRow("missing entry point") << QStringLiteral("NsOCR::Img_Load failed.") << 0x70010002
+                                         << QStringLiteral("OCR Error: NsOCR::Img_Load failed. Code:#70010002");
+    // Widened to 64 bits, a negative code shows its two's complement.
+    QTest::newRow("negative") << QStringLiteral("x") << -2 << QStringLiteral("OCR Error: x Code:#fffffffffffffffe");
+    QTest::newRow("placeholder in name") << QStringLiteral("50%2 of %1") << 10
+                                         << QStringLiteral("OCR Error: 50%2 of %1 Code:#a");
+}
+
+void tst_ZQOcrWords::postError()
+{
+    QFETCH(QString, name);
+    QFETCH(int, code);
+    QFETCH(QString, message);
+
+    TestEngine engine;
+    QSignalSpy errors(&engine, &ZQPObject::error);
+    engine.postError(name, code);
+    QCOMPARE(errors.count(), 1);
+    QCOMPARE(errors.at(0).at(0).toString(), message);
+}
+
+void tst_ZQOcrWords::postErrorDefaultCode()
+{
+    TestEngine engine;
+    QSignalSpy errors(&engine, &ZQPObject::error);
+    QVERIFY(QMetaObject::invokeMethod(&engine, "postError", Q_ARG(QString, QStringLiteral("x"))));
+    engine.postError(QStringLiteral("y"));
+    QCOMPARE(errors.count(), 2);
+    QCOMPARE(errors.at(0).at(0).toString(), QStringLiteral("OCR Error: x Code:#0"));
+    QCOMPARE(errors.at(1).at(0).toString(), QStringLiteral("OCR Error: y Code:#0"));
+}
+
+QTEST_MAIN(tst_ZQOcrWords)
+#include "tst_zqocrwords.moc"
