@@ -1,0 +1,370 @@
+#include "basspluginsplayer.h"
+#include "bassdouble.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <memory>
+
+// The BASS player over the recording double: the calls it makes, their
+// arguments and order, and what it reports.
+class tst_BassPluginsPlayer : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void identity();
+    void uninitialised_data();
+    void uninitialised();
+    void initial();
+    void version_data();
+    void version();
+    void initFailure();
+    void addOns();
+    void play_data();
+    void play();
+    void replace();
+    void creationFailure_data();
+    void creationFailure();
+    void playFailure_data();
+    void playFailure();
+    void stop();
+    void destruction();
+
+private:
+    struct Player
+    {
+        std::unique_ptr<BassPluginsPlayer> player{new BassPluginsPlayer};
+        QSignalSpy errors{player.get(), SIGNAL(error(QString))};
+        QStringList messages() const;
+    };
+
+    QString addOnDir() const;
+};
+
+static const QStringList initialCalls = {
+    QStringLiteral("BASS_GetVersion()"),
+    QStringLiteral("BASS_Init(-1, 44100, 0x0, null, null)"),
+};
+
+static QString report(const QString &message, int code)
+{
+    return QStringLiteral("BASS ERR: %1 (error code: %2)").arg(message).arg(code);
+}
+
+static const QString fileCreationFailure =
+    QStringLiteral("Failed to create sound. File type may not be supported by BASS.");
+static const QString memoryCreationFailure =
+    QStringLiteral("Failed to create sound. The sound type may not be supported by BASS.");
+
+QStringList tst_BassPluginsPlayer::Player::messages() const
+{
+    QStringList list;
+    for (const QList<QVariant> &arguments : errors)
+        list << arguments.at(0).toString();
+    return list;
+}
+
+QString tst_BassPluginsPlayer::addOnDir() const
+{
+    return QCoreApplication::applicationDirPath() + QLatin1String("/bass");
+}
+
+void tst_BassPluginsPlayer::initTestCase()
+{
+    QDir(addOnDir()).removeRecursively();
+}
+
+void tst_BassPluginsPlayer::init()
+{
+    BassDouble::reset();
+}
+
+void tst_BassPluginsPlayer::cleanup()
+{
+    QDir(addOnDir()).removeRecursively();
+}
+
+void tst_BassPluginsPlayer::identity()
+{
+    BassPluginsPlayer player;
+    QCOMPARE(player.metaObject()->className(), "BassPluginsPlayer");
+    QCOMPARE(player.qt_metacast("zqp.AudioPlayer"), static_cast<void *>(static_cast<ZQPAudioPlayer *>(&player)));
+    QCOMPARE(player.qt_metacast("zqp.OcrText"), nullptr);
+    QCOMPARE(qobject_cast<ZQPObject *>(&player), &player);
+    QCOMPARE(player.type(), 0x02010010);
+    QCOMPARE(player.name(), QStringLiteral("Bass plugins"));
+    QVERIFY(player.author().contains(QLatin1Char('@')));
+    QVERIFY(BassDouble::calls().isEmpty());
+}
+
+void tst_BassPluginsPlayer::uninitialised_data()
+{
+    QTest::addColumn<bool>("failedInitial");
+    QTest::newRow("never initialised") << false;
+    QTest::newRow("after a failed initial") << true;
+}
+
+// Before a successful initial() nothing reaches the library, not even on
+// destruction.
+void tst_BassPluginsPlayer::uninitialised()
+{
+    QFETCH(bool, failedInitial);
+    {
+        Player p;
+        if (failedInitial) {
+            BassDouble::setFailure("BASS_Init", BASS_ERROR_DRIVER);
+            QVERIFY(!p.player->initial());
+        }
+        const QStringList before = BassDouble::calls();
+        QCOMPARE(p.player->playFile(QStringLiteral("/tmp/a.wav")), QString());
+        QCOMPARE(p.player->playMemory(QByteArray("RIFF")), QString());
+        p.player->stop();
+        QCOMPARE(BassDouble::calls(), before);
+        QCOMPARE(p.errors.count(), failedInitial ? 1 : 0);
+    }
+    QCOMPARE(BassDouble::calls(), failedInitial ? initialCalls : QStringList());
+}
+
+void tst_BassPluginsPlayer::initial()
+{
+    Player p;
+    QVERIFY(p.player->initial());
+    QCOMPARE(BassDouble::calls(), initialCalls);
+    QVERIFY(p.errors.isEmpty());
+}
+
+void tst_BassPluginsPlayer::version_data()
+{
+    QTest::addColumn<uint>("version");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("ours") << uint(BASS_ENGINE_VERSION) << true;
+    QTest::newRow("any revision") << 0x0204ffffu << true;
+    QTest::newRow("older") << 0x02030000u << false;
+    QTest::newRow("newer") << 0x02050001u << false;
+    QTest::newRow("only in the low bits") << 0x00000204u << false;
+}
+
+void tst_BassPluginsPlayer::version()
+{
+    QFETCH(uint, version);
+    QFETCH(bool, accepted);
+    BassDouble::setVersion(version);
+    Player p;
+    QCOMPARE(p.player->initial(), accepted);
+    if (accepted) {
+        QCOMPARE(BassDouble::calls(), initialCalls);
+        QVERIFY(p.errors.isEmpty());
+        return;
+    }
+    QCOMPARE(BassDouble::calls(), QStringList(QStringLiteral("BASS_GetVersion()")));
+    QCOMPARE(p.messages(), QStringList(report(QStringLiteral("An incorrect version of BASS.DLL was loaded"), 0)));
+}
+
+// A failed BASS_Init leaves the player uninitialised with code 0 in the
+// report; a later initial() runs the whole sequence again.
+void tst_BassPluginsPlayer::initFailure()
+{
+    BassDouble::setFailure("BASS_Init", BASS_ERROR_DRIVER);
+    Player p;
+    QVERIFY(!p.player->initial());
+    QCOMPARE(BassDouble::calls(), initialCalls);
+    QCOMPARE(p.messages(), QStringList(report(QStringLiteral("Can't initialize device"), 0)));
+
+    BassDouble::reset();
+    QVERIFY(p.player->initial());
+    QCOMPARE(BassDouble::calls(), initialCalls);
+    QCOMPARE(p.errors.count(), 1);
+}
+
+// Every regular file matching the platform's add-on pattern directly in the
+// folder is loaded; a refused one is reported with its path and code and
+// the others still load.
+void tst_BassPluginsPlayer::addOns()
+{
+    QDir dir(addOnDir());
+    QVERIFY(dir.mkpath(QStringLiteral("nested")));
+    const QStringList addOns = {QStringLiteral("libbassa.so"), QStringLiteral("libbassb.so"),
+                                QStringLiteral("libbassc.so")};
+    const QStringList ignored = {QStringLiteral("libfoo.so"), QStringLiteral("bassd.so"),
+                                 QStringLiteral("libbasse.txt"), QStringLiteral("nested/libbassf.so")};
+    for (const QString &name : addOns + ignored) {
+        QFile file(dir.filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    QVERIFY(QFile::link(dir.filePath(QStringLiteral("libbassa.so")), dir.filePath(QStringLiteral("libbasslink.so"))));
+    QVERIFY(dir.mkdir(QStringLiteral("libbassdir.so")));
+    BassDouble::refuseAddOn(QStringLiteral("/libbassb.so"), BASS_ERROR_ADDON);
+
+    Player p;
+    QVERIFY(p.player->initial());
+    QStringList calls = BassDouble::calls();
+    QCOMPARE(calls.mid(0, 2), initialCalls);
+    calls = calls.mid(2);
+    // The refused add-on is followed by its report's code query.
+    const QString refusedPath = dir.filePath(QStringLiteral("libbassb.so"));
+    const int refused = calls.indexOf(QStringLiteral("BASS_PluginLoad(\"%1\", 0x0)").arg(refusedPath));
+    QVERIFY(refused >= 0);
+    QCOMPARE(calls.value(refused + 1), QStringLiteral("BASS_ErrorGetCode()"));
+    calls.removeAt(refused + 1);
+    calls.sort();
+    QStringList expected;
+    for (const QString &name : addOns)
+        expected << QStringLiteral("BASS_PluginLoad(\"%1\", 0x0)").arg(dir.filePath(name));
+    QCOMPARE(calls, expected);
+    QCOMPARE(p.messages(), QStringList(report(QStringLiteral("Loading %1 failed!").arg(refusedPath),
+                                              BASS_ERROR_ADDON)));
+}
+
+void tst_BassPluginsPlayer::play_data()
+{
+    QTest::addColumn<bool>("fromMemory");
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<QString>("creation");
+    const QByteArray bytes = QByteArray("RIFF....WAVEfmt ").repeated(4);
+    QTest::newRow("file") << false << QStringLiteral("/tmp/tone ä €𝄞.wav")
+                          << QStringLiteral("BASS_StreamCreateFile(FALSE, \"/tmp/tone ä €𝄞.wav\", 0, 0, 0x80000000)");
+    QTest::newRow("memory") << true << QString()
+                            << QStringLiteral("BASS_StreamCreateFile(TRUE, <64 bytes>, 0, 64, 0x0)");
+}
+
+void tst_BassPluginsPlayer::play()
+{
+    QFETCH(bool, fromMemory);
+    QFETCH(QString, fileName);
+    QFETCH(QString, creation);
+    QByteArray data = QByteArray("RIFF....WAVEfmt ").repeated(4);
+    Player p;
+    QVERIFY(p.player->initial());
+    const QString result = fromMemory ? p.player->playMemory(data) : p.player->playFile(fileName);
+    QCOMPARE(result, QString());
+    QCOMPARE(BassDouble::calls().mid(2), QStringList({creation, QStringLiteral("BASS_ChannelPlay(1, FALSE)")}));
+    QVERIFY(p.errors.isEmpty());
+    if (fromMemory) {
+        // The stream reads the player's own copy, not the caller's bytes.
+        QVERIFY(BassDouble::lastMemory() != data.constData());
+        data.fill('x');
+        p.player->stop();
+        QVERIFY(BassDouble::lastFreedMemoryIntact());
+    }
+}
+
+// Each play call frees the previous stream before creating the next one,
+// and the bytes of a memory stream outlive it. The blocks are large enough
+// to be given back to the system at once when freed.
+void tst_BassPluginsPlayer::replace()
+{
+    const QByteArray first(1 << 20, 'a');
+    const QByteArray second(1 << 20, 'b');
+    Player p;
+    QVERIFY(p.player->initial());
+    QCOMPARE(p.player->playMemory(first), QString());
+    QCOMPARE(p.player->playMemory(second), QString());
+    QVERIFY(BassDouble::lastFreedMemoryIntact());
+    QCOMPARE(p.player->playFile(QStringLiteral("b.mp3")), QString());
+    QVERIFY(BassDouble::lastFreedMemoryIntact());
+    QCOMPARE(BassDouble::calls().mid(2), QStringList({
+        QStringLiteral("BASS_StreamCreateFile(TRUE, <1048576 bytes>, 0, 1048576, 0x0)"),
+        QStringLiteral("BASS_ChannelPlay(1, FALSE)"),
+        QStringLiteral("BASS_StreamFree(1)"),
+        QStringLiteral("BASS_StreamCreateFile(TRUE, <1048576 bytes>, 0, 1048576, 0x0)"),
+        QStringLiteral("BASS_ChannelPlay(2, FALSE)"),
+        QStringLiteral("BASS_StreamFree(2)"),
+        QStringLiteral("BASS_StreamCreateFile(FALSE, \"b.mp3\", 0, 0, 0x80000000)"),
+        QStringLiteral("BASS_ChannelPlay(3, FALSE)"),
+    }));
+    QVERIFY(p.errors.isEmpty());
+}
+
+void tst_BassPluginsPlayer::creationFailure_data()
+{
+    QTest::addColumn<bool>("fromMemory");
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("file") << false << QByteArray() << fileCreationFailure;
+    QTest::newRow("memory") << true << QByteArray("garbage") << memoryCreationFailure;
+    QTest::newRow("empty memory") << true << QByteArray() << memoryCreationFailure;
+}
+
+// A refused creation is returned, not reported; nothing plays, and the next
+// stop() has no stream to free.
+void tst_BassPluginsPlayer::creationFailure()
+{
+    QFETCH(bool, fromMemory);
+    QFETCH(QByteArray, data);
+    QFETCH(QString, text);
+    Player p;
+    QVERIFY(p.player->initial());
+    QCOMPARE(p.player->playMemory(QByteArray("previous")), QString());
+    BassDouble::setFailure("BASS_StreamCreateFile", BASS_ERROR_FILEFORM);
+    QCOMPARE(fromMemory ? p.player->playMemory(data) : p.player->playFile(QStringLiteral("x.aac")), text);
+    p.player->stop();
+    const QStringList calls = BassDouble::calls().mid(4);
+    QCOMPARE(calls.size(), 2);
+    QCOMPARE(calls.at(0), QStringLiteral("BASS_StreamFree(1)"));
+    QVERIFY(calls.at(1).startsWith(QStringLiteral("BASS_StreamCreateFile(")));
+    if (fromMemory)
+        QVERIFY(calls.at(1).endsWith(QStringLiteral(", 0, %1, 0x0)").arg(data.size())));
+    QVERIFY(p.errors.isEmpty());
+}
+
+void tst_BassPluginsPlayer::playFailure_data()
+{
+    QTest::addColumn<bool>("fromMemory");
+    QTest::newRow("file") << false;
+    QTest::newRow("memory") << true;
+}
+
+void tst_BassPluginsPlayer::playFailure()
+{
+    QFETCH(bool, fromMemory);
+    Player p;
+    QVERIFY(p.player->initial());
+    BassDouble::setFailure("BASS_ChannelPlay", BASS_ERROR_START);
+    QCOMPARE(fromMemory ? p.player->playMemory(QByteArray("data")) : p.player->playFile(QStringLiteral("a.wav")),
+             QString());
+    QCOMPARE(BassDouble::calls().mid(3),
+             QStringList({QStringLiteral("BASS_ChannelPlay(1, FALSE)"), QStringLiteral("BASS_ErrorGetCode()")}));
+    QCOMPARE(p.messages(), QStringList(report(QStringLiteral("Can't play the file"), BASS_ERROR_START)));
+    // The stream exists all the same and is freed by the next stop().
+    p.player->stop();
+    QCOMPARE(BassDouble::calls().constLast(), QStringLiteral("BASS_StreamFree(1)"));
+}
+
+void tst_BassPluginsPlayer::stop()
+{
+    Player p;
+    QVERIFY(p.player->initial());
+    p.player->stop();
+    QCOMPARE(p.player->playMemory(QByteArray(300000, 'm')), QString());
+    p.player->stop();
+    QVERIFY(BassDouble::lastFreedMemoryIntact());
+    p.player->stop();
+    QCOMPARE(BassDouble::calls().mid(2), QStringList({
+        QStringLiteral("BASS_StreamCreateFile(TRUE, <300000 bytes>, 0, 300000, 0x0)"),
+        QStringLiteral("BASS_ChannelPlay(1, FALSE)"),
+        QStringLiteral("BASS_StreamFree(1)"),
+    }));
+}
+
+// The destructor shuts the library down and then frees all add-ons; the
+// stream goes with the library.
+void tst_BassPluginsPlayer::destruction()
+{
+    {
+        Player p;
+        QVERIFY(p.player->initial());
+        QCOMPARE(p.player->playFile(QStringLiteral("a.wav")), QString());
+    }
+    QCOMPARE(BassDouble::calls().mid(4),
+             QStringList({QStringLiteral("BASS_Free()"), QStringLiteral("BASS_PluginFree(0)")}));
+}
+
+QTEST_GUILESS_MAIN(tst_BassPluginsPlayer)
+#include "tst_basspluginsplayer.moc"
