@@ -10,6 +10,7 @@
 #include <QPen>
 #include <QPixmap>
 #include <QScreen>
+#include <QShowEvent>
 #include <QTimer>
 
 #include <algorithm>
@@ -146,10 +147,30 @@ void CaptureScreen::paintEvent(QPaintEvent *)
     painter.fillRect(rect, Qt::red);
 }
 
+void CaptureScreen::showEvent(QShowEvent *event)
+{
+    // Sent before the window maps; a spontaneous one comes from the window
+    // system for a window that is already on the screen.
+    if (!event->spontaneous())
+        takeFrame(geometry());
+    QWidget::showEvent(event);
+}
+
+void CaptureScreen::takeFrame(const QRect &screenGeometry)
+{
+    frameOrigin = screenGeometry.topLeft();
+    frame = screenContaining(frameOrigin)->grabWindow(QApplication::desktop()->winId(),
+                                                      screenGeometry.x(), screenGeometry.y(),
+                                                      screenGeometry.width(), screenGeometry.height())
+                .toImage();
+}
+
 void CaptureScreen::onLeave()
 {
     const QRect screen = screenContaining(QCursor::pos())->geometry();
     if (screen != geometry()) {
+        // The new screen is not covered yet.
+        takeFrame(screen);
         setGeometry(screen);
         setWindowState(Qt::WindowFullScreen | Qt::WindowActive);
     }
@@ -162,10 +183,10 @@ void CaptureScreen::process()
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
+    // Cut from the frame taken before the overlay showed; parts off the
+    // overlay's screen come out black.
     const QRect rect = selectionRect(from, to);
-    const QPixmap pixmap = screenContaining(from)->grabWindow(
-        QApplication::desktop()->winId(), rect.x(), rect.y(), rect.width(), rect.height());
-    pixmap.save(&buffer, "BMP", -1);
+    frame.copy(rect.translated(-frameOrigin)).save(&buffer, "BMP", -1);
     buffer.close();
     Q_EMIT signalCompleteCature(bytes);
 }

@@ -2,6 +2,7 @@
 #define CAPTURESCREEN_H
 
 #include <QByteArray>
+#include <QImage>
 #include <QPoint>
 #include <QRect>
 #include <QWidget>
@@ -35,6 +36,7 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
     void leaveEvent(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private Q_SLOTS:
     void onLeave();
@@ -43,10 +45,16 @@ private Q_SLOTS:
 private:
     static QScreen *screenContaining(const QPoint &point);
     static QCursor makeCursor(bool withCross);
+    void takeFrame(const QRect &screenGeometry);
 
     bool selecting;
     QPoint startPoint;
     QPoint endPoint;
+    // The screen as it was before the overlay covered it, and where it lies.
+    // Without a compositor the overlay is opaque, and right after hide() the
+    // screen may still show the overlay until the windows beneath repaint.
+    QImage frame;
+    QPoint frameOrigin;
 };
 
 #endif // CAPTURESCREEN_H

@@ -1,0 +1,129 @@
+#include "coordinatepattern.h"
+#include "testengine.h"
+
+#include <QPointer>
+#include <QProcess>
+#include <QTest>
+
+// A screen region marked with the real pointer on a real X display must
+// arrive at ocrMemory as a BMP image of exactly the pixels beneath.
+class tst_CaptureOnScreen : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit tst_CaptureOnScreen(bool haveDisplay) : haveDisplay(haveDisplay) {}
+
+private Q_SLOTS:
+    void initTestCase();
+    void cleanupTestCase();
+    void cleanup();
+    void drag_data();
+    void drag();
+
+private:
+    static bool xdotool(const QStringList &arguments);
+
+    bool haveDisplay;
+    CoordinatePattern *target = nullptr;
+};
+
+bool tst_CaptureOnScreen::xdotool(const QStringList &arguments)
+{
+    QProcess process;
+    process.start(QStringLiteral("xdotool"), arguments);
+    if (!process.waitForFinished(10000)) {
+        process.kill();
+        process.waitForFinished();
+        return false;
+    }
+    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+void tst_CaptureOnScreen::initTestCase()
+{
+    if (!haveDisplay)
+        QSKIP("needs an X display: DISPLAY is not set (scripts/test starts Xvfb)");
+
+    target = new CoordinatePattern;
+    target->setWindowTitle(QStringLiteral("capture target"));
+    target->setGeometry(100, 120, 400, 300);
+    target->show();
+    QVERIFY(QTest::qWaitForWindowExposed(target));
+    QVERIFY(xdotool({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
+                     QStringLiteral("--name"), QStringLiteral("^capture target$")}));
+    QCOMPARE(target->geometry(), QRect(100, 120, 400, 300));
+}
+
+void tst_CaptureOnScreen::cleanupTestCase()
+{
+    delete target;
+}
+
+void tst_CaptureOnScreen::cleanup()
+{
+    // A failed row must not leave its overlay over the next one.
+    qDeleteAll(overlays());
+}
+
+void tst_CaptureOnScreen::drag_data()
+{
+    QTest::addColumn<QPoint>("from");
+    QTest::addColumn<QPoint>("to");
+
+    QTest::newRow("down right") << QPoint(150, 170) << QPoint(250, 260);
+    QTest::newRow("up left") << QPoint(480, 400) << QPoint(301, 333);
+    QTest::newRow("strip") << QPoint(120, 200) << QPoint(370, 200);
+}
+
+void tst_CaptureOnScreen::drag()
+{
+    QFETCH(QPoint, from);
+    QFETCH(QPoint, to);
+
+    TestEngine engine;
+    engine.result = 0;
+    engine.ocrScreen();
+    QCOMPARE(overlays().count(), 1);
+    QPointer<CaptureScreen> overlay = overlays().constFirst();
+    QVERIFY(QTest::qWaitForWindowExposed(overlay));
+    QTest::qWait(100);
+
+    const auto move = [](const QPoint &pos) {
+        return xdotool({QStringLiteral("mousemove"), QString::number(pos.x()), QString::number(pos.y())});
+    };
+    QVERIFY(move(from));
+    QVERIFY(xdotool({QStringLiteral("mousedown"), QStringLiteral("1")}));
+    QTest::qWait(50);
+    QVERIFY(move((from + to) / 2));
+    QVERIFY(move(to));
+    QTest::qWait(50);
+    QVERIFY(xdotool({QStringLiteral("mouseup"), QStringLiteral("1")}));
+
+    QTRY_COMPARE_WITH_TIMEOUT(engine.jobs.count(), 1, 5000);
+    const QRect grabbed = CaptureScreen::selectionRect(from, to);
+    const int mismatch =
+        CoordinatePattern::firstMismatch(engine.lastBytes, grabbed.translated(-target->geometry().topLeft()));
+    if (mismatch >= 0) {
+        const QImage image = QImage::fromData(engine.lastBytes, "BMP");
+        const int x = image.width() ? mismatch % image.width() : 0;
+        const int y = image.width() ? mismatch / image.width() : 0;
+        QFAIL(qPrintable(QStringLiteral("grabbed %1x%2, pixel (%3, %4) is %5")
+                             .arg(image.width()).arg(image.height()).arg(x).arg(y)
+                             .arg(image.isNull() ? 0 : image.pixel(x, y), 8, 16, QLatin1Char('0'))));
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(overlay.isNull(), 5000);
+}
+
+int main(int argc, char **argv)
+{
+    // Without a display the application still starts, and the test skips.
+    const bool haveDisplay = !qEnvironmentVariableIsEmpty("DISPLAY");
+    if (!haveDisplay)
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    tst_CaptureOnScreen test(haveDisplay);
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_captureonscreen.moc"
