@@ -383,14 +383,22 @@ void tst_FmodexEngine::playerFailures()
 
 void tst_FmodexEngine::toneArrives_data()
 {
-    QTest::addColumn<bool>("fromMemory");
-    QTest::newRow("file") << false;
-    QTest::newRow("memory") << true;
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<int>("frequency");
+
+    QTest::newRow("file") << m_tonePath << 440;
+    const QString name = m_dir.filePath(QStringLiteral("t\u00f6ne \u00e9t\u00e9.wav"));
+    QFile file(name);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(toneWav(550, 600));
+    QTest::newRow("file, name beyond ASCII") << name << 550;
+    QTest::newRow("memory") << QString() << 880;
 }
 
 void tst_FmodexEngine::toneArrives()
 {
-    QFETCH(bool, fromMemory);
+    QFETCH(QString, fileName);
+    QFETCH(int, frequency);
     REQUIRE_SERVER();
 
     ZQPAudioPlayer *player = loadPlayer();
@@ -400,11 +408,10 @@ void tst_FmodexEngine::toneArrives()
 
     SinkRecorder recorder;
     QVERIFY(recorder.start());
-    const int frequency = fromMemory ? 880 : 440;
-    if (fromMemory)
+    if (fileName.isEmpty())
         QCOMPARE(player->playMemory(toneWav(frequency, 600)), QString());
     else
-        QCOMPARE(player->playFile(m_tonePath), QString());
+        QCOMPARE(player->playFile(fileName), QString());
     QTest::qWait(1000);
     const QVector<qint16> samples = recorder.finish();
 
