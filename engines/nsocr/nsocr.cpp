@@ -1,0 +1,289 @@
+// The entry points of the stand-in engine over Tesseract and Leptonica.
+//
+// Objects live in handle tables guarded by one lock; an entry point looks
+// its object up under the lock and works on it outside, so that a long
+// recognition in the calling thread blocks no other call.
+
+#include "nsocr.h"
+#include "ocrimage.h"
+#include "ocroptions.h"
+#include "utf16.h"
+
+#include <leptonica/allheaders.h>
+#include <tesseract/baseapi.h>
+
+#include <map>
+#include <memory>
+#include <mutex>
+
+namespace {
+
+struct Configuration
+{
+    OcrOptions options;
+};
+
+struct Recognition
+{
+    std::shared_ptr<Configuration> cfg;
+};
+
+struct Image
+{
+    std::shared_ptr<Recognition> ocr;
+    OcrImage image;
+};
+
+struct Scanner
+{
+    std::shared_ptr<Configuration> cfg;
+};
+
+template<typename T>
+class HandleTable
+{
+public:
+    NSOCR_HANDLE add(std::shared_ptr<T> object, NSOCR_HANDLE handle)
+    {
+        m_objects.emplace(handle, std::move(object));
+        return handle;
+    }
+    std::shared_ptr<T> find(NSOCR_HANDLE handle) const
+    {
+        const auto it = m_objects.find(handle);
+        return it == m_objects.end() ? nullptr : it->second;
+    }
+    std::shared_ptr<T> take(NSOCR_HANDLE handle)
+    {
+        const auto it = m_objects.find(handle);
+        if (it == m_objects.end())
+            return nullptr;
+        std::shared_ptr<T> object = std::move(it->second);
+        m_objects.erase(it);
+        return object;
+    }
+    std::map<NSOCR_HANDLE, std::shared_ptr<T>> takeAll() { return std::move(m_objects); }
+
+private:
+    std::map<NSOCR_HANDLE, std::shared_ptr<T>> m_objects;
+};
+
+struct Engine
+{
+    std::mutex lock;
+    NSOCR_HANDLE lastHandle = 0;
+    HandleTable<Configuration> configurations;
+    HandleTable<Recognition> recognitions;
+    HandleTable<Image> images;
+    HandleTable<Scanner> scanners;
+
+    NSOCR_HANDLE nextHandle() { return ++lastHandle; }
+};
+
+Engine &engine()
+{
+    static Engine instance;
+    return instance;
+}
+
+std::shared_ptr<Image> findImage(NSOCR_HANDLE img)
+{
+    std::lock_guard<std::mutex> guard(engine().lock);
+    return engine().images.find(img);
+}
+
+template<typename T>
+int32_t destroy(HandleTable<T> &table, NSOCR_HANDLE handle)
+{
+    std::shared_ptr<T> object;
+    {
+        std::lock_guard<std::mutex> guard(engine().lock);
+        object = table.take(handle);
+    }
+    // Released outside the lock: an image waits for its worker thread.
+    return object ? 0 : ERROR_INVALIDHANDLE;
+}
+
+void copyText(const std::u16string &text, NSOCR_UTF16 *buffer)
+{
+    for (char16_t c : text)
+        *buffer++ = c;
+    *buffer = 0;
+}
+
+} // namespace
+
+NSOCR_API int32_t NSOCR_CALL Engine_Initialize(void)
+{
+    setMsgSeverity(L_SEVERITY_NONE); // undecodable input is reported by result
+    return 0;
+}
+
+NSOCR_API int32_t NSOCR_CALL Engine_Uninitialize(void)
+{
+    std::map<NSOCR_HANDLE, std::shared_ptr<Image>> images;
+    {
+        std::lock_guard<std::mutex> guard(engine().lock);
+        images = engine().images.takeAll();
+        engine().recognitions.takeAll();
+        engine().configurations.takeAll();
+        engine().scanners.takeAll();
+    }
+    return 0;
+}
+
+NSOCR_API int32_t NSOCR_CALL Engine_GetVersion(NSOCR_UTF16 *version)
+{
+    if (!version)
+        return ERROR_INVALIDPARAMETER;
+    // At most 64 units with the terminating zero.
+    copyText(fromUtf8(std::string("1.0 Tesseract ") + tesseract::TessBaseAPI::Version()).substr(0, 63),
+             version);
+    return 0;
+}
+
+NSOCR_API int32_t NSOCR_CALL Cfg_Create(NSOCR_HANDLE *cfg)
+{
+    if (!cfg)
+        return ERROR_INVALIDPARAMETER;
+    std::lock_guard<std::mutex> guard(engine().lock);
+    *cfg = engine().configurations.add(std::make_shared<Configuration>(), engine().nextHandle());
+    return 0;
+}
+
+NSOCR_API int32_t NSOCR_CALL Cfg_Destroy(NSOCR_HANDLE cfg)
+{
+    return destroy(engine().configurations, cfg);
+}
+
+NSOCR_API int32_t NSOCR_CALL Cfg_LoadOptions(NSOCR_HANDLE cfg, const NSOCR_UTF16 *fileName)
+{
+    if (!fileName)
+        return ERROR_INVALIDPARAMETER;
+    std::lock_guard<std::mutex> guard(engine().lock);
+    const auto configuration = engine().configurations.find(cfg);
+    if (!configuration)
+        return ERROR_INVALIDHANDLE;
+    return configuration->options.load(toUtf8(fromUtf16z(fileName)));
+}
+
+NSOCR_API int32_t NSOCR_CALL Cfg_SetOption(NSOCR_HANDLE cfg, int32_t, const NSOCR_UTF16 *path,
+                                           const NSOCR_UTF16 *value)
+{
+    if (!path || !value)
+        return ERROR_INVALIDPARAMETER;
+    std::lock_guard<std::mutex> guard(engine().lock);
+    const auto configuration = engine().configurations.find(cfg);
+    if (!configuration)
+        return ERROR_INVALIDHANDLE;
+    return configuration->options.set(toUtf8(fromUtf16z(path)), toUtf8(fromUtf16z(value)));
+}
+
+NSOCR_API int32_t NSOCR_CALL Ocr_Create(NSOCR_HANDLE cfg, NSOCR_HANDLE *ocr)
+{
+    if (!ocr)
+        return ERROR_INVALIDPARAMETER;
+    std::lock_guard<std::mutex> guard(engine().lock);
+    auto configuration = engine().configurations.find(cfg);
+    if (!configuration)
+        return ERROR_INVALIDHANDLE;
+    auto recognition = std::make_shared<Recognition>();
+    recognition->cfg = std::move(configuration);
+    *ocr = engine().recognitions.add(std::move(recognition), engine().nextHandle());
+    return 0;
+}
+
+NSOCR_API int32_t NSOCR_CALL Ocr_Destroy(NSOCR_HANDLE ocr)
+{
+    return destroy(engine().recognitions, ocr);
+}
+
+NSOCR_API int32_t NSOCR_CALL Img_Create(NSOCR_HANDLE ocr, NSOCR_HANDLE *img)
+{
+    if (!img)
+        return ERROR_INVALIDPARAMETER;
+    std::lock_guard<std::mutex> guard(engine().lock);
+    auto recognition = engine().recognitions.find(ocr);
+    if (!recognition)
+        return ERROR_INVALIDHANDLE;
+    auto image = std::make_shared<Image>();
+    image->ocr = std::move(recognition);
+    *img = engine().images.add(std::move(image), engine().nextHandle());
+    return 0;
+}
+
+NSOCR_API int32_t NSOCR_CALL Img_Destroy(NSOCR_HANDLE img)
+{
+    return destroy(engine().images, img);
+}
+
+NSOCR_API int32_t NSOCR_CALL Img_LoadFile(NSOCR_HANDLE img, const NSOCR_UTF16 *fileName)
+{
+    const auto image = findImage(img);
+    if (!image)
+        return ERROR_INVALIDHANDLE;
+    if (!fileName)
+        return ERROR_INVALIDPARAMETER;
+    return image->image.loadFile(fromUtf16z(fileName));
+}
+
+NSOCR_API int32_t NSOCR_CALL Img_LoadFromMemory(NSOCR_HANDLE img, const uint8_t *bytes, int32_t size)
+{
+    const auto image = findImage(img);
+    if (!image)
+        return ERROR_INVALIDHANDLE;
+    if (size < 0)
+        return ERROR_INVALIDPARAMETER;
+    return image->image.loadMemory(bytes, size_t(size));
+}
+
+NSOCR_API int32_t NSOCR_CALL Img_GetSize(NSOCR_HANDLE img, int32_t *width, int32_t *height)
+{
+    const auto image = findImage(img);
+    return image ? image->image.size(width, height) : ERROR_INVALIDHANDLE;
+}
+
+NSOCR_API int32_t NSOCR_CALL Img_OCR(NSOCR_HANDLE img, int32_t firstStep, int32_t lastStep, int32_t flags)
+{
+    const auto image = findImage(img);
+    if (!image)
+        return ERROR_INVALIDHANDLE;
+    if (flags & OCRFLAG_GETRESULT)
+        return image->image.jobResult();
+    if (flags & OCRFLAG_CANCEL)
+        return image->image.cancelJob();
+    RecogniserSetup setup;
+    {
+        // A snapshot: options may change while a worker thread recognises.
+        std::lock_guard<std::mutex> guard(engine().lock);
+        const OcrOptions &options = image->ocr->cfg->options;
+        setup.dataDirectory = options.dataDirectory();
+        setup.languages = options.languageCodes();
+    }
+    return image->image.ocr(setup, firstStep, lastStep, flags);
+}
+
+NSOCR_API int32_t NSOCR_CALL Img_GetImgText(NSOCR_HANDLE img, NSOCR_UTF16 *text, int32_t length, int32_t flags)
+{
+    const auto image = findImage(img);
+    return image ? image->image.text(text, length, flags) : ERROR_INVALIDHANDLE;
+}
+
+NSOCR_API int32_t NSOCR_CALL Scan_Create(NSOCR_HANDLE cfg, NSOCR_HANDLE *scan)
+{
+    if (!scan)
+        return ERROR_INVALIDPARAMETER;
+    std::lock_guard<std::mutex> guard(engine().lock);
+    auto configuration = engine().configurations.find(cfg);
+    if (!configuration)
+        return ERROR_INVALIDHANDLE;
+    auto scanner = std::make_shared<Scanner>();
+    scanner->cfg = std::move(configuration);
+    *scan = engine().scanners.add(std::move(scanner), engine().nextHandle());
+    return 0;
+}
+
+NSOCR_API int32_t NSOCR_CALL Scan_Destroy(NSOCR_HANDLE scan)
+{
+    return destroy(engine().scanners, scan);
+}

@@ -1,0 +1,186 @@
+#include "ocrimage.h"
+
+#include "utf16.h"
+
+#include <leptonica/allheaders.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+namespace {
+
+bool isPdf(const uint8_t *bytes, size_t size)
+{
+    // Readers accept the header anywhere in the first kilobyte.
+    static const char header[] = "%PDF-";
+    const uint8_t *end = bytes + std::min<size_t>(size, 1024);
+    return std::search(bytes, end, header, header + sizeof(header) - 1) != end;
+}
+
+// Drops empty lines and trailing blanks of the recogniser's output.
+std::u16string cleanLines(const std::string &utf8)
+{
+    std::u16string result;
+    size_t start = 0;
+    while (start < utf8.size()) {
+        size_t end = utf8.find('\n', start);
+        if (end == std::string::npos)
+            end = utf8.size();
+        std::string line = utf8.substr(start, end - start);
+        line.erase(line.find_last_not_of(" \t\r") + 1);
+        if (!line.empty()) {
+            if (!result.empty())
+                result += u'\n';
+            result += fromUtf8(line);
+        }
+        start = end + 1;
+    }
+    return result;
+}
+
+} // namespace
+
+OcrImage::~OcrImage()
+{
+    m_cancel = true;
+    finishJob();
+}
+
+void OcrImage::finishJob()
+{
+    if (m_worker.joinable())
+        m_worker.join();
+}
+
+int32_t OcrImage::loadFile(const std::u16string &fileName)
+{
+    if (busy())
+        return ERROR_BUSY;
+    std::vector<uint8_t> bytes;
+    if (!fileName.empty()) {
+        std::ifstream in(std::filesystem::path(fileName), std::ios::binary);
+        if (in)
+            bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    const int32_t result = loadMemory(bytes.data(), bytes.size());
+    return result == ERROR_INVALIDPARAMETER ? ERROR_CANNOTREADFILE : result;
+}
+
+int32_t OcrImage::loadMemory(const uint8_t *bytes, size_t size)
+{
+    if (busy())
+        return ERROR_BUSY;
+    // A failed load leaves no image behind, not the previous one.
+    finishJob();
+    m_source.reset();
+    m_prepared = PreparedImage();
+    m_text.clear();
+    m_recognised = false;
+    m_job = 0;
+    if (!bytes || size == 0)
+        return ERROR_INVALIDPARAMETER;
+    if (isPdf(bytes, size))
+        return ERROR_GHOSTSCRIPT;
+    m_source.reset(pixReadMem(bytes, size));
+    return m_source ? 0 : ERROR_CANNOTDECODE;
+}
+
+int32_t OcrImage::size(int32_t *width, int32_t *height) const
+{
+    if (!width || !height)
+        return ERROR_INVALIDPARAMETER;
+    if (!m_source)
+        return ERROR_NOIMAGE;
+    *width = pixGetWidth(m_source.get());
+    *height = pixGetHeight(m_source.get());
+    return 0;
+}
+
+int32_t OcrImage::prepare()
+{
+    if (!m_source)
+        return ERROR_NOIMAGE;
+    m_prepared = prepareImage(m_source.get());
+    return m_prepared.pix ? 0 : ERROR_CANNOTDECODE;
+}
+
+int32_t OcrImage::recognise(const RecogniserSetup &setup)
+{
+    m_text.clear();
+    m_recognised = false;
+    std::string utf8;
+    const int32_t result = m_recogniser.recognise(setup, m_prepared, m_cancel, utf8);
+    // A cancelled run's partial text is discarded.
+    if (result == 0) {
+        m_text = cleanLines(utf8);
+        m_recognised = true;
+    }
+    return result;
+}
+
+int32_t OcrImage::ocr(const RecogniserSetup &setup, int32_t firstStep, int32_t lastStep, int32_t flags)
+{
+    if (firstStep < OCRSTEP_FIRST || lastStep > OCRSTEP_LAST || firstStep > lastStep
+        || (flags & ~OCRFLAG_THREAD) != 0)
+        return ERROR_INVALIDPARAMETER;
+    if (busy())
+        return ERROR_BUSY;
+    finishJob();
+    if (firstStep <= OCRSTEP_PREPARE_LAST || (lastStep >= OCRSTEP_RECOGNIZE && !m_prepared.pix)) {
+        const int32_t prepared = prepare();
+        if (prepared != 0)
+            return prepared;
+    }
+    if (lastStep < OCRSTEP_RECOGNIZE)
+        return 0;
+
+    m_cancel = false;
+    if (!(flags & OCRFLAG_THREAD)) {
+        m_job = 0;
+        return recognise(setup);
+    }
+    m_job = ERROR_JOBRUNNING;
+    m_worker = std::thread([this, setup] {
+        const int32_t result = recognise(setup);
+        m_job = result == 0 || result == ERROR_JOBCANCELLED ? result : ERROR_OPERATIONFAILED;
+    });
+    return 0;
+}
+
+int32_t OcrImage::jobResult()
+{
+    const int32_t result = m_job.load();
+    if (result != ERROR_JOBRUNNING)
+        finishJob();
+    return result;
+}
+
+int32_t OcrImage::cancelJob()
+{
+    if (busy())
+        m_cancel = true;
+    return 0;
+}
+
+int32_t OcrImage::text(NSOCR_UTF16 *buffer, int32_t length, int32_t flags)
+{
+    if (busy())
+        return ERROR_BUSY;
+    if (!m_recognised)
+        return ERROR_NOTEXT;
+    if (buffer && length <= 0)
+        return ERROR_INVALIDPARAMETER;
+    const int32_t textLength = int32_t(m_text.size());
+    if (buffer) {
+        const int32_t copied = std::min(textLength, length - 1);
+        for (int32_t i = 0; i < copied; ++i) {
+            const char16_t c = m_text[i];
+            buffer[i] = c == u'\n' && !(flags & IMGTEXT_LINEBREAKS) ? u' ' : c;
+        }
+        buffer[copied] = 0;
+    }
+    return textLength;
+}

@@ -1,0 +1,76 @@
+#include "recogniser.h"
+
+#include "nsocr.h"
+
+#include <tesseract/baseapi.h>
+#include <tesseract/ocrclass.h>
+
+#ifdef _OPENMP
+#include <omp.h>
+#endif
+
+namespace {
+
+bool cancelRequested(void *cancel, int)
+{
+    return static_cast<const std::atomic<bool> *>(cancel)->load();
+}
+
+} // namespace
+
+Recogniser::Recogniser()
+    : m_api(new tesseract::TessBaseAPI)
+{
+}
+
+Recogniser::~Recogniser()
+{
+    m_api->End();
+}
+
+int32_t Recogniser::start(const RecogniserSetup &setup)
+{
+    if (m_started && setup.dataDirectory == m_setup.dataDirectory
+        && setup.languages == m_setup.languages)
+        return 0;
+    if (setup.languages.empty())
+        return ERROR_NOLANGUAGE;
+    m_api->End();
+    m_started = m_api->Init(setup.dataDirectory.c_str(), setup.languages.c_str(),
+                            tesseract::OEM_LSTM_ONLY) == 0;
+    if (!m_started)
+        return ERROR_ENGINEINIT;
+    m_setup = setup;
+    return 0;
+}
+
+int32_t Recogniser::recognise(const RecogniserSetup &setup, const PreparedImage &image,
+                              const std::atomic<bool> &cancel, std::string &text)
+{
+    // The recogniser's OpenMP loops would otherwise spin up a team per call
+    // and fight over the cores, several times slower than one thread.
+    // Settings made through the environment come too late once the process
+    // runs, and they are per thread: set them in every recognising thread.
+#ifdef _OPENMP
+    omp_set_dynamic(1);
+#endif
+    const int32_t started = start(setup);
+    if (started != 0)
+        return started;
+
+    m_api->SetPageSegMode(image.layout == PageLayout::SingleLine ? tesseract::PSM_SINGLE_LINE
+                                                                 : tesseract::PSM_AUTO);
+    m_api->SetImage(image.pix.get());
+    tesseract::ETEXT_DESC monitor;
+    monitor.cancel = cancelRequested;
+    monitor.cancel_this = const_cast<std::atomic<bool> *>(&cancel);
+    const int recognised = m_api->Recognize(&monitor);
+    if (cancel)
+        return ERROR_JOBCANCELLED;
+    if (recognised != 0)
+        return ERROR_OPERATIONFAILED;
+    std::unique_ptr<char[]> utf8(m_api->GetUTF8Text());
+    text = utf8 ? utf8.get() : "";
+    m_api->Clear();
+    return 0;
+}

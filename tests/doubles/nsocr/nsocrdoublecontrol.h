@@ -1,0 +1,73 @@
+#ifndef NSOCRDOUBLECONTROL_H
+#define NSOCRDOUBLECONTROL_H
+
+#include "nsocrdouble.h"
+
+#include <QLibrary>
+#include <QStringList>
+#include <QVector>
+
+// The test's handle on the engine double that the code under test loads by
+// path: the same library, so the same recorded calls and scripts.
+class NsOcrDoubleControl
+{
+public:
+    explicit NsOcrDoubleControl(const QString &path)
+        : library(path)
+    {
+        library.load();
+        reset();
+    }
+
+    bool isValid() const { return library.isLoaded(); }
+
+    void reset() { call<decltype(&NsDouble_Reset)>("NsDouble_Reset"); }
+
+    void setResults(const QString &callPrefix, const QVector<int32_t> &results)
+    {
+        call<decltype(&NsDouble_SetResults)>("NsDouble_SetResults", callPrefix.toUtf8().constData(),
+                                             results.constData(), int32_t(results.size()));
+    }
+
+    void setResult(const QString &callPrefix, int32_t result) { setResults(callPrefix, {result}); }
+
+    void setImageSize(int width, int height)
+    {
+        call<decltype(&NsDouble_SetImageSize)>("NsDouble_SetImageSize", width, height);
+    }
+
+    void setText(const QString &text)
+    {
+        call<decltype(&NsDouble_SetText)>("NsDouble_SetText", text.utf16());
+    }
+
+    QStringList calls()
+    {
+        QStringList result;
+        const int count = call<decltype(&NsDouble_CallCount)>("NsDouble_CallCount");
+        for (int i = 0; i < count; ++i)
+            result << QString::fromUtf8(call<decltype(&NsDouble_Call)>("NsDouble_Call", i));
+        return result;
+    }
+
+    // The calls recorded since the last reset or take; scripts stay.
+    QStringList takeCalls()
+    {
+        const QStringList result = calls();
+        call<decltype(&NsDouble_ClearCalls)>("NsDouble_ClearCalls");
+        return result;
+    }
+
+private:
+    template<typename Function, typename... Args>
+    auto call(const char *name, Args... args)
+    {
+        const auto function = reinterpret_cast<Function>(library.resolve(name));
+        Q_ASSERT(function);
+        return function(args...);
+    }
+
+    QLibrary library;
+};
+
+#endif // NSOCRDOUBLECONTROL_H
