@@ -3,6 +3,7 @@
 #include <sndfile.h>
 
 #include <QPair>
+#include <QProcess>
 
 #include <algorithm>
 #include <cmath>
@@ -43,6 +44,15 @@ bool TestTone::write(const QString &path, int format, const QVector<qint16> &sam
         written = sf_writef_float(file, values.constData(), frames) == frames;
     }
     return sf_close(file) == 0 && written;
+}
+
+bool TestTone::encodeAac(const QString &sourcePath, const QString &m4aPath)
+{
+    QProcess ffmpeg;
+    ffmpeg.start(QStringLiteral("ffmpeg"), {QStringLiteral("-loglevel"), QStringLiteral("error"), QStringLiteral("-y"),
+                                            QStringLiteral("-i"), sourcePath, QStringLiteral("-c:a"),
+                                            QStringLiteral("aac"), m4aPath});
+    return ffmpeg.waitForFinished(30000) && ffmpeg.exitStatus() == QProcess::NormalExit && ffmpeg.exitCode() == 0;
 }
 
 QPair<int, int> TestTone::soundSpan(const QVector<qint16> &samples, int threshold)

@@ -17,6 +17,9 @@ public:
     // SF_FORMAT_PCM_16. False if libsndfile cannot write that format.
     static bool write(const QString &path, int format, const QVector<qint16> &samples, int rate = 44100);
 
+    // Encodes a file as AAC in an M4A container with the ffmpeg program.
+    static bool encodeAac(const QString &sourcePath, const QString &m4aPath);
+
     // Index of the first and one past the last stereo frame whose left
     // sample exceeds the threshold; both -1 when there is none.
     static QPair<int, int> soundSpan(const QVector<qint16> &samples, int threshold = 1000);

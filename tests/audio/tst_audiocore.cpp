@@ -1,0 +1,290 @@
+#include "testtone.h"
+
+#include "zqaudiodecoderlist.h"
+#include "zqaudiodevice.h"
+#include "zqaudioffmpeg.h"
+#include "zqaudiosndfile.h"
+#include "zqaudiosource.h"
+#include "zqaudiostream.h"
+
+#include <sndfile.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QtTest>
+
+using namespace zqaudio;
+
+Q_DECLARE_METATYPE(zqaudio::DecoderFactory)
+
+// The audio core shared by the engines: sources, decoders, the decoder
+// list, and streams on a real sound server.
+class tst_AudioCore : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void memorySource_data();
+    void memorySource();
+    void decode_data();
+    void decode();
+    void ffmpegLossy_data();
+    void ffmpegLossy();
+    void refuse_data();
+    void refuse();
+    void decoderList();
+    void noServer();
+    void playOut();
+    void stopAndResume();
+
+private:
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+    QByteArray contents(const QString &name) const;
+    static QVector<qint16> readAll(Decoder &decoder);
+    bool needsServer() const { return qEnvironmentVariableIsSet("PULSE_SERVER"); }
+
+    QTemporaryDir m_dir;
+    QVector<qint16> m_tone;
+};
+
+static const double Frequency = 440;
+
+QByteArray tst_AudioCore::contents(const QString &name) const
+{
+    QFile file(path(name));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Reads in odd-sized pieces, so that buffering across calls is exercised.
+QVector<qint16> tst_AudioCore::readAll(Decoder &decoder)
+{
+    QVector<qint16> all;
+    QVector<qint16> piece(333 * decoder.channels());
+    long frames;
+    while ((frames = decoder.read(piece.data(), 333)) > 0)
+        all += piece.mid(0, int(frames) * decoder.channels());
+    return all;
+}
+
+void tst_AudioCore::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    m_tone = TestTone::generate(Frequency, 0.5);
+    QVERIFY(TestTone::write(path("tone.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, m_tone));
+    QVERIFY(TestTone::write(path("tone.flac"), SF_FORMAT_FLAC | SF_FORMAT_PCM_16, m_tone));
+    QVERIFY2(TestTone::encodeAac(path("tone.wav"), path("tone.m4a")), "the ffmpeg program cannot make an M4A file");
+    QFile garbage(path("garbage"));
+    QVERIFY(garbage.open(QIODevice::WriteOnly));
+    for (int i = 0; i < 4096; ++i)
+        garbage.putChar(char((i * 7919 + 13) % 251));
+}
+
+void tst_AudioCore::memorySource_data()
+{
+    QTest::addColumn<bool>("copy");
+    QTest::newRow("borrowed") << false;
+    QTest::newRow("copied") << true;
+}
+
+// A borrowed block is read in place; a copied one no longer depends on the
+// caller's bytes.
+void tst_AudioCore::memorySource()
+{
+    QFETCH(bool, copy);
+    QByteArray bytes = contents("tone.wav");
+    const std::shared_ptr<const Source> source = Source::fromMemory(
+        bytes.constData(), size_t(bytes.size()), copy ? Source::Memory::Copy : Source::Memory::Borrow);
+    QVERIFY(source->isMemory());
+    QCOMPARE(source->size(), size_t(bytes.size()));
+    QCOMPARE(source->data() == reinterpret_cast<const unsigned char *>(bytes.constData()), !copy);
+    std::unique_ptr<Decoder> decoder = openSndfileDecoder(source);
+    QVERIFY(decoder);
+    if (copy) {
+        bytes.fill('\0');
+        QCOMPARE(readAll(*decoder), m_tone);
+    }
+}
+
+void tst_AudioCore::decode_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<bool>("fromMemory");
+    QTest::addColumn<DecoderFactory>("factory");
+    const DecoderFactory sndfile = openSndfileDecoder;
+    const DecoderFactory ffmpeg = openFfmpegDecoder;
+    QTest::newRow("libsndfile wav file") << QStringLiteral("tone.wav") << false << sndfile;
+    QTest::newRow("libsndfile flac memory") << QStringLiteral("tone.flac") << true << sndfile;
+    QTest::newRow("ffmpeg wav file") << QStringLiteral("tone.wav") << false << ffmpeg;
+    QTest::newRow("ffmpeg flac memory") << QStringLiteral("tone.flac") << true << ffmpeg;
+}
+
+// Lossless data decodes to the very samples written, and again after a
+// rewind.
+void tst_AudioCore::decode()
+{
+    QFETCH(QString, file);
+    QFETCH(bool, fromMemory);
+    QFETCH(DecoderFactory, factory);
+    const QByteArray bytes = contents(file);
+    const std::shared_ptr<const Source> source = fromMemory
+        ? Source::fromMemory(bytes.constData(), size_t(bytes.size()), Source::Memory::Borrow)
+        : Source::fromPath(path(file).toStdString());
+    std::unique_ptr<Decoder> decoder = factory(source);
+    QVERIFY(decoder);
+    QCOMPARE(decoder->sampleRate(), 44100);
+    QCOMPARE(decoder->channels(), 2);
+    QCOMPARE(readAll(*decoder), m_tone);
+    QVERIFY(decoder->rewind());
+    QCOMPARE(readAll(*decoder), m_tone);
+}
+
+void tst_AudioCore::ffmpegLossy_data()
+{
+    QTest::addColumn<bool>("fromMemory");
+    QTest::newRow("file") << false;
+    QTest::newRow("memory") << true;
+}
+
+void tst_AudioCore::ffmpegLossy()
+{
+    QFETCH(bool, fromMemory);
+    const QByteArray bytes = contents("tone.m4a");
+    const std::shared_ptr<const Source> source = fromMemory
+        ? Source::fromMemory(bytes.constData(), size_t(bytes.size()), Source::Memory::Borrow)
+        : Source::fromPath(path("tone.m4a").toStdString());
+    QVERIFY(!openSndfileDecoder(source));
+    std::unique_ptr<Decoder> decoder = openFfmpegDecoder(source);
+    QVERIFY(decoder);
+    QCOMPARE(decoder->channels(), 2);
+    const QVector<qint16> samples = readAll(*decoder);
+    const QPair<int, int> span = TestTone::soundSpan(samples);
+    QVERIFY(qAbs(double(span.second - span.first) / decoder->sampleRate() - 0.5) <= 0.05);
+    QVERIFY(qAbs(TestTone::frequency(samples, span.first, span.second, decoder->sampleRate()) - Frequency)
+            <= Frequency * 0.01);
+}
+
+void tst_AudioCore::refuse_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<DecoderFactory>("factory");
+    const DecoderFactory sndfile = openSndfileDecoder;
+    const DecoderFactory ffmpeg = openFfmpegDecoder;
+    const QByteArray garbage = contents("garbage");
+    const QByteArray wavHeader = contents("tone.wav").left(30);
+    const QByteArray m4aHeader = contents("tone.m4a").left(64);
+    QTest::newRow("libsndfile empty") << QByteArray() << sndfile;
+    QTest::newRow("libsndfile garbage") << garbage << sndfile;
+    QTest::newRow("libsndfile cut wav") << wavHeader << sndfile;
+    QTest::newRow("ffmpeg empty") << QByteArray() << ffmpeg;
+    QTest::newRow("ffmpeg garbage") << garbage << ffmpeg;
+    QTest::newRow("ffmpeg cut wav") << wavHeader << ffmpeg;
+    QTest::newRow("ffmpeg cut m4a") << m4aHeader << ffmpeg;
+}
+
+void tst_AudioCore::refuse()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(DecoderFactory, factory);
+    QVERIFY(!factory(Source::fromMemory(bytes.constData(), size_t(bytes.size()), Source::Memory::Copy)));
+}
+
+// Factories are tried in order until one recognises the data; a removed one
+// is no longer asked; an unreadable file is told apart from an unknown
+// format.
+void tst_AudioCore::decoderList()
+{
+    QStringList asked;
+    const auto named = [&asked](const QString &name, DecoderFactory factory) {
+        return DecoderFactory([&asked, name, factory](const std::shared_ptr<const Source> &source) {
+            asked << name;
+            return factory(source);
+        });
+    };
+    DecoderList list;
+    const DecoderList::Id first = list.add(named(QStringLiteral("ffmpeg"), openFfmpegDecoder));
+    list.add(named(QStringLiteral("sndfile"), openSndfileDecoder));
+    QVERIFY(first != 0);
+
+    Error error = Error::None;
+    QVERIFY(list.open(Source::fromPath(path("tone.wav").toStdString()), &error));
+    QCOMPARE(error, Error::None);
+    QCOMPARE(asked, QStringList({QStringLiteral("ffmpeg")}));
+
+    asked.clear();
+    list.remove(first);
+    QVERIFY(!list.open(Source::fromPath(path("tone.m4a").toStdString()), &error));
+    QCOMPARE(error, Error::Format);
+    QCOMPARE(asked, QStringList({QStringLiteral("sndfile")}));
+
+    asked.clear();
+    QVERIFY(!list.open(Source::fromPath(path("missing.wav").toStdString()), &error));
+    QCOMPARE(error, Error::FileOpen);
+    QVERIFY(asked.isEmpty());
+}
+
+void tst_AudioCore::noServer()
+{
+    const QByteArray saved = qgetenv("PULSE_SERVER");
+    qputenv("PULSE_SERVER", "unix:" + QFile::encodeName(path("no-such-socket")));
+    Error error = Error::None;
+    QVERIFY(!Device::open("tst_audiocore", &error));
+    QCOMPARE(error, Error::NoServer);
+    if (saved.isNull())
+        qunsetenv("PULSE_SERVER");
+    else
+        qputenv("PULSE_SERVER", saved);
+}
+
+// A stream plays out by itself and can then be played again.
+void tst_AudioCore::playOut()
+{
+    if (!needsServer())
+        QSKIP("PULSE_SERVER is not set: no sound server to play to (scripts/test starts one)");
+    std::unique_ptr<Device> device = Device::open("tst_audiocore");
+    QVERIFY(device);
+    QVERIFY(device->isConnected());
+    DecoderList list;
+    list.add(openSndfileDecoder);
+    std::unique_ptr<Stream> stream = Stream::create(*device, list, Source::fromPath(path("tone.wav").toStdString()));
+    QVERIFY(stream);
+    QVERIFY(!stream->isPlaying());
+    for (int round = 0; round < 2; ++round) {
+        Error error = Error::Output;
+        QVERIFY(stream->play(false, &error));
+        QCOMPARE(error, Error::None);
+        QVERIFY(stream->isPlaying());
+        QTRY_VERIFY_WITH_TIMEOUT(!stream->isPlaying(), 3000);
+    }
+}
+
+// stop() silences at once and keeps the position; a stream destroyed while
+// it plays takes its thread with it.
+void tst_AudioCore::stopAndResume()
+{
+    if (!needsServer())
+        QSKIP("PULSE_SERVER is not set: no sound server to play to (scripts/test starts one)");
+    QVERIFY(TestTone::write(path("long.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, TestTone::generate(Frequency, 30)));
+    std::unique_ptr<Device> device = Device::open("tst_audiocore");
+    QVERIFY(device);
+    DecoderList list;
+    list.add(openSndfileDecoder);
+    std::unique_ptr<Stream> stream = Stream::create(*device, list, Source::fromPath(path("long.wav").toStdString()));
+    QVERIFY(stream);
+    QVERIFY(stream->play(false));
+    QThread::msleep(200);
+    stream->stop();
+    QVERIFY(!stream->isPlaying());
+    stream->stop();
+    QVERIFY(stream->play(false));
+    QVERIFY(stream->play(false));
+    QVERIFY(stream->isPlaying());
+    QVERIFY(stream->play(true));
+    QThread::msleep(100);
+    QVERIFY(stream->isPlaying());
+    stream.reset();
+}
+
+QTEST_GUILESS_MAIN(tst_AudioCore)
+#include "tst_audiocore.moc"
