@@ -1,0 +1,707 @@
+#include "../core/mappedlibraries.h"
+#include "pluginfolder.h"
+#include "testwidget.h"
+#include "zqpobject.h"
+
+#include <QComboBox>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMetaMethod>
+#include <QPluginLoader>
+#include <QPointer>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTextBrowser>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QtTest>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+const QString audioFixture = QStringLiteral("zqp.adp.fixture.so");
+const QString ocrFixture = QStringLiteral("zqp.ocr.fixture.so");
+const QString nicomsoftFixture = QStringLiteral("zqp.ocr.nicomsoft-fixture.so");
+const QString player = QStringLiteral("Fixture player");
+const QString engine = QStringLiteral("Fixture OCR");
+const QString odd = QStringLiteral("Odd fixture");
+const QString nsocrPath = QStringLiteral("./nsocr/libNSOCR.so");
+
+// The three kinds of log line, as the window composes them.
+QString info(const QString &source, const QString &message)
+{
+    return source + QLatin1String(": <span style=\"color:#333;\"> ") + message + QLatin1String("</span>");
+}
+
+QString error(const QString &source, const QString &message)
+{
+    return source + QLatin1String(":<span style=\"color:red;\">") + message + QLatin1String("</span>");
+}
+
+QString result(const QString &source, const QString &message)
+{
+    return source + QLatin1String(":<p style=\"color:blue;margin-left:16px;\">") + message
+        + QLatin1String("</p><br />");
+}
+
+QStringList withFile(QStringList lines, const QString &file)
+{
+    lines.replaceInStrings(QStringLiteral("%FILE%"), file);
+    return lines;
+}
+
+// The root object of a plugin library that is loaded already, or null. The
+// hold taken here is given back at once, so the program's hold is the only one.
+QObject *instanceOf(const QString &path)
+{
+    if (!isMapped(path))
+        return nullptr;
+    QPluginLoader loader(path);
+    QObject *object = loader.instance();
+    loader.unload();
+    return object;
+}
+
+// A string literal of a plugin lives in the plugin's library: the copies
+// that a test keeps must not point there, since the library may be unloaded.
+QString ownCopy(const QString &text)
+{
+    return QString(text.unicode(), text.size());
+}
+
+QStringList callsOf(const QString &path)
+{
+    QStringList calls;
+    if (QObject *object = instanceOf(path))
+        QMetaObject::invokeMethod(object, "calls", Q_RETURN_ARG(QStringList, calls));
+    for (QString &call : calls)
+        call = ownCopy(call);
+    return calls;
+}
+
+// Runs action once the next modal file dialog is shown.
+void whenDialogShows(std::function<void(QFileDialog *)> action)
+{
+    auto *timer = new QTimer;
+    QObject::connect(timer, &QTimer::timeout, [timer, action] {
+        if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
+            timer->deleteLater();
+            timer->stop();
+            action(dialog);
+        }
+    });
+    timer->start(10);
+}
+
+// Answers the dialog as a user does: types the path, then confirms.
+void accept(QFileDialog *dialog, const QString &file)
+{
+    dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(file);
+    static_cast<QDialog *>(dialog)->accept(); // QFileDialog hides it
+}
+
+} // namespace
+
+// The window under test, with its form elements found by object name.
+struct Window
+{
+    TestWidget widget;
+    QComboBox *list = widget.findChild<QComboBox *>(QStringLiteral("cbAudioPlayers"));
+    QPushButton *open = widget.findChild<QPushButton *>(QStringLiteral("pbOpen"));
+    QPushButton *play = widget.findChild<QPushButton *>(QStringLiteral("pbPlayAudio"));
+    QPushButton *stop = widget.findChild<QPushButton *>(QStringLiteral("pbStopAudio"));
+    QTextBrowser *log = widget.findChild<QTextBrowser *>(QStringLiteral("errorMsg"));
+
+    // Presses "Open..." and answers the dialog with file, or cancels it
+    // when file is empty. Returns the dialog's caption.
+    QString pick(const QString &file)
+    {
+        QString caption;
+        whenDialogShows([&caption, file](QFileDialog *dialog) {
+            caption = dialog->windowTitle();
+            if (file.isEmpty()) {
+                dialog->reject();
+            } else {
+                accept(dialog, file);
+            }
+        });
+        QTest::mouseClick(open, Qt::LeftButton);
+        return caption;
+    }
+};
+
+class tst_TestWidget : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void form();
+    void startup_data();
+    void startup();
+    void dataPath_data();
+    void dataPath();
+    void switchPlugins_data();
+    void switchPlugins();
+    void loadAfterFailedLoad();
+    void open_data();
+    void open();
+    void dialog();
+    void actions_data();
+    void actions();
+    void messages_data();
+    void messages();
+    void errorFromAnotherThread();
+
+private:
+    // Makes the given entries the program's plugin folder.
+    bool usePlugins(const QStringList &entries);
+    QString pluginPath(const QString &name) const { return m_zqp + QLatin1Char('/') + name; }
+    // Compares the log with snapshot followed by lines, appended as the
+    // window appends them: the rich text a reader sees, line by line.
+    static void compareLog(const QTextBrowser *log, const QTextDocument *snapshot, const QStringList &lines);
+
+    QString m_zqp;
+    std::unique_ptr<QTemporaryDir> m_folder;
+    QTemporaryDir m_files;
+};
+
+#define COMPARE_LOG(log, snapshot, lines)                                                                    \
+    do {                                                                                                     \
+        compareLog(log, snapshot, lines);                                                                    \
+        if (QTest::currentTestFailed())                                                                      \
+            return;                                                                                          \
+    } while (false)
+
+void tst_TestWidget::compareLog(const QTextBrowser *log, const QTextDocument *snapshot, const QStringList &lines)
+{
+    QTextBrowser reference;
+    reference.setDocument(snapshot ? snapshot->clone(&reference) : new QTextDocument(&reference));
+    for (const QString &line : lines) {
+        reference.moveCursor(QTextCursor::End);
+        reference.append(line);
+    }
+    QCOMPARE(log->toPlainText(), reference.toPlainText());
+    QCOMPARE(log->toHtml(), reference.toHtml());
+}
+
+void tst_TestWidget::initTestCase()
+{
+    m_zqp = QCoreApplication::applicationDirPath() + QLatin1String("/zqp");
+    QVERIFY(m_files.isValid());
+}
+
+void tst_TestWidget::init()
+{
+    QFile::remove(m_zqp);
+    m_folder.reset(new QTemporaryDir);
+    QVERIFY(m_folder->isValid());
+}
+
+// Libraries a test left loaded keep their files mapped; a fresh folder per
+// test keeps them apart from the next test's copies.
+void tst_TestWidget::cleanup()
+{
+    QFile::remove(m_zqp);
+    qunsetenv("ZQP_FIXTURE_INITIAL_FAILS");
+}
+
+bool tst_TestWidget::usePlugins(const QStringList &entries)
+{
+    return fillPluginFolder(m_folder->path(), entries) && QFile::link(m_folder->path(), m_zqp);
+}
+
+void tst_TestWidget::form()
+{
+    Window window;
+    QCOMPARE(window.widget.objectName(), QStringLiteral("TestWidget"));
+    QCOMPARE(window.widget.windowTitle(), QStringLiteral("Form"));
+    QCOMPARE(window.widget.size(), QSize(434, 300));
+
+    auto *vertical = qobject_cast<QVBoxLayout *>(window.widget.layout());
+    QVERIFY(vertical);
+    QCOMPARE(vertical->objectName(), QStringLiteral("verticalLayout"));
+    QCOMPARE(vertical->count(), 2);
+    auto *horizontal = qobject_cast<QHBoxLayout *>(vertical->itemAt(0)->layout());
+    QVERIFY(horizontal);
+    QCOMPARE(horizontal->objectName(), QStringLiteral("horizontalLayout"));
+    QCOMPARE(vertical->itemAt(1)->widget(), window.log);
+
+    const QStringList names { QStringLiteral("label"), QStringLiteral("cbAudioPlayers"), QStringLiteral("pbOpen"),
+                              QStringLiteral("pbPlayAudio"), QStringLiteral("pbStopAudio") };
+    QCOMPARE(horizontal->count(), names.size());
+    for (int i = 0; i < names.size(); ++i) {
+        QCOMPARE(horizontal->itemAt(i)->widget()->objectName(), names.at(i));
+        QCOMPARE(horizontal->stretch(i), 0);
+    }
+    QCOMPARE(window.widget.findChild<QLabel *>(QStringLiteral("label"))->text(), QStringLiteral("ZQP Object:"));
+    QCOMPARE(window.open->text(), QStringLiteral("Open..."));
+    QCOMPARE(window.play->text(), QStringLiteral("Play"));
+    QCOMPARE(window.stop->text(), QStringLiteral("Stop"));
+
+    const QMetaObject *mo = window.widget.metaObject();
+    QCOMPARE(mo->className(), "TestWidget");
+    const QList<QByteArray> privateSlots { "pluginLoaded(int)", "open()", "playAudio()", "stopAudio()", "err(QString)",
+                                    "ret(QString)" };
+    QCOMPARE(mo->methodCount() - mo->methodOffset(), privateSlots.size());
+    for (int i = 0; i < privateSlots.size(); ++i) {
+        const QMetaMethod method = mo->method(mo->methodOffset() + i);
+        QCOMPARE(method.methodSignature(), privateSlots.at(i));
+        QCOMPARE(method.methodType(), QMetaMethod::Slot);
+        QCOMPARE(method.access(), QMetaMethod::Private);
+    }
+    QCOMPARE(mo->method(mo->indexOfSlot("err(QString)")).parameterNames(), QList<QByteArray> { "l" });
+    QCOMPARE(mo->method(mo->indexOfSlot("ret(QString)")).parameterNames(), QList<QByteArray> { "l" });
+}
+
+void tst_TestWidget::startup_data()
+{
+    QTest::addColumn<bool>("folder");
+    QTest::addColumn<QStringList>("entries");
+    QTest::addColumn<bool>("initialFails");
+    QTest::addColumn<QStringList>("items");
+    QTest::addColumn<QStringList>("log");
+    QTest::addColumn<QStringList>("calls"); // on the first entry
+
+    QTest::newRow("no plugin folder") << false << QStringList() << false << QStringList() << QStringList()
+                                      << QStringList();
+    QTest::newRow("empty plugin folder") << true << QStringList() << false << QStringList() << QStringList()
+                                         << QStringList();
+    QTest::newRow("audio player first")
+        << true << QStringList { audioFixture, ocrFixture } << false
+        << QStringList { QStringLiteral("adp/Fixture player"), QStringLiteral("ocr/Fixture") }
+        << QStringList { info(player, QStringLiteral("loaded.")), info(player, QStringLiteral("initialed.")) }
+        << QStringList { QStringLiteral("initial") };
+    QTest::newRow("audio player fails to initialise")
+        << true << QStringList { audioFixture, ocrFixture } << true
+        << QStringList { QStringLiteral("adp/Fixture player"), QStringLiteral("ocr/Fixture") }
+        << QStringList { info(player, QStringLiteral("loaded.")),
+                         error(player, QStringLiteral("Fixture ERR: no output device")),
+                         info(player, QStringLiteral("failed to initial.")) }
+        << QStringList { QStringLiteral("initial") };
+    QTest::newRow("OCR engine first")
+        << true << QStringList { QStringLiteral("a.so=") + nicomsoftFixture, QStringLiteral("b.so=") + audioFixture }
+        << false << QStringList { QStringLiteral("ocr/Nicomsoft fixture"), QStringLiteral("adp/Fixture player") }
+        << QStringList { info(engine, QStringLiteral("loaded.")),
+                         info(engine, QStringLiteral("set dataPath to ") + nsocrPath),
+                         info(engine, QStringLiteral("initialed.")) }
+        << QStringList { QStringLiteral("setDataPath ") + nsocrPath, QStringLiteral("initial") };
+    QTest::newRow("OCR engine fails to initialise")
+        << true << QStringList { nicomsoftFixture } << true << QStringList { QStringLiteral("ocr/Nicomsoft fixture") }
+        << QStringList { info(engine, QStringLiteral("loaded.")),
+                         info(engine, QStringLiteral("set dataPath to ") + nsocrPath),
+                         error(engine, QStringLiteral("OCR Error: no engine at ./nsocr/libNSOCR.so Code:#0")),
+                         info(engine, QStringLiteral("failed to initial.")) }
+        << QStringList { QStringLiteral("setDataPath ") + nsocrPath, QStringLiteral("initial") };
+    QTest::newRow("no plugin first")
+        << true << QStringList { QStringLiteral("a.so=text"), QStringLiteral("b.so=") + audioFixture } << false
+        << QStringList { QString(), QStringLiteral("adp/Fixture player") }
+        << QStringList { info(QString(), QStringLiteral("failed to load.")) } << QStringList();
+    QTest::newRow("root object is no plugin object")
+        << true << QStringList { QStringLiteral("a.so=zqp.foreign.so"), QStringLiteral("b.so=") + audioFixture }
+        << false << QStringList { QStringLiteral("adp/Foreign"), QStringLiteral("adp/Fixture player") }
+        << QStringList { info(QStringLiteral("adp/Foreign"), QStringLiteral("failed to load.")) } << QStringList();
+    QTest::newRow("OCR type without the OCR interface")
+        << true << QStringList { QStringLiteral("zqp.odd.ocr.so") } << false
+        << QStringList { QStringLiteral("ocr/Nicomsoft without interface") }
+        << QStringList { info(odd, QStringLiteral("loaded.")), info(odd, QStringLiteral("initialed.")) }
+        << QStringList { QStringLiteral("type"), QStringLiteral("initial") };
+}
+
+void tst_TestWidget::startup()
+{
+    QFETCH(bool, folder);
+    QFETCH(QStringList, entries);
+    QFETCH(bool, initialFails);
+    QFETCH(QStringList, items);
+    QFETCH(QStringList, log);
+    QFETCH(QStringList, calls);
+
+    if (folder)
+        QVERIFY(usePlugins(entries));
+    if (initialFails)
+        qputenv("ZQP_FIXTURE_INITIAL_FAILS", "1");
+
+    Window window;
+    QStringList texts;
+    for (int i = 0; i < window.list->count(); ++i) {
+        texts << window.list->itemText(i);
+        const QString name = entries.at(i).section(QLatin1Char('='), 0, 0);
+        QCOMPARE(window.list->itemData(i, Qt::UserRole).toString(), pluginPath(name));
+        QVERIFY(window.list->itemIcon(i).isNull());
+    }
+    QCOMPARE(texts, items);
+    QCOMPARE(window.list->currentIndex(), items.isEmpty() ? -1 : 0);
+    COMPARE_LOG(window.log, nullptr, log);
+    QCOMPARE(window.widget.windowTitle(), QStringLiteral("Form"));
+
+    // Only the first entry is loaded, and only once.
+    if (!entries.isEmpty()) {
+        const QString first = pluginPath(entries.first().section(QLatin1Char('='), 0, 0));
+        QCOMPARE(callsOf(first), calls);
+        for (int i = 1; i < entries.size(); ++i)
+            QVERIFY(!isMapped(pluginPath(entries.at(i).section(QLatin1Char('='), 0, 0))));
+    }
+}
+
+void tst_TestWidget::dataPath_data()
+{
+    QTest::addColumn<QString>("fixture");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("set");
+
+    QTest::newRow("Nicomsoft") << nicomsoftFixture << nsocrPath << true;
+    QTest::newRow("Tesseract") << QStringLiteral("zqp.ocr.tesseract-fixture.so") << QStringLiteral("./tessdata")
+                               << true;
+    QTest::newRow("both names: Nicomsoft wins")
+        << QStringLiteral("zqp.ocr.both-fixture.so") << nsocrPath << true;
+    QTest::newRow("neither: the engine's default")
+        << ocrFixture << QStringLiteral("fixture-default") << false;
+    QTest::newRow("names in lower case: the engine's default")
+        << QStringLiteral("zqp.ocr.lower-fixture.so") << QStringLiteral("fixture-default") << false;
+}
+
+void tst_TestWidget::dataPath()
+{
+    QFETCH(QString, fixture);
+    QFETCH(QString, path);
+    QFETCH(bool, set);
+
+    QVERIFY(usePlugins({ fixture }));
+    Window window;
+    COMPARE_LOG(window.log, nullptr,
+                (QStringList { info(engine, QStringLiteral("loaded.")),
+                               info(engine, QStringLiteral("set dataPath to ") + path),
+                               info(engine, QStringLiteral("initialed.")) }));
+    QStringList calls { QStringLiteral("initial") };
+    if (set)
+        calls.prepend(QStringLiteral("setDataPath ") + path);
+    QCOMPARE(callsOf(pluginPath(fixture)), calls);
+}
+
+void tst_TestWidget::switchPlugins_data()
+{
+    QTest::addColumn<QStringList>("entries");
+    QTest::addColumn<QStringList>("lines"); // written by the switch to the second entry
+    QTest::addColumn<QStringList>("calls"); // on the second entry
+
+    QTest::newRow("audio player to Nicomsoft engine")
+        << QStringList { QStringLiteral("a.so=") + audioFixture, QStringLiteral("b.so=") + nicomsoftFixture }
+        << QStringList { info(player, QStringLiteral("unload.")), info(engine, QStringLiteral("loaded.")),
+                         info(engine, QStringLiteral("set dataPath to ") + nsocrPath),
+                         info(engine, QStringLiteral("initialed.")) }
+        << QStringList { QStringLiteral("setDataPath ") + nsocrPath, QStringLiteral("initial") };
+    QTest::newRow("OCR engine to audio player")
+        << QStringList { QStringLiteral("a.so=") + ocrFixture, QStringLiteral("b.so=") + audioFixture }
+        << QStringList { info(engine, QStringLiteral("unload.")), info(player, QStringLiteral("loaded.")),
+                         info(player, QStringLiteral("initialed.")) }
+        << QStringList { QStringLiteral("initial") };
+    QTest::newRow("OCR engine to OCR engine")
+        << QStringList { QStringLiteral("a.so=zqp.ocr.tesseract-fixture.so"), QStringLiteral("b.so=") + ocrFixture }
+        << QStringList { info(engine, QStringLiteral("unload.")), info(engine, QStringLiteral("loaded.")),
+                         info(engine, QStringLiteral("set dataPath to fixture-default")),
+                         info(engine, QStringLiteral("initialed.")) }
+        << QStringList { QStringLiteral("initial") };
+    QTest::newRow("audio player to no plugin")
+        << QStringList { QStringLiteral("a.so=") + audioFixture, QStringLiteral("b.so=text") }
+        << QStringList { info(player, QStringLiteral("unload.")), info(QString(), QStringLiteral("failed to load.")) }
+        << QStringList();
+}
+
+void tst_TestWidget::switchPlugins()
+{
+    QFETCH(QStringList, entries);
+    QFETCH(QStringList, lines);
+    QFETCH(QStringList, calls);
+
+    QVERIFY(usePlugins(entries));
+    const QString first = pluginPath(QStringLiteral("a.so"));
+    const QString second = pluginPath(QStringLiteral("b.so"));
+    Window window;
+    QPointer<QObject> old = instanceOf(first);
+    QVERIFY(old);
+    const QString oldName = ownCopy(qobject_cast<ZQPObject *>(old)->name());
+    std::unique_ptr<QTextDocument> snapshot(window.log->document()->clone());
+
+    window.list->setCurrentIndex(1);
+    QCOMPARE(callsOf(second), calls);
+
+    // The old plugin lives on until the event loop runs, and what it
+    // reports until then is still written under its name.
+    QVERIFY(old);
+    QVERIFY(QMetaObject::invokeMethod(old, "emitError", Q_ARG(QString, QStringLiteral("late"))));
+    COMPARE_LOG(window.log, snapshot.get(), lines + QStringList { error(oldName, QStringLiteral("late")) });
+
+    QTRY_VERIFY(old.isNull());
+    QVERIFY(!isMapped(first));
+    QCOMPARE(isMapped(second), !calls.isEmpty());
+}
+
+void tst_TestWidget::loadAfterFailedLoad()
+{
+    QVERIFY(usePlugins({ QStringLiteral("a.so=text"), QStringLiteral("b.so=") + audioFixture }));
+    Window window;
+    std::unique_ptr<QTextDocument> snapshot(window.log->document()->clone());
+
+    // Nothing is held, so nothing is unloaded and the buttons do nothing.
+    QTest::mouseClick(window.play, Qt::LeftButton);
+    QTest::mouseClick(window.stop, Qt::LeftButton);
+    window.list->setCurrentIndex(1);
+    COMPARE_LOG(window.log, snapshot.get(),
+                (QStringList { info(player, QStringLiteral("loaded.")), info(player, QStringLiteral("initialed.")) }));
+    QCOMPARE(callsOf(pluginPath(QStringLiteral("b.so"))), QStringList { QStringLiteral("initial") });
+}
+
+void tst_TestWidget::open_data()
+{
+    QTest::addColumn<QStringList>("entries");
+    QTest::addColumn<QString>("file"); // the file picked; empty cancels the dialog
+    QTest::addColumn<QStringList>("lines"); // written by picking; %FILE% is the path
+    QTest::addColumn<QStringList>("calls"); // on the first entry
+
+    const QString picked = info(QStringLiteral("%FILE%"), QStringLiteral("is picked."));
+    const QStringList audioLoaded { QStringLiteral("initial") };
+    QTest::newRow("audio player, cancelled") << QStringList { audioFixture } << QString() << QStringList()
+                                             << audioLoaded;
+    QTest::newRow("audio player")
+        << QStringList { audioFixture } << QStringLiteral("song.wav")
+        << QStringList { picked, info(player, QStringLiteral("playing %FILE%")) }
+        << (audioLoaded + QStringList { QStringLiteral("playFile %FILE%") });
+    QTest::newRow("audio player refuses the file")
+        << QStringList { audioFixture } << QStringLiteral("unplayable.wav")
+        << QStringList { picked, info(player, QStringLiteral("playing %FILE%")),
+                         error(QStringLiteral("adp/Fixture player"), QStringLiteral("cannot play %FILE%")) }
+        << (audioLoaded + QStringList { QStringLiteral("playFile %FILE%") });
+    QTest::newRow("audio player reports an error")
+        << QStringList { audioFixture } << QStringLiteral("broken.wav")
+        << QStringList { picked, info(player, QStringLiteral("playing %FILE%")),
+                         error(player, QStringLiteral("Fixture ERR: broken stream")) }
+        << (audioLoaded + QStringList { QStringLiteral("playFile %FILE%") });
+    QTest::newRow("OCR engine, cancelled")
+        << QStringList { ocrFixture } << QString() << QStringList() << QStringList { QStringLiteral("initial") };
+    QTest::newRow("OCR engine")
+        << QStringList { ocrFixture } << QStringLiteral("words.txt")
+        << QStringList { picked, info(engine, QStringLiteral("ocr %FILE%")),
+                         result(engine, QStringLiteral("first line<br />second line")) }
+        << QStringList { QStringLiteral("initial"), QStringLiteral("setLanguages [] "),
+                         QStringLiteral("ocrFile %FILE%") };
+    QTest::newRow("no plugin held")
+        << QStringList { QStringLiteral("a.so=text") } << QStringLiteral("song.wav") << QStringList { picked }
+        << QStringList();
+    QTest::newRow("OCR type without the OCR interface")
+        << QStringList { QStringLiteral("zqp.odd.ocr.so") } << QStringLiteral("words.txt")
+        << QStringList { picked, info(odd, QStringLiteral("ocr %FILE%")) }
+        << QStringList { QStringLiteral("type"), QStringLiteral("initial"), QStringLiteral("type") };
+    QTest::newRow("audio type without the audio interface")
+        << QStringList { QStringLiteral("zqp.odd.adp.so") } << QStringLiteral("song.wav")
+        << QStringList { picked, info(odd, QStringLiteral("playing %FILE%")) }
+        << QStringList { QStringLiteral("type"), QStringLiteral("initial"), QStringLiteral("type") };
+}
+
+void tst_TestWidget::open()
+{
+    QFETCH(QStringList, entries);
+    QFETCH(QString, file);
+    QFETCH(QStringList, lines);
+    QFETCH(QStringList, calls);
+
+    QVERIFY(usePlugins(entries));
+    QString path;
+    if (!file.isEmpty()) {
+        path = m_files.filePath(file);
+        QFile content(path);
+        QVERIFY(content.open(QIODevice::WriteOnly));
+        content.write("first line\nsecond line\n");
+    }
+
+    Window window;
+    std::unique_ptr<QTextDocument> snapshot(window.log->document()->clone());
+    QCOMPARE(window.pick(path), QStringLiteral("Select an Audio or Image file"));
+    COMPARE_LOG(window.log, snapshot.get(), withFile(lines, path));
+    QCOMPARE(window.widget.windowTitle(), path.isEmpty() ? QStringLiteral("Form") : path);
+    QCOMPARE(callsOf(pluginPath(entries.first().section(QLatin1Char('='), 0, 0))), withFile(calls, path));
+}
+
+// The dialog offers the file types and starts at the file picked last; a
+// dialog cancelled after a pick keeps it, and a later plugin gets it at once.
+void tst_TestWidget::dialog()
+{
+    QVERIFY(usePlugins({ QStringLiteral("a.so=") + audioFixture, QStringLiteral("b.so=") + ocrFixture }));
+    const QString path = m_files.filePath(QStringLiteral("words.txt"));
+    QFile content(path);
+    QVERIFY(content.open(QIODevice::WriteOnly));
+    content.write("one\ntwo\n");
+    content.close();
+
+    Window window;
+    QStringList filters;
+    whenDialogShows([&filters, path](QFileDialog *dialog) {
+        filters = dialog->nameFilters();
+        accept(dialog, path);
+    });
+    QTest::mouseClick(window.open, Qt::LeftButton);
+    // Two filters, split at the line feed; the dialog trims each.
+    QCOMPARE(filters,
+             (QStringList { QStringLiteral("*.mp3; *.wav; *.flac; *.ape; *.jpg; *.bmp; *.png; *.tiff;"),
+                            QStringLiteral("*") }));
+
+    std::unique_ptr<QTextDocument> snapshot(window.log->document()->clone());
+    QStringList selected;
+    whenDialogShows([&selected](QFileDialog *dialog) {
+        selected = dialog->selectedFiles();
+        dialog->reject();
+    });
+    QTest::mouseClick(window.open, Qt::LeftButton);
+    QCOMPARE(selected, QStringList { path });
+    QCOMPARE(window.widget.windowTitle(), path);
+    COMPARE_LOG(window.log, snapshot.get(), QStringList());
+
+    window.list->setCurrentIndex(1);
+    COMPARE_LOG(window.log, snapshot.get(),
+                (QStringList { info(player, QStringLiteral("unload.")), info(engine, QStringLiteral("loaded.")),
+                               info(engine, QStringLiteral("set dataPath to fixture-default")),
+                               info(engine, QStringLiteral("initialed.")), info(engine, QStringLiteral("ocr ") + path),
+                               result(engine, QStringLiteral("one<br />two")) }));
+    QCOMPARE(callsOf(pluginPath(QStringLiteral("b.so"))),
+             (QStringList { QStringLiteral("initial"), QStringLiteral("setLanguages [] "),
+                            QStringLiteral("ocrFile ") + path }));
+}
+
+void tst_TestWidget::actions_data()
+{
+    QTest::addColumn<QStringList>("entries");
+    QTest::addColumn<QString>("file"); // picked before the action, if any
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QStringList>("lines"); // written by the action; %FILE% is the path
+    QTest::addColumn<QStringList>("calls"); // made by the action on the first entry
+
+    const QString play = QStringLiteral("play");
+    const QString stop = QStringLiteral("stop");
+    QTest::newRow("audio player, play with nothing picked")
+        << QStringList { audioFixture } << QString() << play << QStringList() << QStringList();
+    QTest::newRow("audio player, play")
+        << QStringList { audioFixture } << QStringLiteral("song.wav") << play
+        << QStringList { info(player, QStringLiteral("playing %FILE%")) }
+        << QStringList { QStringLiteral("playFile %FILE%") };
+    QTest::newRow("audio player, play refused")
+        << QStringList { audioFixture } << QStringLiteral("unplayable.wav") << play
+        << QStringList { info(player, QStringLiteral("playing %FILE%")),
+                         error(QStringLiteral("adp/Fixture player"), QStringLiteral("cannot play %FILE%")) }
+        << QStringList { QStringLiteral("playFile %FILE%") };
+    QTest::newRow("audio player, stop")
+        << QStringList { audioFixture } << QString() << stop << QStringList { info(player, QStringLiteral("stopped.")) }
+        << QStringList { QStringLiteral("stop") };
+    QTest::newRow("OCR engine, play with nothing picked")
+        << QStringList { ocrFixture } << QString() << play << QStringList { info(engine, QStringLiteral("ocrScreen")) }
+        << QStringList { QStringLiteral("setLanguages [] "), QStringLiteral("ocrScreen") };
+    QTest::newRow("OCR engine, play ignores the picked file")
+        << QStringList { ocrFixture } << QStringLiteral("words.txt") << play
+        << QStringList { info(engine, QStringLiteral("ocrScreen")) }
+        << QStringList { QStringLiteral("setLanguages [] "), QStringLiteral("ocrScreen") };
+    QTest::newRow("OCR engine, stop")
+        << QStringList { ocrFixture } << QString() << stop << QStringList { info(engine, QStringLiteral("stopped.")) }
+        << QStringList { QStringLiteral("stop") };
+    QTest::newRow("no plugin held, play")
+        << QStringList { QStringLiteral("a.so=text") } << QStringLiteral("song.wav") << play << QStringList()
+        << QStringList();
+    QTest::newRow("no plugin held, stop")
+        << QStringList { QStringLiteral("a.so=text") } << QString() << stop << QStringList() << QStringList();
+    QTest::newRow("OCR type without the OCR interface, play")
+        << QStringList { QStringLiteral("zqp.odd.ocr.so") } << QString() << play << QStringList()
+        << QStringList { QStringLiteral("type") };
+    QTest::newRow("audio type without the audio interface, play")
+        << QStringList { QStringLiteral("zqp.odd.adp.so") } << QStringLiteral("song.wav") << play
+        << QStringList { info(odd, QStringLiteral("playing %FILE%")) } << QStringList { QStringLiteral("type") };
+    QTest::newRow("plugin without its interface, stop")
+        << QStringList { QStringLiteral("zqp.odd.ocr.so") } << QString() << stop
+        << QStringList { info(odd, QStringLiteral("stopped.")) } << QStringList();
+}
+
+void tst_TestWidget::actions()
+{
+    QFETCH(QStringList, entries);
+    QFETCH(QString, file);
+    QFETCH(QString, button);
+    QFETCH(QStringList, lines);
+    QFETCH(QStringList, calls);
+
+    QVERIFY(usePlugins(entries));
+    const QString plugin = pluginPath(entries.first().section(QLatin1Char('='), 0, 0));
+    const QString path = file.isEmpty() ? QString() : m_files.filePath(file);
+    if (!path.isEmpty()) {
+        QFile content(path);
+        QVERIFY(content.open(QIODevice::WriteOnly));
+        content.write("text\n");
+    }
+
+    Window window;
+    if (!path.isEmpty())
+        window.pick(path);
+    const QStringList before = callsOf(plugin);
+    std::unique_ptr<QTextDocument> snapshot(window.log->document()->clone());
+
+    QTest::mouseClick(button == QLatin1String("play") ? window.play : window.stop, Qt::LeftButton);
+    COMPARE_LOG(window.log, snapshot.get(), withFile(lines, path));
+    QCOMPARE(callsOf(plugin).mid(before.size()), withFile(calls, path));
+}
+
+void tst_TestWidget::messages_data()
+{
+    QTest::addColumn<QByteArray>("method"); // a fixture method, or a slot of the window
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("line");
+
+    const QString item = QStringLiteral("ocr/Fixture");
+    QTest::newRow("error from the plugin") << QByteArray("emitError") << QStringLiteral("OCR Error: x Code:#0")
+                                           << error(engine, QStringLiteral("OCR Error: x Code:#0"));
+    QTest::newRow("text of one line") << QByteArray("emitText") << QStringLiteral("Hello")
+                                      << result(engine, QStringLiteral("Hello"));
+    QTest::newRow("text of two lines") << QByteArray("emitText") << QStringLiteral("first\nsecond")
+                                       << result(engine, QStringLiteral("first<br />second"));
+    QTest::newRow("every line feed, and only line feeds")
+        << QByteArray("emitText") << QStringLiteral("a\r\n\nb\n") << result(engine, QStringLiteral("a\r<br /><br />b<br />"));
+    QTest::newRow("error not sent by a plugin") << QByteArray("err") << QStringLiteral("failure")
+                                                << error(item, QStringLiteral("failure"));
+    QTest::newRow("result not sent by a plugin") << QByteArray("ret") << QStringLiteral("x\ny")
+                                                 << result(item, QStringLiteral("x<br />y"));
+}
+
+void tst_TestWidget::messages()
+{
+    QFETCH(QByteArray, method);
+    QFETCH(QString, message);
+    QFETCH(QString, line);
+
+    QVERIFY(usePlugins({ ocrFixture }));
+    Window window;
+    std::unique_ptr<QTextDocument> snapshot(window.log->document()->clone());
+    QObject *target = method.startsWith("emit") ? instanceOf(pluginPath(ocrFixture)) : &window.widget;
+    QVERIFY(target);
+    QVERIFY(QMetaObject::invokeMethod(target, method.constData(), Q_ARG(QString, message)));
+    COMPARE_LOG(window.log, snapshot.get(), QStringList { line });
+}
+
+// Errors that an engine reports from its own thread reach the log on the
+// window's thread, once its event loop runs.
+void tst_TestWidget::errorFromAnotherThread()
+{
+    QVERIFY(usePlugins({ audioFixture }));
+    Window window;
+    std::unique_ptr<QTextDocument> snapshot(window.log->document()->clone());
+    QObject *plugin = instanceOf(pluginPath(audioFixture));
+    QVERIFY(plugin);
+    QVERIFY(QMetaObject::invokeMethod(plugin, "emitErrorFromThread", Q_ARG(QString, QStringLiteral("underrun"))));
+    COMPARE_LOG(window.log, snapshot.get(), QStringList());
+    QTRY_COMPARE(window.log->document()->blockCount(), snapshot->blockCount() + 1);
+    COMPARE_LOG(window.log, snapshot.get(), QStringList { error(player, QStringLiteral("underrun")) });
+}
+
+QTEST_MAIN(tst_TestWidget)
+#include "tst_testwidget.moc"
