@@ -12,8 +12,13 @@ ZQOcrWords::ZQOcrWords()
 {
 }
 
-// An open overlay is left alone: it deletes itself when it closes.
-ZQOcrWords::~ZQOcrWords() = default;
+// The overlay's code lives in this object's plugin library, which is
+// unloaded right after this object is destroyed: an overlay still open
+// cannot outlive it.
+ZQOcrWords::~ZQOcrWords()
+{
+    delete capture;
+}
 
 void ZQOcrWords::setDataPath(const QString &path)
 {

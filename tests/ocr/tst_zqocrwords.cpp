@@ -23,6 +23,7 @@ private Q_SLOTS:
     void requestWhileBusyRuns();
     void screen();
     void screenRefusedWhileBusy();
+    void destructionClosesOverlay();
     void postError_data();
     void postError();
     void postErrorDefaultCode();
@@ -277,6 +278,16 @@ void tst_ZQOcrWords::screenRefusedWhileBusy()
     overlay->close();
     QTRY_VERIFY(overlay.isNull());
     QCOMPARE(errors.count(), 0);
+}
+
+void tst_ZQOcrWords::destructionClosesOverlay()
+{
+    auto *engine = new TestEngine;
+    engine->ocrScreen();
+    QCOMPARE(overlays().count(), 1);
+    QPointer<CaptureScreen> overlay = overlays().constFirst();
+    delete engine;
+    QVERIFY(overlay.isNull());
 }
 
 void tst_ZQOcrWords::postError_data()
