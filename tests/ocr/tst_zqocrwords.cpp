@@ -170,7 +170,7 @@ void tst_ZQOcrWords::finishedJob()
         // The busy state outlives the delivered text by 100 ms.
         QVERIFY(engine.isBusy());
         QTRY_VERIFY_WITH_TIMEOUT(!engine.isBusy(), 2000);
-        QVERIFY2(timer.elapsed() >= 95, qPrintable(QString::number(timer.elapsed())));
+        QVERIFY2(timer.elapsed() >= 90, qPrintable(QString::number(timer.elapsed())));
     } else {
         QCOMPARE(texts.count(), 0);
         QVERIFY(!engine.isBusy());
@@ -212,7 +212,7 @@ void tst_ZQOcrWords::backgroundJob()
     QCOMPARE(texts.count(), 1);
     QVERIFY(engine.isBusy());
     QTRY_VERIFY_WITH_TIMEOUT(!engine.isBusy(), 2000);
-    QVERIFY2(timer.elapsed() >= 95, qPrintable(QString::number(timer.elapsed())));
+    QVERIFY2(timer.elapsed() >= 90, qPrintable(QString::number(timer.elapsed())));
 }
 
 void tst_ZQOcrWords::requestWhileBusyRuns()
