@@ -1,126 +1,23 @@
+#include "monitorrecorder.h"
+#include "testtone.h"
 #include "zqpaudioplayer.h"
 #include "zqpobject.h"
 
 #include <fmodex.h>
+#include <sndfile.h>
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QPointer>
-#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QtEndian>
 #include <QtTest>
 
-#include <algorithm>
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 
 // The FMOD Ex engine and the player plugin over it, with real sound: played
 // into the private sound server's null sink and recorded from its monitor.
-
-static const int sampleRate = 44100;
-
-// A mono 16-bit WAV file holding a sine tone at half amplitude.
-static QByteArray toneWav(int frequency, int milliseconds)
-{
-    const int frames = sampleRate * milliseconds / 1000;
-    QByteArray pcm(frames * 2, Qt::Uninitialized);
-    for (int i = 0; i < frames; ++i) {
-        const double value = 0.5 * std::sin(2 * M_PI * frequency * i / sampleRate);
-        qToLittleEndian<qint16>(qint16(std::lround(value * 32767)), pcm.data() + 2 * i);
-    }
-    QByteArray wav;
-    auto put32 = [&wav](quint32 v) { char b[4]; qToLittleEndian(v, b); wav.append(b, 4); };
-    auto put16 = [&wav](quint16 v) { char b[2]; qToLittleEndian(v, b); wav.append(b, 2); };
-    wav.append("RIFF");
-    put32(36 + pcm.size());
-    wav.append("WAVEfmt ");
-    put32(16);
-    put16(1);               // PCM
-    put16(1);               // mono
-    put32(sampleRate);
-    put32(sampleRate * 2);  // bytes per second
-    put16(2);               // bytes per frame
-    put16(16);
-    wav.append("data");
-    put32(pcm.size());
-    return wav + pcm;
-}
-
-// Records the null sink's monitor as mono 16-bit samples while it lives.
-class SinkRecorder
-{
-public:
-    bool start()
-    {
-        const QString sink = qEnvironmentVariable("ZQP_NULL_SINK", QStringLiteral("testsink"));
-        m_process.start(QStringLiteral("parec"),
-                        {QStringLiteral("--latency-msec=10"), QStringLiteral("--device=%1.monitor").arg(sink),
-                         QStringLiteral("--format=s16le"), QStringLiteral("--rate=%1").arg(sampleRate),
-                         QStringLiteral("--channels=1"), QStringLiteral("--raw")});
-        if (!m_process.waitForStarted())
-            return false;
-        // The recording stream needs a moment before it carries samples.
-        QTest::qWait(300);
-        return m_process.state() == QProcess::Running;
-    }
-    // Samples recorded so far.
-    int position()
-    {
-        m_data += m_process.readAllStandardOutput();
-        return m_data.size() / 2;
-    }
-    QVector<qint16> finish()
-    {
-        position();
-        m_process.terminate();
-        m_process.waitForFinished();
-        m_data += m_process.readAllStandardOutput();
-        QVector<qint16> samples(m_data.size() / 2);
-        for (int i = 0; i < samples.size(); ++i)
-            samples[i] = qFromLittleEndian<qint16>(m_data.constData() + 2 * i);
-        return samples;
-    }
-    ~SinkRecorder()
-    {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.kill();
-            m_process.waitForFinished();
-        }
-    }
-
-private:
-    QProcess m_process;
-    QByteArray m_data;
-};
-
-static int peak(const QVector<qint16> &samples, int from = 0, int to = -1)
-{
-    int result = 0;
-    for (int i = from; i < (to < 0 ? samples.size() : to); ++i)
-        result = qMax(result, std::abs(int(samples[i])));
-    return result;
-}
-
-// The frequency of the loud part of a recording, from its rising zero
-// crossings; 0 when nothing loud was recorded.
-static double toneFrequency(const QVector<qint16> &samples)
-{
-    const int threshold = 4000;
-    auto loud = [threshold](qint16 sample) { return std::abs(int(sample)) >= threshold; };
-    const auto first = std::find_if(samples.cbegin(), samples.cend(), loud);
-    const auto last = std::find_if(samples.crbegin(), samples.crend(), loud).base();
-    if (first == samples.cend() || last - first < 2)
-        return 0;
-    int crossings = 0;
-    for (auto it = first + 1; it != last; ++it) {
-        if (*(it - 1) < 0 && *it >= 0)
-            ++crossings;
-    }
-    return crossings * double(sampleRate) / (last - first);
-}
 
 // Runs the body with the sound server address changed, and restores it.
 class ServerAddress
@@ -172,9 +69,13 @@ private Q_SLOTS:
 
 private:
     ZQPAudioPlayer *loadPlayer();
+    // A WAV file of a tone, written on first use.
+    QString tonePath(int frequency, double seconds);
+    QByteArray toneBytes(int frequency, double seconds);
+    // Records the sink while play() runs and for seconds more.
+    QVector<qint16> record(const std::function<void()> &play, double seconds);
 
     QTemporaryDir m_dir;
-    QString m_tonePath;
     QPointer<ZQPObject> m_plugin;
     FMOD_SYSTEM *m_system = nullptr;
 };
@@ -182,10 +83,47 @@ private:
 void tst_FmodexEngine::initTestCase()
 {
     QVERIFY(m_dir.isValid());
-    m_tonePath = m_dir.filePath(QStringLiteral("tone 440.wav"));
-    QFile file(m_tonePath);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(toneWav(440, 600));
+}
+
+QString tst_FmodexEngine::tonePath(int frequency, double seconds)
+{
+    const QString path = m_dir.filePath(QStringLiteral("tone %1 %2.wav").arg(frequency).arg(seconds));
+    if (!QFile::exists(path))
+        TestTone::write(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, TestTone::generate(frequency, seconds));
+    return path;
+}
+
+QByteArray tst_FmodexEngine::toneBytes(int frequency, double seconds)
+{
+    QFile file(tonePath(frequency, seconds));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QVector<qint16> tst_FmodexEngine::record(const std::function<void()> &play, double seconds)
+{
+    MonitorRecorder recorder;
+    if (!recorder.start(qEnvironmentVariable("ZQP_NULL_SINK", QStringLiteral("testsink")).toStdString())) {
+        qWarning("%s", recorder.errorString().c_str());
+        return QVector<qint16>();
+    }
+    // The recording stream needs a moment before it carries samples.
+    QTest::qWait(300);
+    play();
+    QTest::qWait(int(seconds * 1000));
+    recorder.stop();
+    const std::vector<std::int16_t> samples = recorder.samples();
+    return QVector<qint16>(samples.begin(), samples.end());
+}
+
+// The tone was heard for about its length and at its frequency.
+static void verifyTone(const QVector<qint16> &heard, double frequency, double seconds)
+{
+    const QPair<int, int> span = TestTone::soundSpan(heard);
+    QVERIFY2(span.first >= 0, "nothing was heard");
+    const double duration = double(span.second - span.first) / MonitorRecorder::Rate;
+    QVERIFY2(qAbs(duration - seconds) <= 0.05, qPrintable(QStringLiteral("heard %1 s").arg(duration)));
+    const double found = TestTone::frequency(heard, span.first, span.second);
+    QVERIFY2(qAbs(found - frequency) <= frequency * 0.01, qPrintable(QStringLiteral("heard %1 Hz").arg(found)));
 }
 
 void tst_FmodexEngine::cleanup()
@@ -237,7 +175,7 @@ void tst_FmodexEngine::noServer()
     const ServerAddress address("unix:/nonexistent/zqp-no-server");
     QCOMPARE(FMOD_System_Create(&m_system), FMOD_OK);
     QCOMPARE(FMOD_System_Init(m_system, 1, 0x00400001, nullptr), FMOD_ERR_OUTPUT_INIT);
-    const QByteArray wav = toneWav(440, 100);
+    const QByteArray wav = toneBytes(440, 0.1);
     FMOD_CREATESOUNDEXINFO info = {};
     info.cbsize = sizeof(info);
     info.length = wav.size();
@@ -259,10 +197,10 @@ void tst_FmodexEngine::createFailures_data()
     QTest::newRow("text file") << QByteArray(ZQP_SOURCE_DIR "/CMakeLists.txt") << 0u << 0 << int(FMOD_ERR_FORMAT);
     QTest::newRow("text in memory") << QByteArray("no audio in here, not at all") << memory << 136
                                     << int(FMOD_ERR_FORMAT);
-    QTest::newRow("truncated WAV header") << toneWav(440, 100).left(30) << memory << 136 << int(FMOD_ERR_FORMAT);
+    QTest::newRow("truncated WAV header") << toneBytes(440, 0.1).left(30) << memory << 136 << int(FMOD_ERR_FORMAT);
     QTest::newRow("empty memory") << QByteArray() << memory << 136 << int(FMOD_ERR_FORMAT);
-    QTest::newRow("memory, no information") << toneWav(440, 100) << memory << 0 << int(FMOD_ERR_INVALID_PARAM);
-    QTest::newRow("memory, wrong size") << toneWav(440, 100) << memory << 100 << int(FMOD_ERR_INVALID_PARAM);
+    QTest::newRow("memory, no information") << toneBytes(440, 0.1) << memory << 0 << int(FMOD_ERR_INVALID_PARAM);
+    QTest::newRow("memory, wrong size") << toneBytes(440, 0.1) << memory << 100 << int(FMOD_ERR_INVALID_PARAM);
 }
 
 void tst_FmodexEngine::createFailures()
@@ -292,7 +230,7 @@ void tst_FmodexEngine::channel()
     QCOMPARE(FMOD_System_Init(m_system, 1, 0x00400001, nullptr), FMOD_OK);
 
     // The bytes are the engine's own once the call returns.
-    const QByteArray wav = toneWav(440, 200);
+    const QByteArray wav = toneBytes(440, 0.2);
     char *bytes = static_cast<char *>(std::malloc(wav.size()));
     std::memcpy(bytes, wav.constData(), wav.size());
     FMOD_CREATESOUNDEXINFO info = {};
@@ -349,7 +287,7 @@ void tst_FmodexEngine::playerNoServer()
     QVERIFY(!player->initial());
     QCOMPARE(errors.count(), 1);
     QCOMPARE(errors.at(0).at(0).toString(), QStringLiteral("FMOD ERR: (60) - Error initializing output device. "));
-    QCOMPARE(player->playFile(m_tonePath), QString());
+    QCOMPARE(player->playFile(tonePath(440, 0.1)), QString());
     QCOMPARE(errors.count(), 1);
 }
 
@@ -386,12 +324,14 @@ void tst_FmodexEngine::toneArrives_data()
     QTest::addColumn<QString>("fileName");
     QTest::addColumn<int>("frequency");
 
-    QTest::newRow("file") << m_tonePath << 440;
+    QTest::newRow("file") << tonePath(440, 0.6) << 440;
     const QString name = m_dir.filePath(QStringLiteral("t\u00f6ne \u00e9t\u00e9.wav"));
-    QFile file(name);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(toneWav(550, 600));
+    QVERIFY(QFile::copy(tonePath(550, 0.6), name));
     QTest::newRow("file, name beyond ASCII") << name << 550;
+    // Decoded by FFmpeg, not libsndfile.
+    const QString m4a = m_dir.filePath(QStringLiteral("tone.m4a"));
+    QVERIFY2(TestTone::encodeAac(tonePath(660, 0.6), m4a), "the ffmpeg program cannot make an M4A file");
+    QTest::newRow("m4a file") << m4a << 660;
     QTest::newRow("memory") << QString() << 880;
 }
 
@@ -405,20 +345,12 @@ void tst_FmodexEngine::toneArrives()
     QVERIFY(player);
     QSignalSpy errors(player, SIGNAL(error(QString)));
     QVERIFY(player->initial());
-
-    SinkRecorder recorder;
-    QVERIFY(recorder.start());
-    if (fileName.isEmpty())
-        QCOMPARE(player->playMemory(toneWav(frequency, 600)), QString());
-    else
-        QCOMPARE(player->playFile(fileName), QString());
-    QTest::qWait(1000);
-    const QVector<qint16> samples = recorder.finish();
-
+    const QByteArray bytes = toneBytes(frequency, 0.6);
+    const QVector<qint16> heard = record([&] {
+        QCOMPARE(fileName.isEmpty() ? player->playMemory(bytes) : player->playFile(fileName), QString());
+    }, 1.0);
     QCOMPARE(errors.count(), 0);
-    QVERIFY2(peak(samples) > 12000, qPrintable(QStringLiteral("peak %1").arg(peak(samples))));
-    const double found = toneFrequency(samples);
-    QVERIFY2(qAbs(found - frequency) < frequency * 0.03, qPrintable(QStringLiteral("%1 Hz").arg(found)));
+    verifyTone(heard, frequency, 0.6);
 }
 
 void tst_FmodexEngine::stopSilences()
@@ -428,25 +360,23 @@ void tst_FmodexEngine::stopSilences()
     QVERIFY(player);
     QSignalSpy errors(player, SIGNAL(error(QString)));
     QVERIFY(player->initial());
-
-    SinkRecorder recorder;
-    QVERIFY(recorder.start());
-    QCOMPARE(player->playMemory(toneWav(440, 5000)), QString());
-    QTest::qWait(600);
-    player->stop();
-    player->stop();
-    // What the server still held when stop() returned has drained by now.
-    QTest::qWait(300);
-    const int silenceFrom = recorder.position();
-    QTest::qWait(700);
-    const QVector<qint16> samples = recorder.finish();
+    const QByteArray bytes = toneBytes(440, 5);
+    const QVector<qint16> heard = record([&] {
+        QCOMPARE(player->playMemory(bytes), QString());
+        QTest::qWait(500);
+        player->stop();
+        player->stop();
+    }, 0.7);
 
     QCOMPARE(errors.count(), 0);
-    QVERIFY(peak(samples, 0, silenceFrom) > 12000);
-    QVERIFY(samples.size() - silenceFrom > sampleRate / 2);
-    QVERIFY(peak(samples, silenceFrom) < 100);
+    const QPair<int, int> span = TestTone::soundSpan(heard);
+    QVERIFY2(span.first >= 0, "nothing was heard");
+    const double duration = double(span.second - span.first) / MonitorRecorder::Rate;
+    QVERIFY2(duration > 0.3 && duration < 0.8, qPrintable(QStringLiteral("heard %1 s").arg(duration)));
 }
 
+// The engine copies the bytes: what the caller does with them afterwards
+// does not reach the sound (and a sanitizer build sees no use after free).
 void tst_FmodexEngine::callerFreesBytes()
 {
     REQUIRE_SERVER();
@@ -454,23 +384,15 @@ void tst_FmodexEngine::callerFreesBytes()
     QVERIFY(player);
     QSignalSpy errors(player, SIGNAL(error(QString)));
     QVERIFY(player->initial());
-
-    SinkRecorder recorder;
-    QVERIFY(recorder.start());
-    {
-        QByteArray bytes = toneWav(660, 600);
+    const QVector<qint16> heard = record([&] {
+        QByteArray bytes = toneBytes(660, 0.6);
         QCOMPARE(player->playMemory(bytes), QString());
         bytes.fill('\0');
         bytes.clear();
         bytes.squeeze();
-    }
-    QTest::qWait(1000);
-    const QVector<qint16> samples = recorder.finish();
-
+    }, 1.0);
     QCOMPARE(errors.count(), 0);
-    QVERIFY(peak(samples) > 12000);
-    const double found = toneFrequency(samples);
-    QVERIFY2(qAbs(found - 660) < 660 * 0.03, qPrintable(QStringLiteral("%1 Hz").arg(found)));
+    verifyTone(heard, 660, 0.6);
 }
 
 QTEST_GUILESS_MAIN(tst_FmodexEngine)
