@@ -19,7 +19,7 @@
 // The FMOD Ex engine and the player plugin over it, with real sound: played
 // into the private sound server's null sink and recorded from its monitor.
 
-// Runs the body with the sound server address changed, and restores it.
+// Points the sound server address elsewhere for its own lifetime.
 class ServerAddress
 {
 public:
@@ -59,6 +59,7 @@ private Q_SLOTS:
     void createFailures();
     void channel();
     // the player plugin over the engine
+    void pluginFile();
     void playerNoServer();
     void playerFailures_data();
     void playerFailures();
@@ -276,6 +277,18 @@ void tst_FmodexEngine::channel()
     QVERIFY(!playing);
     QCOMPARE(FMOD_Sound_Release(sound), FMOD_ERR_INVALID_HANDLE);
     QCOMPARE(FMOD_System_PlaySound(m_system, FMOD_CHANNEL_REUSE, sound, 0, &reused), FMOD_ERR_INVALID_HANDLE);
+}
+
+void tst_FmodexEngine::pluginFile()
+{
+    const QString path = QStringLiteral(ZQP_STAGE_DIR "/zqp/zqp.adp.fmodex.so");
+    const auto plugins = ZQPObject::metaInfo(QStringLiteral(ZQP_STAGE_DIR "/zqp"), QStringLiteral("*.so"));
+    QVERIFY(plugins.contains(qMakePair(QStringLiteral("adp/Fmod Ex"), QFileInfo(path).absoluteFilePath())));
+    ZQPAudioPlayer *player = loadPlayer();
+    QVERIFY(player);
+    QCOMPARE(m_plugin->metaObject()->className(), "FmodexAudioPlayer");
+    QCOMPARE(player->name(), QStringLiteral("Fmod Ex"));
+    QCOMPARE(player->type(), 0x02010010);
 }
 
 void tst_FmodexEngine::playerNoServer()
