@@ -68,7 +68,7 @@ void tst_TNSOCR::unloadedAnswersNotLoaded()
     QVERIFY(!binding.isLoaded());
 
     const auto results = callAll(binding);
-    QCOMPARE(results.size(), 90);
+    QCOMPARE(results.size(), 88);
     for (const auto &result : results)
         QVERIFY2(result.second == TNSOCR::NotLoaded, qPrintable(result.first));
     QCOMPARE(control.calls(), QStringList());
@@ -79,7 +79,7 @@ void tst_TNSOCR::loadedForwardsWhatTheLibraryHas_data()
     QTest::addColumn<QString>("library");
     QTest::addColumn<QStringList>("exported");
     QTest::newRow("full double") << QStringLiteral(ZQP_NSOCR_DOUBLE) << doubleNames;
-    QTest::newRow("partial double") << QStringLiteral(ZQP_NSOCR_DOUBLE_PARTIAL) << doubleNames.mid(0, doubleNames.size() - 2);
+    QTest::newRow("partial double") << QStringLiteral(ZQP_NSOCR_DOUBLE_PARTIAL) << QStringList(doubleNames.mid(0, doubleNames.size() - 2));
 }
 
 void tst_TNSOCR::loadedForwardsWhatTheLibraryHas()

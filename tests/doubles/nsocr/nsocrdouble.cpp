@@ -12,7 +12,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <deque>
-#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -82,10 +82,11 @@ std::string joined(First first, Rest... rest)
     return describe(first) + (tail.empty() ? "" : "," + tail);
 }
 
-// Records the call and answers its scripted result: the first script whose
-// prefix starts the call's text; its queue's front, the last one sticking.
+// Records the call and answers its scripted result, if any: that of the
+// first script whose prefix starts the call's text; its queue's front, the
+// last one sticking.
 template<typename... Args>
-int32_t record(const char *name, Args... args)
+std::optional<int32_t> recordScripted(const char *name, Args... args)
 {
     const std::string call = std::string(name) + "(" + joined(args...) + ")";
     script().calls.push_back(call);
@@ -97,7 +98,14 @@ int32_t record(const char *name, Args... args)
             result.second.pop_front();
         return value;
     }
-    return 0;
+    return std::nullopt;
+}
+
+// The same, answering 0 where nothing is scripted.
+template<typename... Args>
+int32_t record(const char *name, Args... args)
+{
+    return recordScripted(name, args...).value_or(0);
 }
 
 int32_t create(const char *name, int32_t handle, NSOCR_HANDLE *out)
@@ -233,9 +241,8 @@ NSOCR_API int32_t NSOCR_CALL Img_OCR(NSOCR_HANDLE img, int32_t firstStep, int32_
 
 NSOCR_API int32_t NSOCR_CALL Img_GetImgText(NSOCR_HANDLE img, NSOCR_UTF16 *text, int32_t length, int32_t flags)
 {
-    const int32_t result = record("Img_GetImgText", img, text, length, flags);
-    if (result != 0)
-        return result;
+    if (const auto scripted = recordScripted("Img_GetImgText", img, text, length, flags))
+        return *scripted;
     const int32_t textLength = int32_t(script().text.size());
     if (text && length > 0) {
         const int32_t copied = std::min(textLength, length - 1);

@@ -14,7 +14,7 @@ NSOCR_API void NsDouble_ClearCalls(void);
 NSOCR_API void NsDouble_SetResults(const char *callPrefix, const int32_t *results, int32_t count);
 // What Img_GetSize reports (default 100 x 20).
 NSOCR_API void NsDouble_SetImageSize(int32_t width, int32_t height);
-// What Img_GetImgText answers (default "text").
+// The text Img_GetImgText answers where no result is scripted (default "text").
 NSOCR_API void NsDouble_SetText(const NSOCR_UTF16 *text);
 NSOCR_API int32_t NsDouble_CallCount(void);
 NSOCR_API const char *NsDouble_Call(int32_t index);

@@ -11,6 +11,15 @@
 // path: the same library, so the same recorded calls and scripts.
 class NsOcrDoubleControl
 {
+    // Calls one of the double's scripting functions.
+    template<typename Function, typename... Args>
+    auto call(const char *name, Args... args)
+    {
+        const auto function = reinterpret_cast<Function>(library.resolve(name));
+        Q_ASSERT(function);
+        return function(args...);
+    }
+
 public:
     explicit NsOcrDoubleControl(const QString &path)
         : library(path)
@@ -18,6 +27,8 @@ public:
         library.load();
         reset();
     }
+
+    ~NsOcrDoubleControl() { library.unload(); }
 
     bool isValid() const { return library.isLoaded(); }
 
@@ -59,14 +70,6 @@ public:
     }
 
 private:
-    template<typename Function, typename... Args>
-    auto call(const char *name, Args... args)
-    {
-        const auto function = reinterpret_cast<Function>(library.resolve(name));
-        Q_ASSERT(function);
-        return function(args...);
-    }
-
     QLibrary library;
 };
 
