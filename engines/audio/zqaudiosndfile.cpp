@@ -59,9 +59,6 @@ public:
                    std::shared_ptr<const Source> source)
         : m_file(file), m_info(info), m_reader(std::move(reader)), m_source(std::move(source))
     {
-        // Floating-point data (float WAV, Vorbis, Opus, MP3) is scaled to the
-        // full 16-bit range instead of being clipped.
-        sf_command(m_file, SFC_SET_SCALE_FLOAT_INT_READ, nullptr, SF_TRUE);
     }
 
     ~SndfileDecoder() override { sf_close(m_file); }

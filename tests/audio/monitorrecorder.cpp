@@ -65,13 +65,10 @@ std::vector<std::int16_t> MonitorRecorder::samples() const
     return m_samples;
 }
 
-std::chrono::steady_clock::time_point MonitorRecorder::frameTime(size_t frame) const
+std::chrono::steady_clock::time_point MonitorRecorder::frameArrival(size_t frame) const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     const auto arrival = std::lower_bound(m_arrivals.begin(), m_arrivals.end(), frame + 1,
                                           [](const auto &entry, size_t value) { return entry.first < value; });
-    if (arrival == m_arrivals.end())
-        return std::chrono::steady_clock::time_point();
-    const auto framesLater = std::chrono::microseconds((arrival->first - frame) * 1000000 / Rate);
-    return arrival->second - framesLater;
+    return arrival == m_arrivals.end() ? std::chrono::steady_clock::time_point() : arrival->second;
 }

@@ -27,8 +27,8 @@ public:
     void stop();
 
     std::vector<std::int16_t> samples() const;
-    // When the frame was captured, estimated from its fragment's arrival.
-    std::chrono::steady_clock::time_point frameTime(size_t frame) const;
+    // When the fragment holding the frame arrived here.
+    std::chrono::steady_clock::time_point frameArrival(size_t frame) const;
     const std::string &errorString() const { return m_error; }
 
 private:
