@@ -55,6 +55,9 @@ QString BassPluginsPlayer::author()
 
 bool BassPluginsPlayer::initial()
 {
+    // Already initialised: the device is open and the add-ons are loaded.
+    if (streamHandle)
+        return true;
     if ((BASS_GetVersion() >> 16) != RequiredVersion) {
         reportError(tr("An incorrect version of BASS.DLL was loaded"));
         return false;
