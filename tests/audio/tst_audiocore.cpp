@@ -38,6 +38,7 @@ private Q_SLOTS:
     void noServer();
     void playOut();
     void stopAndResume();
+    void rapidReplace();
 
 private:
     QString path(const QString &name) const { return m_dir.filePath(name); }
@@ -284,6 +285,31 @@ void tst_AudioCore::stopAndResume()
     QThread::msleep(100);
     QVERIFY(stream->isPlaying());
     stream.reset();
+}
+
+// Streams created, started and destroyed in quick succession, from memory
+// that goes away with them, at every point of their start-up.
+void tst_AudioCore::rapidReplace()
+{
+    if (!needsServer())
+        QSKIP("PULSE_SERVER is not set: no sound server to play to (scripts/test starts one)");
+    std::unique_ptr<Device> device = Device::open("tst_audiocore");
+    QVERIFY(device);
+    DecoderList list;
+    list.add(openSndfileDecoder);
+    for (int round = 0; round < 60; ++round) {
+        QByteArray bytes = contents("tone.wav");
+        std::unique_ptr<Stream> stream = Stream::create(
+            *device, list, Source::fromMemory(bytes.constData(), size_t(bytes.size()), Source::Memory::Borrow));
+        QVERIFY(stream);
+        QVERIFY(stream->play(round % 2 == 0));
+        QThread::usleep(ulong(round % 6) * 1000);
+        if (round % 3 == 0)
+            stream->stop();
+        stream.reset();
+        bytes.fill('\0');
+    }
+    QVERIFY(device->isConnected());
 }
 
 QTEST_GUILESS_MAIN(tst_AudioCore)
