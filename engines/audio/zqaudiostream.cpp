@@ -15,7 +15,7 @@ namespace {
 
 // The server-side buffer: small, so that play and stop act within a blink,
 // and refilled in chunks of the decoding size.
-constexpr pa_usec_t BufferUsec = 80 * PA_USEC_PER_MSEC;
+constexpr pa_usec_t BufferUsec = 100 * PA_USEC_PER_MSEC;
 constexpr pa_usec_t ChunkUsec = 20 * PA_USEC_PER_MSEC;
 
 } // namespace
