@@ -14,9 +14,6 @@ enum class Error {
     Memory      // out of memory
 };
 
-// A short English description, for logs and diagnostics.
-const char *errorText(Error error);
-
 } // namespace zqaudio
 
 #endif // ZQAUDIOERROR_H
