@@ -3,6 +3,7 @@
 #include "zqaudiosource.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 
 namespace zqaudio {
@@ -32,7 +33,7 @@ std::unique_ptr<Decoder> DecoderList::open(const std::shared_ptr<const Source> &
 {
     // Tell a missing file apart from an unknown format, which the facades
     // report with different codes.
-    if (!source->isMemory() && !std::ifstream(source->path(), std::ios::binary).is_open()) {
+    if (!source->isMemory() && !std::ifstream(std::filesystem::u8path(source->path()), std::ios::binary).is_open()) {
         if (error)
             *error = Error::FileOpen;
         return nullptr;

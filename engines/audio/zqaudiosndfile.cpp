@@ -2,6 +2,12 @@
 
 #include "zqaudiosource.h"
 
+#ifdef _WIN32
+// sf_wchar_open: sf_open takes the ANSI code page there, not UTF-8.
+#  include <windows.h>
+#  define ENABLE_SNDFILE_WINDOWS_PROTOTYPES 1
+#  include <filesystem>
+#endif
 #include <sndfile.h>
 
 #include <algorithm>
@@ -98,7 +104,11 @@ std::unique_ptr<Decoder> openSndfileDecoder(const std::shared_ptr<const Source> 
         reader.reset(new MemoryReader{source});
         file = sf_open_virtual(&io, SFM_READ, &info, reader.get());
     } else {
+#ifdef _WIN32
+        file = sf_wchar_open(std::filesystem::u8path(source->path()).c_str(), SFM_READ, &info);
+#else
         file = sf_open(source->path().c_str(), SFM_READ, &info);
+#endif
     }
     if (!file)
         return nullptr;
