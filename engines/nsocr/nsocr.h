@@ -45,7 +45,8 @@ typedef uint16_t NSOCR_UTF16;
 #define OCRFLAG_GETRESULT 2 /* state of the worker thread's job */
 #define OCRFLAG_CANCEL    4 /* cancel the worker thread's job */
 
-/* Img_OCR steps: 0 to 111 prepare the image, 112 to 255 recognise it. */
+/* Img_OCR steps: 0 to 111 are the first pass over the loaded image, 112 to
+   255 the recognition. */
 #define OCRSTEP_FIRST        0
 #define OCRSTEP_PREPARE_LAST 111
 #define OCRSTEP_RECOGNIZE    112

@@ -10,6 +10,14 @@
 #include <iterator>
 #include <vector>
 
+#if defined(_WIN32)
+#include <windows.h>
+#elif defined(__linux__)
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#endif
+
 namespace {
 
 bool isPdf(const uint8_t *bytes, size_t size)
@@ -18,6 +26,55 @@ bool isPdf(const uint8_t *bytes, size_t size)
     static const char header[] = "%PDF-";
     const uint8_t *end = bytes + std::min<size_t>(size, 1024);
     return std::search(bytes, end, header, header + sizeof(header) - 1) != end;
+}
+
+// The worker thread, and the threads the recogniser starts from it, give
+// way to the caller's: its event loop must keep running while a large
+// image is recognised.
+void yieldToCaller()
+{
+#if defined(_WIN32)
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
+#elif defined(__linux__)
+    setpriority(PRIO_PROCESS, pid_t(syscall(SYS_gettid)), 10);
+#endif
+}
+
+int32_t littleEndian(const uint8_t *bytes, int count)
+{
+    uint32_t value = 0;
+    for (int i = count - 1; i >= 0; --i)
+        value = (value << 8) | bytes[i];
+    return count == 2 ? int16_t(value) : int32_t(value);
+}
+
+// The size of an encoded image from its header. Leptonica's header reader
+// decodes a whole BMP for it, the screen captures' format, so that one is
+// read here.
+bool readSize(const uint8_t *bytes, size_t size, int32_t &width, int32_t &height)
+{
+    l_int32 format = IFF_UNKNOWN;
+    if (size < 12 || findFileFormatBuffer(bytes, &format) != 0)
+        return false;
+    if (format != IFF_BMP) {
+        return pixReadHeaderMem(bytes, size, &format, &width, &height, nullptr, nullptr, nullptr) == 0
+                && width > 0 && height > 0;
+    }
+    const size_t fileHeader = 14;
+    if (size < fileHeader + 12)
+        return false;
+    const int32_t infoSize = littleEndian(bytes + fileHeader, 4);
+    if (infoSize == 12) { // the old core header: 16-bit sizes
+        width = littleEndian(bytes + fileHeader + 4, 2);
+        height = littleEndian(bytes + fileHeader + 6, 2);
+    } else if (infoSize >= 40 && size >= fileHeader + 12) {
+        width = littleEndian(bytes + fileHeader + 4, 4);
+        height = littleEndian(bytes + fileHeader + 8, 4);
+    } else {
+        return false;
+    }
+    height = height < 0 ? -height : height; // negative: stored top-down
+    return width > 0 && height > 0;
 }
 
 // Drops empty lines and trailing blanks of the recogniser's output.
@@ -75,8 +132,7 @@ int32_t OcrImage::loadMemory(const uint8_t *bytes, size_t size)
         return ERROR_BUSY;
     // A failed load leaves no image behind, not the previous one.
     finishJob();
-    m_source.reset();
-    m_prepared = PreparedImage();
+    m_encoded.clear();
     m_text.clear();
     m_recognised = false;
     m_job = 0;
@@ -84,35 +140,35 @@ int32_t OcrImage::loadMemory(const uint8_t *bytes, size_t size)
         return ERROR_INVALIDPARAMETER;
     if (isPdf(bytes, size))
         return ERROR_GHOSTSCRIPT;
-    m_source.reset(pixReadMem(bytes, size));
-    return m_source ? 0 : ERROR_CANNOTDECODE;
+    if (!readSize(bytes, size, m_width, m_height))
+        return ERROR_CANNOTDECODE;
+    m_encoded.assign(bytes, bytes + size);
+    return 0;
 }
 
 int32_t OcrImage::size(int32_t *width, int32_t *height) const
 {
     if (!width || !height)
         return ERROR_INVALIDPARAMETER;
-    if (!m_source)
+    if (m_encoded.empty())
         return ERROR_NOIMAGE;
-    *width = pixGetWidth(m_source.get());
-    *height = pixGetHeight(m_source.get());
+    *width = m_width;
+    *height = m_height;
     return 0;
-}
-
-int32_t OcrImage::prepare()
-{
-    if (!m_source)
-        return ERROR_NOIMAGE;
-    m_prepared = prepareImage(m_source.get());
-    return m_prepared.pix ? 0 : ERROR_CANNOTDECODE;
 }
 
 int32_t OcrImage::recognise(const RecogniserSetup &setup)
 {
     m_text.clear();
     m_recognised = false;
+    const PixPtr source(pixReadMem(m_encoded.data(), m_encoded.size()));
+    if (!source)
+        return ERROR_CANNOTDECODE;
+    const PreparedImage prepared = prepareImage(source.get());
+    if (!prepared.pix)
+        return ERROR_CANNOTDECODE;
     std::string utf8;
-    const int32_t result = m_recogniser.recognise(setup, m_prepared, m_cancel, utf8);
+    const int32_t result = m_recogniser.recognise(setup, prepared, m_cancel, utf8);
     // A cancelled run's partial text is discarded.
     if (result == 0) {
         m_text = cleanLines(utf8);
@@ -129,11 +185,8 @@ int32_t OcrImage::ocr(const RecogniserSetup &setup, int32_t firstStep, int32_t l
     if (busy())
         return ERROR_BUSY;
     finishJob();
-    if (firstStep <= OCRSTEP_PREPARE_LAST || (lastStep >= OCRSTEP_RECOGNIZE && !m_prepared.pix)) {
-        const int32_t prepared = prepare();
-        if (prepared != 0)
-            return prepared;
-    }
+    if (m_encoded.empty())
+        return ERROR_NOIMAGE;
     if (lastStep < OCRSTEP_RECOGNIZE)
         return 0;
 
@@ -144,6 +197,7 @@ int32_t OcrImage::ocr(const RecogniserSetup &setup, int32_t firstStep, int32_t l
     }
     m_job = ERROR_JOBRUNNING;
     m_worker = std::thread([this, setup] {
+        yieldToCaller();
         const int32_t result = recognise(setup);
         m_job = result == 0 || result == ERROR_JOBCANCELLED ? result : ERROR_OPERATIONFAILED;
     });

@@ -41,6 +41,9 @@ int32_t Recogniser::start(const RecogniserSetup &setup)
     if (!m_started)
         return ERROR_ENGINEINIT;
     m_setup = setup;
+    // The first pass has made the text dark on light already; a second try
+    // on the inverted line would only cost time.
+    m_api->SetVariable("tessedit_do_invert", "0");
     return 0;
 }
 

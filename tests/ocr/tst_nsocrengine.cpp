@@ -227,8 +227,14 @@ void tst_NsOcrEngine::unreadableInput_data()
     QTest::newRow("PDF bytes") << pdf << false << ghostscript;
     QTest::newRow("garbage file") << QByteArray("no image at all") << true
                                   << ocrError(QStringLiteral("NsOCR::Img_Load failed."), 0x70000004);
-    QTest::newRow("truncated BMP") << encoded(render({QStringLiteral("x")}, QSize(40, 20)), "BMP").left(40) << false
-                                   << ocrError(QStringLiteral("NsOCR::Img_Load failed."), 0x70000004);
+    const QByteArray bmp = encoded(render({QStringLiteral("x")}, QSize(40, 20)), "BMP");
+    QTest::newRow("BMP cut in its header") << bmp.left(20) << false
+                                           << ocrError(QStringLiteral("NsOCR::Img_Load failed."), 0x70000004);
+    // Loading reads the header; the pixels fail when they are read.
+    QTest::newRow("BMP cut in its pixels") << bmp.left(bmp.size() / 2) << false
+                                           << ocrError(QStringLiteral("NsOCR::Img_OCR(OCRFLAG_NONE) failed."), 0x70000004);
+    QTest::newRow("PNG cut in its pixels") << encoded(render({QStringLiteral("x")}, QSize(40, 20)), "PNG").left(60) << false
+                                           << ocrError(QStringLiteral("NsOCR::Img_OCR(OCRFLAG_NONE) failed."), 0x70000004);
 }
 
 void tst_NsOcrEngine::unreadableInput()
