@@ -35,8 +35,8 @@ private:
     // xclip does when the clipboard holds nothing).
     QString run(const QString &program, const QStringList &arguments);
     void xdotool(const QStringList &arguments) { run(QStringLiteral("xdotool"), arguments); }
-    // Gives the window the keyboard focus and puts it on the plugin list
-    // (tabs 0), "Open..." (1), "Play" (2) or "Stop" (3).
+    // Gives the window the keyboard focus and puts it on the log (tabs -1),
+    // the plugin list (0), "Open..." (1), "Play" (2) or "Stop" (3).
     void focus(int tabs);
     void press(int tabs);
     QString logText();
