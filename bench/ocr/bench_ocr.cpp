@@ -161,6 +161,7 @@ struct Score
     int exact = 0;
     int lines = 0;
     std::vector<double> latencies; // ms, small captures only
+    QStringList misreads;
 
     void add(const QString &truth, const QString &read, double ms, bool small)
     {
@@ -169,6 +170,8 @@ struct Score
         errors += distance(expected, got);
         characters += expected.size();
         exact += expected == got;
+        if (expected != got)
+            misreads << QStringLiteral("  \"%1\" read as \"%2\"").arg(expected, got);
         ++lines;
         if (small)
             latencies.push_back(ms);
@@ -383,6 +386,8 @@ int main(int argc, char **argv)
     plainDefault.print("plain Tesseract, defaults", baseline);
     plainUpscaled.print("plain Tesseract, 3x upscale", baseline);
     plugin.print("plugin and engine", baseline);
+    if (!plugin.misreads.isEmpty())
+        std::printf("misread by the plugin:\n%s\n", qPrintable(plugin.misreads.join(QLatin1Char('\n'))));
 
     measureStall(ocr, receiver, bmpOf(fullScreen(random)));
 
