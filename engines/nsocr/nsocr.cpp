@@ -62,7 +62,12 @@ public:
         m_objects.erase(it);
         return object;
     }
-    std::map<NSOCR_HANDLE, std::shared_ptr<T>> takeAll() { return std::move(m_objects); }
+    std::map<NSOCR_HANDLE, std::shared_ptr<T>> takeAll()
+    {
+        std::map<NSOCR_HANDLE, std::shared_ptr<T>> all;
+        all.swap(m_objects);
+        return all;
+    }
 
 private:
     std::map<NSOCR_HANDLE, std::shared_ptr<T>> m_objects;

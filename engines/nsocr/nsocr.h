@@ -12,6 +12,20 @@
  * Callers that load the library by path resolve the names from it; the
  * stand-in engine provides the calls the OCR plugin makes, and a library
  * that lacks a name simply does not export it.
+ *
+ * The calls the stand-in provides:
+ *   Engine_Initialize, Engine_Uninitialize (destroys every object left),
+ *   Engine_GetVersion (at most 64 units with the zero).
+ *   Cfg_Create, Cfg_Destroy; Cfg_LoadOptions reads an options file (see
+ *   ocroptions.h; a relative name is relative to the working directory, a
+ *   missing file leaves the defaults); Cfg_SetOption sets one option.
+ *   Ocr_Create, Ocr_Destroy; Img_Create, Img_Destroy (cancels and waits for
+ *   the image's worker thread); Scan_Create, Scan_Destroy.
+ *   Img_LoadFile, Img_LoadFromMemory: any image format Leptonica reads;
+ *   PDF answers ERROR_GHOSTSCRIPT. Img_GetSize: the loaded image's size.
+ *   Img_OCR: steps and flags below. Img_GetImgText: the recognised text's
+ *   length in UTF-16 units; with a buffer of length n it also copies at
+ *   most n - 1 units and a zero.
  */
 #ifndef NSOCR_H
 #define NSOCR_H
