@@ -303,7 +303,9 @@ void NSOcrObj::stop()
     postError(QStringLiteral("NsOCR::Img_OCR(OCRFLAG_CANCEL) canceled on NSOcrObj::stop()."), cancelled);
     // The poll or the release timer ends the busy state; waiting for events
     // instead of spinning leaves the cores to the engine's worker thread.
-    while (isBusy())
+    // Without an application (at process exit) no timer fires: the engine
+    // then ends the job when its image is destroyed.
+    while (isBusy() && QCoreApplication::instance())
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
 }
 
