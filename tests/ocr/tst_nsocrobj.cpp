@@ -261,7 +261,7 @@ void tst_NSOcrObj::runCallSequence()
     QCOMPARE(texts.at(0).at(0).toString(), QStringLiteral("Hello"));
     // Busy until the release 100 ms later.
     QVERIFY(obj->isBusy());
-    QTRY_VERIFY_WITH_TIMEOUT(!obj->isBusy(), 1000);
+    QTRY_VERIFY_WITH_TIMEOUT(!obj->isBusy(), 2000);
 }
 
 void tst_NSOcrObj::sizeRule_data()
@@ -293,7 +293,7 @@ void tst_NSOcrObj::sizeRule()
     if (!background)
         return;
     // The poll runs on the object's 100 ms timer.
-    QTRY_COMPARE_WITH_TIMEOUT(control->calls().count(getResult), 2, 1000);
+    QTRY_COMPARE_WITH_TIMEOUT(control->calls().count(getResult), 2, 3000);
 }
 
 void tst_NSOcrObj::jobResult_data()
@@ -401,11 +401,11 @@ void tst_NSOcrObj::backgroundDelivery()
     obj->ocrMemory("BM");
     QVERIFY(obj->isBusy());
     QCOMPARE(texts.count(), 0);
-    QTRY_COMPARE_WITH_TIMEOUT(texts.count(), 1, 2000);
+    QTRY_COMPARE_WITH_TIMEOUT(texts.count(), 1, 3000);
     QCOMPARE(texts.at(0).at(0).toString(), QStringLiteral("Screen text"));
     // Released 100 ms after the text, and the poll has stopped.
     QVERIFY(obj->isBusy());
-    QTRY_VERIFY_WITH_TIMEOUT(!obj->isBusy(), 1000);
+    QTRY_VERIFY_WITH_TIMEOUT(!obj->isBusy(), 2000);
     QTest::qWait(300);
     const QStringList calls = control->takeCalls();
     QCOMPARE(calls.count(getResult), 3);
@@ -445,7 +445,7 @@ void tst_NSOcrObj::pollTimeoutThenLateCancel()
     // The engine reports the cancellation on a later tick of the timer.
     control->reset();
     control->setResult(getResult, 0x7000001C);
-    QTRY_COMPARE_WITH_TIMEOUT(errors.count(), 2, 1000);
+    QTRY_COMPARE_WITH_TIMEOUT(errors.count(), 2, 2000);
     QCOMPARE(errors.at(1).at(0).toString(),
              ocrError(QStringLiteral("NsOCR::Img_OCR(OCRFLAG_GETRESULT) returned."), 0x7000001C));
     QTest::qWait(300);
