@@ -5,6 +5,8 @@
 #include <tesseract/baseapi.h>
 #include <tesseract/ocrclass.h>
 
+#include <cstdlib>
+
 #ifdef _OPENMP
 #include <omp.h>
 #endif
@@ -40,6 +42,11 @@ int32_t Recogniser::start(const RecogniserSetup &setup)
                             tesseract::OEM_LSTM_ONLY) == 0;
     if (!m_started)
         return ERROR_ENGINEINIT;
+    // Tesseract's shared caches come to life with the first start, so they
+    // die at exit before the engine's objects, which would then release
+    // into them. A host may well exit with the engine still running: release
+    // its objects first.
+    [[maybe_unused]] static const int releaseAtExit = std::atexit([] { Engine_Uninitialize(); });
     m_setup = setup;
     // The first pass has made the text dark on light already; a second try
     // on the inverted line would only cost time.
