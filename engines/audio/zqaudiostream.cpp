@@ -64,11 +64,11 @@ void Stream::Private::drainDone(pa_stream *, int, void *user)
 
 bool Stream::Private::connect(Error *error)
 {
-    pa_sample_spec spec;
-    spec.format = PA_SAMPLE_S16NE;
-    spec.rate = uint32_t(decoder->sampleRate());
-    spec.channels = uint8_t(decoder->channels());
-    if (decoder->channels() > PA_CHANNELS_MAX || !pa_sample_spec_valid(&spec)) {
+    pa_sample_spec sampleSpec;
+    sampleSpec.format = PA_SAMPLE_S16NE;
+    sampleSpec.rate = uint32_t(decoder->sampleRate());
+    sampleSpec.channels = uint8_t(decoder->channels());
+    if (decoder->channels() > PA_CHANNELS_MAX || !pa_sample_spec_valid(&sampleSpec)) {
         if (error)
             *error = Error::Format;
         return false;
@@ -76,7 +76,7 @@ bool Stream::Private::connect(Error *error)
 
     LoopLocker lock(device->loop);
     if (pa_context_get_state(device->context) != PA_CONTEXT_READY
-        || !(stream = pa_stream_new(device->context, "playback", &spec, nullptr))) {
+        || !(stream = pa_stream_new(device->context, "playback", &sampleSpec, nullptr))) {
         if (error)
             *error = Error::Output;
         return false;
@@ -86,9 +86,9 @@ bool Stream::Private::connect(Error *error)
 
     pa_buffer_attr attr;
     attr.maxlength = uint32_t(-1);
-    attr.tlength = uint32_t(pa_usec_to_bytes(BufferUsec, &spec));
+    attr.tlength = uint32_t(pa_usec_to_bytes(BufferUsec, &sampleSpec));
     attr.prebuf = uint32_t(-1);
-    attr.minreq = uint32_t(pa_usec_to_bytes(ChunkUsec, &spec));
+    attr.minreq = uint32_t(pa_usec_to_bytes(ChunkUsec, &sampleSpec));
     attr.fragsize = uint32_t(-1);
     if (pa_stream_connect_playback(stream, nullptr, &attr, PA_STREAM_ADJUST_LATENCY, nullptr, nullptr) < 0) {
         pa_stream_unref(stream);
