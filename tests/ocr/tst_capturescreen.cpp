@@ -42,11 +42,9 @@ private Q_SLOTS:
     void selection();
     void fractionalPositions_data();
     void fractionalPositions();
-    void clickWithoutMovement();
-    void cancel_data();
-    void cancel();
+    void nothingGrabbed_data();
+    void nothingGrabbed();
     void painting();
-    void crossCursorWhileSelecting();
 
 private:
     QWindow *showOverlay();
@@ -200,34 +198,24 @@ void tst_CaptureScreen::fractionalPositions()
     QCOMPARE(CoordinatePattern::firstMismatch(image, expected), -1);
 }
 
-void tst_CaptureScreen::clickWithoutMovement()
-{
-    QWindow *window = showOverlay();
-    QVERIFY(window);
-    QTest::mousePress(window, Qt::LeftButton, Qt::NoModifier, QPoint(50, 60));
-    QTest::mouseRelease(window, Qt::LeftButton, Qt::NoModifier, QPoint(50, 60));
-    sinceRelease.start();
-    QVERIFY(!overlay->isVisible());
-
-    finish(500);
-    QCOMPARE(signalsSeen, QStringList(QStringLiteral("finished")));
-}
-
-void tst_CaptureScreen::cancel_data()
+void tst_CaptureScreen::nothingGrabbed_data()
 {
     QTest::addColumn<Qt::MouseButton>("button");
     QTest::addColumn<bool>("dragging");
+    QTest::addColumn<int>("delay"); // from the release or cancelling press to the close
 
-    QTest::newRow("right") << Qt::RightButton << false;
-    QTest::newRow("middle") << Qt::MiddleButton << false;
-    QTest::newRow("right during drag") << Qt::RightButton << true;
-    QTest::newRow("middle during drag") << Qt::MiddleButton << true;
+    QTest::newRow("click without movement") << Qt::LeftButton << false << 500;
+    QTest::newRow("right") << Qt::RightButton << false << 1000;
+    QTest::newRow("middle") << Qt::MiddleButton << false << 1000;
+    QTest::newRow("right during drag") << Qt::RightButton << true << 1000;
+    QTest::newRow("middle during drag") << Qt::MiddleButton << true << 1000;
 }
 
-void tst_CaptureScreen::cancel()
+void tst_CaptureScreen::nothingGrabbed()
 {
     QFETCH(Qt::MouseButton, button);
     QFETCH(bool, dragging);
+    QFETCH(int, delay);
 
     QWindow *window = showOverlay();
     QVERIFY(window);
@@ -236,6 +224,8 @@ void tst_CaptureScreen::cancel()
         QTest::mouseMove(window, QPoint(80, 90));
     }
     QTest::mousePress(window, button, Qt::NoModifier, QPoint(80, 90));
+    if (button == Qt::LeftButton)
+        QTest::mouseRelease(window, Qt::LeftButton, Qt::NoModifier, QPoint(80, 90));
     sinceRelease.start();
     QVERIFY(!overlay->isVisible());
 
@@ -244,16 +234,18 @@ void tst_CaptureScreen::cancel()
                         Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(overlay, &release);
 
-    finish(1000);
+    finish(delay);
     QCOMPARE(signalsSeen, QStringList(QStringLiteral("finished")));
 }
 
+// The selection is drawn, and the pointer shows a cross, only while selecting.
 void tst_CaptureScreen::painting()
 {
     QWindow *window = showOverlay();
     QVERIFY(window);
     const QRgb red = qRgb(255, 0, 0);
     const QRgb green = qRgb(0, 255, 0);
+    QVERIFY(!hasColour(overlay->cursor().pixmap().toImage(), red));
 
     for (const QPoint &pos : {QPoint(5, 5), QPoint(100, 100), QPoint(200, 150)})
         QTest::mouseMove(window, pos);
@@ -262,6 +254,9 @@ void tst_CaptureScreen::painting()
     QVERIFY(!hasColour(idle, green));
 
     QTest::mousePress(window, Qt::LeftButton, Qt::NoModifier, QPoint(100, 100));
+    const QImage cross = overlay->cursor().pixmap().toImage();
+    QCOMPARE(cross.size(), QSize(32, 50));
+    QVERIFY(hasColour(cross, red));
     QTest::mouseMove(window, QPoint(40, 60));
     const QImage selecting = overlay->grab().toImage();
     // Filled with red, the outer half of the green outline left standing.
@@ -273,23 +268,6 @@ void tst_CaptureScreen::painting()
     QVERIFY(selecting.pixel(150, 150) != red);
 
     QTest::mouseRelease(window, Qt::LeftButton, Qt::NoModifier, QPoint(40, 60));
-    sinceRelease.start();
-    finish(500);
-}
-
-void tst_CaptureScreen::crossCursorWhileSelecting()
-{
-    QWindow *window = showOverlay();
-    QVERIFY(window);
-    const QRgb red = qRgb(255, 0, 0);
-    QVERIFY(!hasColour(overlay->cursor().pixmap().toImage(), red));
-
-    QTest::mousePress(window, Qt::LeftButton, Qt::NoModifier, QPoint(30, 30));
-    const QImage cross = overlay->cursor().pixmap().toImage();
-    QCOMPARE(cross.size(), QSize(32, 50));
-    QVERIFY(hasColour(cross, red));
-
-    QTest::mouseRelease(window, Qt::LeftButton, Qt::NoModifier, QPoint(60, 60));
     sinceRelease.start();
     QCOMPARE(overlay->cursor().shape(), Qt::ArrowCursor);
     finish(500);

@@ -1,9 +1,7 @@
+#include "ocrtesting.h"
 #include "zqpobject.h"
 #include "zqpocrtext.h"
 
-#include <QBuffer>
-#include <QImage>
-#include <QPainter>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -11,50 +9,9 @@ namespace {
 
 const QString enginePath = QStringLiteral("./nsocr/libNSOCR.so");
 
-struct Style
+QByteArray screenBmp(const QString &text, QSize size)
 {
-    QColor ink;
-    QColor paper;
-};
-const Style darkOnLight{Qt::black, Qt::white};
-const Style lightOnDark{QColor(0xee, 0xee, 0xee), QColor(0x2b, 0x2b, 0x2b)};
-
-// Lines of text as a screen shows them: a UI font at its pixel size.
-QImage render(const QStringList &lines, QSize size, const Style &style = darkOnLight, int pixelSize = 14)
-{
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(style.paper);
-    QPainter painter(&image);
-    QFont font(QStringLiteral("DejaVu Sans"));
-    font.setPixelSize(pixelSize);
-    painter.setFont(font);
-    painter.setPen(style.ink);
-    const int lineHeight = pixelSize * 3 / 2;
-    for (int i = 0; i < lines.size(); ++i)
-        painter.drawText(QPoint(6, 6 + pixelSize + i * lineHeight), lines.at(i));
-    return image;
-}
-
-QByteArray encoded(const QImage &image, const char *format)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, format);
-    return bytes;
-}
-
-QString ocrError(const QString &message, qint64 code)
-{
-    return QStringLiteral("OCR Error: %1 Code:#%2").arg(message, QString::number(code, 16));
-}
-
-QStringList errorsOf(const QSignalSpy &spy)
-{
-    QStringList errors;
-    for (const QList<QVariant> &arguments : spy)
-        errors << arguments.at(0).toString();
-    return errors;
+    return encoded(renderText(text.split(QLatin1Char('\n')), size));
 }
 
 } // namespace
@@ -72,9 +29,6 @@ private Q_SLOTS:
 
     void recognise_data();
     void recognise();
-    void sizeDecidesTheThread_data();
-    void sizeDecidesTheThread();
-    void largeImageThroughPolling();
     void stopCancels();
     void unreadableInput_data();
     void unreadableInput();
@@ -129,12 +83,19 @@ void tst_NsOcrEngine::recognise_data()
     QTest::addColumn<QSize>("size");
     QTest::addColumn<bool>("light");
     QTest::addColumn<bool>("fromFile");
+    QTest::addColumn<bool>("background");
 
-    QTest::newRow("file") << "Open the file" << QSize(200, 30) << false << true;
-    QTest::newRow("BMP bytes") << "Recognised from memory, 42 items" << QSize(300, 30) << false << false;
-    QTest::newRow("light on dark") << "Settings and Preferences" << QSize(220, 28) << true << false;
-    QTest::newRow("tight OK") << "OK" << QSize(32, 24) << false << false;
-    QTest::newRow("tight number") << "3.14" << QSize(40, 24) << false << true;
+    QTest::newRow("file") << "Open the file" << QSize(200, 30) << false << true << false;
+    QTest::newRow("BMP bytes") << "Recognised from memory, 42 items" << QSize(300, 30) << false << false << false;
+    QTest::newRow("light on dark") << "Settings and Preferences" << QSize(220, 28) << true << false << false;
+    QTest::newRow("tight OK") << "OK" << QSize(32, 24) << false << false << false;
+    QTest::newRow("tight number") << "3.14" << QSize(40, 24) << false << true << false;
+    QTest::newRow("300 x 60") << "Size matters" << QSize(300, 60) << false << false << false;
+    QTest::newRow("301 x 60") << "Size matters" << QSize(301, 60) << false << false << true;
+    QTest::newRow("300 x 61") << "Size matters" << QSize(300, 61) << false << true << true;
+    QTest::newRow("lines through polling")
+            << "The quick brown fox jumps over the lazy dog\nFile Edit View Tools Help\nSaved 12 files in 3 folders"
+            << QSize(900, 300) << false << false << true;
 }
 
 void tst_NsOcrEngine::recognise()
@@ -143,52 +104,24 @@ void tst_NsOcrEngine::recognise()
     QFETCH(QSize, size);
     QFETCH(bool, light);
     QFETCH(bool, fromFile);
+    QFETCH(bool, background);
 
-    const QImage image = render({text}, size, light ? lightOnDark : darkOnLight);
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    const QImage image = light ? renderText(lines, size, QColor(0xee, 0xee, 0xee), QColor(0x2b, 0x2b, 0x2b))
+                               : renderText(lines, size);
     if (fromFile) {
         const QString file = temp.filePath(QStringLiteral("line.png"));
         QVERIFY(image.save(file));
         ocr->ocrFile(file);
     } else {
-        ocr->ocrMemory(encoded(image, "BMP"));
+        ocr->ocrMemory(encoded(image));
     }
-    // Small images are answered within the request.
-    QCOMPARE(errorsOf(*errors), QStringList());
-    QCOMPARE(texts->count(), 1);
-    QCOMPARE(texts->at(0).at(0).toString(), text);
-}
-
-void tst_NsOcrEngine::sizeDecidesTheThread_data()
-{
-    QTest::addColumn<QSize>("size");
-    QTest::addColumn<bool>("background");
-    QTest::newRow("300 x 60") << QSize(300, 60) << false;
-    QTest::newRow("301 x 60") << QSize(301, 60) << true;
-    QTest::newRow("300 x 61") << QSize(300, 61) << true;
-}
-
-void tst_NsOcrEngine::sizeDecidesTheThread()
-{
-    QFETCH(QSize, size);
-    QFETCH(bool, background);
-    ocr->ocrMemory(encoded(render({QStringLiteral("Size matters")}, size), "BMP"));
+    // Small images are answered within the request, large ones by the poll.
+    QVERIFY(ocr->isBusy());
     QCOMPARE(texts->count(), background ? 0 : 1);
     QTRY_COMPARE_WITH_TIMEOUT(texts->count(), 1, 10000);
-    QCOMPARE(texts->at(0).at(0).toString(), QStringLiteral("Size matters"));
-    QCOMPARE(errors->count(), 0);
-}
-
-void tst_NsOcrEngine::largeImageThroughPolling()
-{
-    const QStringList lines = {QStringLiteral("The quick brown fox jumps over the lazy dog"),
-                               QStringLiteral("File Edit View Tools Help"),
-                               QStringLiteral("Saved 12 files in 3 folders")};
-    ocr->ocrMemory(encoded(render(lines, QSize(900, 300)), "BMP"));
-    QVERIFY(ocr->isBusy());
-    QCOMPARE(texts->count(), 0);
-    QTRY_COMPARE_WITH_TIMEOUT(texts->count(), 1, 10000);
-    QCOMPARE(texts->at(0).at(0).toString(), lines.join(QLatin1Char('\n')));
-    QCOMPARE(errors->count(), 0);
+    QCOMPARE(texts->at(0).at(0).toString(), text);
+    QCOMPARE(errorsOf(*errors), QStringList());
 }
 
 void tst_NsOcrEngine::stopCancels()
@@ -196,7 +129,7 @@ void tst_NsOcrEngine::stopCancels()
     QStringList lines;
     for (int i = 0; i < 40; ++i)
         lines << QStringLiteral("Line %1 of a screen full of words that take a while to read").arg(i);
-    ocr->ocrMemory(encoded(render(lines, QSize(1280, 1024), darkOnLight, 16), "BMP"));
+    ocr->ocrMemory(encoded(renderText(lines, QSize(1280, 1024), Qt::black, Qt::white, 16)));
     QVERIFY(ocr->isBusy());
 
     ocr->stop();
@@ -207,7 +140,7 @@ void tst_NsOcrEngine::stopCancels()
     QCOMPARE(texts->count(), 0);
 
     // The engine serves the next request.
-    ocr->ocrMemory(encoded(render({QStringLiteral("Next")}, QSize(60, 24)), "BMP"));
+    ocr->ocrMemory(screenBmp(QStringLiteral("Next"), QSize(60, 24)));
     QCOMPARE(texts->count(), 1);
     QCOMPARE(texts->at(0).at(0).toString(), QStringLiteral("Next"));
 }
@@ -219,21 +152,19 @@ void tst_NsOcrEngine::unreadableInput_data()
     QTest::addColumn<QString>("error");
 
     const QByteArray pdf("%PDF-1.4\n1 0 obj << /Type /Catalog >> endobj\ntrailer << /Root 1 0 R >>\n%%EOF\n");
-    const QString ghostscript = ocrError(
-            QStringLiteral("NsOCR - GhostSript library is needed to support PDF files. Just download and "
-                           "install it with default settings. https://ghostscript.com/releases/gsdnld.html."),
-            0x70000011);
+    const QString ghostscript = ocrError(ghostscriptMessage, 0x70000011);
     QTest::newRow("PDF file") << pdf << true << ghostscript;
     QTest::newRow("PDF bytes") << pdf << false << ghostscript;
     QTest::newRow("garbage file") << QByteArray("no image at all") << true
                                   << ocrError(QStringLiteral("NsOCR::Img_Load failed."), 0x70000004);
-    const QByteArray bmp = encoded(render({QStringLiteral("x")}, QSize(40, 20)), "BMP");
+    const QImage image = renderText({QStringLiteral("x")}, QSize(40, 20));
+    const QByteArray bmp = encoded(image);
     QTest::newRow("BMP cut in its header") << bmp.left(20) << false
                                            << ocrError(QStringLiteral("NsOCR::Img_Load failed."), 0x70000004);
     // Loading reads the header; the pixels fail when they are read.
     QTest::newRow("BMP cut in its pixels") << bmp.left(bmp.size() / 2) << false
                                            << ocrError(QStringLiteral("NsOCR::Img_OCR(OCRFLAG_NONE) failed."), 0x70000004);
-    QTest::newRow("PNG cut in its pixels") << encoded(render({QStringLiteral("x")}, QSize(40, 20)), "PNG").left(60) << false
+    QTest::newRow("PNG cut in its pixels") << encoded(image, "PNG").left(60) << false
                                            << ocrError(QStringLiteral("NsOCR::Img_OCR(OCRFLAG_NONE) failed."), 0x70000004);
 }
 
@@ -266,7 +197,7 @@ void tst_NsOcrEngine::secondLanguage()
                           ocrError(QStringLiteral("NsOCR::Cfg_SetOption(Languages/Japanese,on) failed."), 0x70000007)}));
 
     const QString text = QString::fromUtf8("Größe der Übersetzung");
-    ocr->ocrMemory(encoded(render({text}, QSize(240, 30)), "BMP"));
+    ocr->ocrMemory(screenBmp(text, QSize(240, 30)));
     QCOMPARE(errors->count(), 2);
     QCOMPARE(texts->count(), 1);
     QCOMPARE(texts->at(0).at(0).toString(), text);
@@ -287,14 +218,14 @@ void tst_NsOcrEngine::optionsFileFromWorkingDirectory()
     ocr->setDataPath(QStringLiteral(ZQP_STAGE_DIR "/nsocr/libNSOCR.so"));
     QVERIFY(QDir::setCurrent(temp.path()));
     QVERIFY(ocr->initial());
-    ocr->ocrMemory(encoded(render({QStringLiteral("Nothing")}, QSize(100, 24)), "BMP"));
+    ocr->ocrMemory(screenBmp(QStringLiteral("Nothing"), QSize(100, 24)));
     QCOMPARE(errorsOf(*errors), QStringList(ocrError(QStringLiteral("NsOCR::Img_OCR(OCRFLAG_NONE) failed."), 0x70000009)));
 
     // Back in the program's directory the staged options apply.
     QVERIFY(QDir::setCurrent(QStringLiteral(ZQP_STAGE_DIR)));
     ocr->setDataPath(enginePath);
     QVERIFY(ocr->initial());
-    ocr->ocrMemory(encoded(render({QStringLiteral("Something")}, QSize(100, 24)), "BMP"));
+    ocr->ocrMemory(screenBmp(QStringLiteral("Something"), QSize(100, 24)));
     QCOMPARE(texts->count(), 1);
     QCOMPARE(texts->at(0).at(0).toString(), QStringLiteral("Something"));
 }

@@ -1,5 +1,6 @@
 #include "nsocrdoublecontrol.h"
 #include "nsocrobj.h"
+#include "ocrtesting.h"
 
 #include <QtTest>
 
@@ -19,18 +20,10 @@ public:
     }
 };
 
-QString ocrError(const QString &message, qint64 code)
-{
-    return QStringLiteral("OCR Error: %1 Code:#%2").arg(message, QString::number(code, 16));
-}
-
 const QString anyFile = QStringLiteral(ZQP_SOURCE_DIR "/tests/ocr/tst_nsocrobj.cpp");
 const QString loadCall = QStringLiteral("Img_LoadFile(103,\"" ZQP_SOURCE_DIR "/tests/ocr/tst_nsocrobj.cpp\")");
 const QString getResult = QStringLiteral("Img_OCR(103,0,0,2)");
 const QString cancel = QStringLiteral("Img_OCR(103,0,0,4)");
-const QString ghostscriptMessage = QStringLiteral(
-        "NsOCR - GhostSript library is needed to support PDF files. Just download and install it "
-        "with default settings. https://ghostscript.com/releases/gsdnld.html.");
 const QString notInitialised = QStringLiteral("The OCR engine is not initialised.");
 
 using Scripts = QList<QPair<QString, QVector<int32_t>>>;
@@ -41,14 +34,6 @@ QStringList repeated(const QString &text, int count)
     for (int i = 0; i < count; ++i)
         list << text;
     return list;
-}
-
-QStringList errorsOf(const QSignalSpy &spy)
-{
-    QStringList errors;
-    for (const QList<QVariant> &arguments : spy)
-        errors << arguments.at(0).toString();
-    return errors;
 }
 
 } // namespace
@@ -81,13 +66,11 @@ private Q_SLOTS:
     void pollTimeoutThenLateCancel();
     void trimming_data();
     void trimming();
-    void stopIdle();
     void stopBackgroundJob();
     void stopAfterDeliveredText();
     void destructionDuringBackgroundJob();
     void setLanguages_data();
     void setLanguages();
-    void setLanguagesBeforeInitial();
     void languageTable();
 
 private:
@@ -197,17 +180,22 @@ void tst_NSOcrObj::initialFails()
     QSignalSpy texts(&o, SIGNAL(textOcred(QString)));
     o.ocrFile(anyFile);
     o.ocrMemory("BM");
-    QCOMPARE(errorsOf(errors), repeated(ocrError(notInitialised, 0x70010002), 2));
+    o.setLanguages(QStringList{"German", "French"}, QString());
+    QCOMPARE(errorsOf(errors), repeated(ocrError(notInitialised, 0x70010002), 3));
     QVERIFY(!o.isBusy());
     o.stop();
-    QCOMPARE(errors.count(), 2);
+    QCOMPARE(errors.count(), 3);
     QCOMPARE(texts.count(), 0);
+    QCOMPARE(control->calls(), QStringList());
 }
 
 void tst_NSOcrObj::secondInitial()
 {
     QVERIFY(startedObject());
     QSignalSpy errors(obj, SIGNAL(error(QString)));
+    // Stopping while idle calls nothing.
+    obj->stop();
+    QCOMPARE(control->calls(), QStringList());
 
     // Idle: the engine restarts.
     QVERIFY(obj->initial());
@@ -301,9 +289,6 @@ void tst_NSOcrObj::jobResult_data()
     QTest::addColumn<Scripts>("scripts");
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("result");
-    QTest::newRow("text") << Scripts() << QStringLiteral("OK") << 1;
-    QTest::newRow("no letter or digit") << Scripts() << QStringLiteral(" -- ") << 0;
-    QTest::newRow("empty text") << Scripts() << QString() << 0;
     QTest::newRow("text query fails") << Scripts{{"Img_GetImgText", {0x7000000C}}} << QStringLiteral("OK") << 0;
     QTest::newRow("negative length") << Scripts{{"Img_GetImgText", {-3}}} << QStringLiteral("OK") << 0;
     // The error test is signed: a negative result is no error.
@@ -489,15 +474,6 @@ void tst_NSOcrObj::trimming()
     }
 }
 
-void tst_NSOcrObj::stopIdle()
-{
-    QVERIFY(startedObject());
-    QSignalSpy errors(obj, SIGNAL(error(QString)));
-    obj->stop();
-    QCOMPARE(errors.count(), 0);
-    QCOMPARE(control->calls(), QStringList());
-}
-
 void tst_NSOcrObj::stopBackgroundJob()
 {
     QVERIFY(startedObject());
@@ -603,15 +579,6 @@ void tst_NSOcrObj::setLanguages()
     QCOMPARE(errorsOf(errorSpy), errors);
 }
 
-void tst_NSOcrObj::setLanguagesBeforeInitial()
-{
-    TestOcrObj o;
-    QSignalSpy errors(&o, SIGNAL(error(QString)));
-    o.setLanguages(QStringList{"German", "French"}, QString());
-    QCOMPARE(errorsOf(errors), QStringList(ocrError(notInitialised, 0x70010002)));
-    QCOMPARE(control->calls(), QStringList());
-}
-
 void tst_NSOcrObj::languageTable()
 {
     TestOcrObj o; // needs no engine
@@ -621,9 +588,7 @@ void tst_NSOcrObj::languageTable()
     const auto main = table.value(QStringLiteral("Main languages"));
     QCOMPARE(main.size(), 26);
     QCOMPARE(asian.size(), 5);
-    QCOMPARE(main.first(), qMakePair(QStringLiteral("Bulgarian"), QStringLiteral("Bulgarian")));
-    QCOMPARE(main.at(6), qMakePair(QStringLiteral("English"), QStringLiteral("English")));
-    QCOMPARE(main.last(), qMakePair(QStringLiteral("Turkish"), QStringLiteral("Turkish")));
+    QCOMPARE(main.at(6).first, QStringLiteral("English"));
     for (const auto &language : main)
         QCOMPARE(language.first, language.second);
     QCOMPARE(asian.at(1), qMakePair(QStringLiteral("Chinese_Simplified"), QStringLiteral("Simplified Chinese")));

@@ -1,8 +1,6 @@
+#include "ocrtesting.h"
 #include "tnsocr.h"
 
-#include <QBuffer>
-#include <QImage>
-#include <QPainter>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -15,21 +13,7 @@ const NSOCR_UTF16 *utf16(const QString &text)
 
 QByteArray renderedBmp(const QStringList &lines, QSize size)
 {
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    {
-        QPainter painter(&image);
-        QFont font(QStringLiteral("DejaVu Sans"));
-        font.setPixelSize(14);
-        painter.setFont(font);
-        for (int i = 0; i < lines.size(); ++i)
-            painter.drawText(QPoint(6, 20 + i * 22), lines.at(i));
-    }
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "BMP");
-    return bytes;
+    return encoded(renderText(lines, size));
 }
 
 } // namespace

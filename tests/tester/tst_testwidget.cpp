@@ -5,10 +5,8 @@
 
 #include <QComboBox>
 #include <QFileDialog>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMetaMethod>
 #include <QPluginLoader>
 #include <QPointer>
 #include <QPushButton>
@@ -225,40 +223,21 @@ void tst_TestWidget::form()
     QCOMPARE(window.widget.windowTitle(), QStringLiteral("Form"));
     QCOMPARE(window.widget.size(), QSize(434, 300));
 
+    // The row of controls above the log, in order.
     auto *vertical = qobject_cast<QVBoxLayout *>(window.widget.layout());
     QVERIFY(vertical);
-    QCOMPARE(vertical->objectName(), QStringLiteral("verticalLayout"));
-    QCOMPARE(vertical->count(), 2);
-    auto *horizontal = qobject_cast<QHBoxLayout *>(vertical->itemAt(0)->layout());
-    QVERIFY(horizontal);
-    QCOMPARE(horizontal->objectName(), QStringLiteral("horizontalLayout"));
     QCOMPARE(vertical->itemAt(1)->widget(), window.log);
-
+    QLayout *horizontal = vertical->itemAt(0)->layout();
+    QVERIFY(horizontal);
     const QStringList names { QStringLiteral("label"), QStringLiteral("cbAudioPlayers"), QStringLiteral("pbOpen"),
                               QStringLiteral("pbPlayAudio"), QStringLiteral("pbStopAudio") };
     QCOMPARE(horizontal->count(), names.size());
-    for (int i = 0; i < names.size(); ++i) {
+    for (int i = 0; i < names.size(); ++i)
         QCOMPARE(horizontal->itemAt(i)->widget()->objectName(), names.at(i));
-        QCOMPARE(horizontal->stretch(i), 0);
-    }
     QCOMPARE(window.widget.findChild<QLabel *>(QStringLiteral("label"))->text(), QStringLiteral("ZQP Object:"));
     QCOMPARE(window.open->text(), QStringLiteral("Open..."));
     QCOMPARE(window.play->text(), QStringLiteral("Play"));
     QCOMPARE(window.stop->text(), QStringLiteral("Stop"));
-
-    const QMetaObject *mo = window.widget.metaObject();
-    QCOMPARE(mo->className(), "TestWidget");
-    const QList<QByteArray> privateSlots { "pluginLoaded(int)", "open()", "playAudio()", "stopAudio()", "err(QString)",
-                                    "ret(QString)" };
-    QCOMPARE(mo->methodCount() - mo->methodOffset(), privateSlots.size());
-    for (int i = 0; i < privateSlots.size(); ++i) {
-        const QMetaMethod method = mo->method(mo->methodOffset() + i);
-        QCOMPARE(method.methodSignature(), privateSlots.at(i));
-        QCOMPARE(method.methodType(), QMetaMethod::Slot);
-        QCOMPARE(method.access(), QMetaMethod::Private);
-    }
-    QCOMPARE(mo->method(mo->indexOfSlot("err(QString)")).parameterNames(), QList<QByteArray> { "l" });
-    QCOMPARE(mo->method(mo->indexOfSlot("ret(QString)")).parameterNames(), QList<QByteArray> { "l" });
 }
 
 void tst_TestWidget::startup_data()
@@ -357,7 +336,6 @@ void tst_TestWidget::dataPath_data()
     QTest::addColumn<QString>("path");
     QTest::addColumn<bool>("set");
 
-    QTest::newRow("Nicomsoft") << nicomsoftFixture << nsocrPath << true;
     QTest::newRow("Tesseract") << QStringLiteral("zqp.ocr.tesseract-fixture.so") << QStringLiteral("./tessdata")
                                << true;
     QTest::newRow("both names: Nicomsoft wins")
@@ -590,17 +568,9 @@ void tst_TestWidget::actions_data()
         << QStringList { audioFixture } << QStringLiteral("song.wav") << play
         << QStringList { info(player, QStringLiteral("playing %FILE%")) }
         << QStringList { QStringLiteral("playFile %FILE%") };
-    QTest::newRow("audio player, play refused")
-        << QStringList { audioFixture } << QStringLiteral("unplayable.wav") << play
-        << QStringList { info(player, QStringLiteral("playing %FILE%")),
-                         error(QStringLiteral("adp/Fixture player"), QStringLiteral("cannot play %FILE%")) }
-        << QStringList { QStringLiteral("playFile %FILE%") };
     QTest::newRow("audio player, stop")
         << QStringList { audioFixture } << QString() << stop << QStringList { info(player, QStringLiteral("stopped.")) }
         << QStringList { QStringLiteral("stop") };
-    QTest::newRow("OCR engine, play with nothing picked")
-        << QStringList { ocrFixture } << QString() << play << QStringList { info(engine, QStringLiteral("ocrScreen")) }
-        << QStringList { QStringLiteral("setLanguages [] "), QStringLiteral("ocrScreen") };
     QTest::newRow("OCR engine, play ignores the picked file")
         << QStringList { ocrFixture } << QStringLiteral("words.txt") << play
         << QStringList { info(engine, QStringLiteral("ocrScreen")) }
@@ -608,11 +578,6 @@ void tst_TestWidget::actions_data()
     QTest::newRow("OCR engine, stop")
         << QStringList { ocrFixture } << QString() << stop << QStringList { info(engine, QStringLiteral("stopped.")) }
         << QStringList { QStringLiteral("stop") };
-    QTest::newRow("no plugin held, play")
-        << QStringList { QStringLiteral("a.so=text") } << QStringLiteral("song.wav") << play << QStringList()
-        << QStringList();
-    QTest::newRow("no plugin held, stop")
-        << QStringList { QStringLiteral("a.so=text") } << QString() << stop << QStringList() << QStringList();
     QTest::newRow("OCR type without the OCR interface, play")
         << QStringList { QStringLiteral("zqp.odd.ocr.so") } << QString() << play << QStringList()
         << QStringList { QStringLiteral("type") };
@@ -661,10 +626,6 @@ void tst_TestWidget::messages_data()
     const QString item = QStringLiteral("ocr/Fixture");
     QTest::newRow("error from the plugin") << QByteArray("emitError") << QStringLiteral("OCR Error: x Code:#0")
                                            << error(engine, QStringLiteral("OCR Error: x Code:#0"));
-    QTest::newRow("text of one line") << QByteArray("emitText") << QStringLiteral("Hello")
-                                      << result(engine, QStringLiteral("Hello"));
-    QTest::newRow("text of two lines") << QByteArray("emitText") << QStringLiteral("first\nsecond")
-                                       << result(engine, QStringLiteral("first<br />second"));
     QTest::newRow("every line feed, and only line feeds")
         << QByteArray("emitText") << QStringLiteral("a\r\n\nb\n") << result(engine, QStringLiteral("a\r<br /><br />b<br />"));
     QTest::newRow("error not sent by a plugin") << QByteArray("err") << QStringLiteral("failure")

@@ -1,0 +1,55 @@
+#ifndef OCRTESTING_H
+#define OCRTESTING_H
+
+#include <QBuffer>
+#include <QImage>
+#include <QPainter>
+#include <QSignalSpy>
+#include <QStringList>
+
+// An error line as the OCR classes word it.
+inline QString ocrError(const QString &message, qint64 code)
+{
+    return QStringLiteral("OCR Error: %1 Code:#%2").arg(message, QString::number(code, 16));
+}
+
+const QString ghostscriptMessage = QStringLiteral(
+        "NsOCR - GhostSript library is needed to support PDF files. Just download and install it "
+        "with default settings. https://ghostscript.com/releases/gsdnld.html.");
+
+// The first arguments of the spied signals: the messages, in order.
+inline QStringList errorsOf(const QSignalSpy &spy)
+{
+    QStringList errors;
+    for (const QList<QVariant> &arguments : spy)
+        errors << arguments.at(0).toString();
+    return errors;
+}
+
+// Lines of text as a screen shows them: a UI font at its pixel size.
+inline QImage renderText(const QStringList &lines, QSize size, QColor ink = Qt::black, QColor paper = Qt::white,
+                         int pixelSize = 14)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(paper);
+    QPainter painter(&image);
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(pixelSize);
+    painter.setFont(font);
+    painter.setPen(ink);
+    const int lineHeight = pixelSize * 3 / 2;
+    for (int i = 0; i < lines.size(); ++i)
+        painter.drawText(QPoint(6, 6 + pixelSize + i * lineHeight), lines.at(i));
+    return image;
+}
+
+inline QByteArray encoded(const QImage &image, const char *format = "BMP")
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format);
+    return bytes;
+}
+
+#endif // OCRTESTING_H
