@@ -66,9 +66,8 @@ private Q_SLOTS:
     void pollTimeoutThenLateCancel();
     void trimming_data();
     void trimming();
-    void stopBackgroundJob();
-    void stopAfterDeliveredText();
-    void destructionDuringBackgroundJob();
+    void stopRunningJob_data();
+    void stopRunningJob();
     void setLanguages_data();
     void setLanguages();
     void languageTable();
@@ -474,63 +473,63 @@ void tst_NSOcrObj::trimming()
     }
 }
 
-void tst_NSOcrObj::stopBackgroundJob()
+void tst_NSOcrObj::stopRunningJob_data()
 {
-    QVERIFY(startedObject());
-    QSignalSpy errors(obj, SIGNAL(error(QString)));
-    QSignalSpy texts(obj, SIGNAL(textOcred(QString)));
-    control->setImageSize(640, 480);
-    control->setResults(getResult, {0x7000001B, 0x7000001B, 0x7000001C});
+    QTest::addColumn<bool>("background");
+    QTest::addColumn<bool>("destroy"); // deleting the object instead of stop()
+    QTest::addColumn<Scripts>("scripts");
+    QTest::addColumn<QStringList>("calls");
+    QTest::addColumn<QStringList>("errors");
 
-    obj->ocrFile(anyFile);
-    control->takeCalls();
-    obj->stop();
-    QVERIFY(!obj->isBusy());
-    QCOMPARE(errorsOf(errors),
-             QStringList({ocrError(QStringLiteral("NsOCR::Img_OCR(OCRFLAG_CANCEL) canceled on NSOcrObj::stop()."), 0),
-                          ocrError(QStringLiteral("NsOCR::Img_OCR(OCRFLAG_GETRESULT) returned."), 0x7000001C)}));
-    QCOMPARE(control->takeCalls(), QStringList({cancel, getResult, getResult, getResult}));
-    QCOMPARE(texts.count(), 0);
+    const QString onStop = QStringLiteral("NsOCR::Img_OCR(OCRFLAG_CANCEL) canceled on NSOcrObj::stop().");
+    const QString returned = QStringLiteral("NsOCR::Img_OCR(OCRFLAG_GETRESULT) returned.");
+    // stop() waits for the engine to report the cancellation.
+    QTest::newRow("background job") << true << false << Scripts{{getResult, {0x7000001B, 0x7000001B, 0x7000001C}}}
+                                    << QStringList{cancel, getResult, getResult, getResult}
+                                    << QStringList{ocrError(onStop, 0), ocrError(returned, 0x7000001C)};
+    // The job is over; stop() only waits for the release timer.
+    QTest::newRow("text delivered") << false << false << Scripts{{cancel, {0x7000000B}}} << QStringList{cancel}
+                                    << QStringList{ocrError(onStop, 0x7000000B)};
+    QTest::newRow("destroyed during a background job")
+            << true << true << Scripts{{getResult, {0x7000001B, 0x7000001C}}}
+            << QStringList{cancel, getResult, getResult, "Img_Destroy(103)", "Ocr_Destroy(102)", "Cfg_Destroy(101)",
+                           "Scan_Destroy(104)", "Engine_Uninitialize()"}
+            << QStringList{ocrError(onStop, 0), ocrError(returned, 0x7000001C)};
 }
 
-void tst_NSOcrObj::stopAfterDeliveredText()
+void tst_NSOcrObj::stopRunningJob()
 {
+    QFETCH(bool, background);
+    QFETCH(bool, destroy);
+    QFETCH(Scripts, scripts);
+    QFETCH(QStringList, calls);
+    QFETCH(QStringList, errors);
     QVERIFY(startedObject());
-    QSignalSpy errors(obj, SIGNAL(error(QString)));
-    control->setResult(cancel, 0x7000000B);
+    QSignalSpy errorSpy(obj, SIGNAL(error(QString)));
+    QSignalSpy texts(obj, SIGNAL(textOcred(QString)));
+    for (const auto &script : scripts)
+        control->setResults(script.first, script.second);
+    if (background)
+        control->setImageSize(640, 480);
     obj->ocrFile(anyFile);
     QVERIFY(obj->isBusy());
+    QCOMPARE(texts.count(), background ? 0 : 1);
     control->takeCalls();
 
-    // The job is over; stop() waits for the release timer.
     QElapsedTimer timer;
     timer.start();
-    obj->stop();
-    QVERIFY(!obj->isBusy());
-    QVERIFY(timer.elapsed() >= 50);
-    QCOMPARE(errorsOf(errors),
-             QStringList(ocrError(QStringLiteral("NsOCR::Img_OCR(OCRFLAG_CANCEL) canceled on NSOcrObj::stop()."),
-                                  0x7000000B)));
-    QCOMPARE(control->calls(), QStringList(cancel));
-}
-
-void tst_NSOcrObj::destructionDuringBackgroundJob()
-{
-    QVERIFY(startedObject());
-    QSignalSpy errors(obj, SIGNAL(error(QString)));
-    control->setImageSize(640, 480);
-    control->setResults(getResult, {0x7000001B, 0x7000001C});
-    obj->ocrFile(anyFile);
-    control->takeCalls();
-
-    delete obj;
-    obj = nullptr;
-    QCOMPARE(control->takeCalls(),
-             QStringList({cancel, getResult, getResult, "Img_Destroy(103)", "Ocr_Destroy(102)",
-                          "Cfg_Destroy(101)", "Scan_Destroy(104)", "Engine_Uninitialize()"}));
-    QCOMPARE(errors.count(), 2);
-    QCOMPARE(errors.at(0).at(0).toString(),
-             ocrError(QStringLiteral("NsOCR::Img_OCR(OCRFLAG_CANCEL) canceled on NSOcrObj::stop()."), 0));
+    if (destroy) {
+        delete obj;
+        obj = nullptr;
+    } else {
+        obj->stop();
+        QVERIFY(!obj->isBusy());
+    }
+    if (!background)
+        QVERIFY(timer.elapsed() >= 50);
+    QCOMPARE(control->takeCalls(), calls);
+    QCOMPARE(errorsOf(errorSpy), errors);
+    QCOMPARE(texts.count(), background ? 0 : 1);
 }
 
 void tst_NSOcrObj::setLanguages_data()

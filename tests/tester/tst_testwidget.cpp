@@ -46,6 +46,12 @@ QString result(const QString &source, const QString &message)
         + QLatin1String("</p><br />");
 }
 
+bool writeFile(const QString &path, const QByteArray &content)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+}
+
 QStringList withFile(QStringList lines, const QString &file)
 {
     lines.replaceInStrings(QStringLiteral("%FILE%"), file);
@@ -149,11 +155,9 @@ private Q_SLOTS:
     void switchPlugins_data();
     void switchPlugins();
     void loadAfterFailedLoad();
-    void open_data();
-    void open();
+    void userActions_data();
+    void userActions();
     void dialog();
-    void actions_data();
-    void actions();
     void messages_data();
     void messages();
     void errorFromAnotherThread();
@@ -437,86 +441,13 @@ void tst_TestWidget::loadAfterFailedLoad()
     QCOMPARE(callsOf(pluginPath(QStringLiteral("b.so"))), QStringList { QStringLiteral("initial") });
 }
 
-void tst_TestWidget::open_data()
-{
-    QTest::addColumn<QStringList>("entries");
-    QTest::addColumn<QString>("file"); // the file picked; empty cancels the dialog
-    QTest::addColumn<QStringList>("lines"); // written by picking; %FILE% is the path
-    QTest::addColumn<QStringList>("calls"); // on the first entry
-
-    const QString picked = info(QStringLiteral("%FILE%"), QStringLiteral("is picked."));
-    const QStringList audioLoaded { QStringLiteral("initial") };
-    QTest::newRow("audio player, cancelled") << QStringList { audioFixture } << QString() << QStringList()
-                                             << audioLoaded;
-    QTest::newRow("audio player")
-        << QStringList { audioFixture } << QStringLiteral("song.wav")
-        << QStringList { picked, info(player, QStringLiteral("playing %FILE%")) }
-        << (audioLoaded + QStringList { QStringLiteral("playFile %FILE%") });
-    QTest::newRow("audio player refuses the file")
-        << QStringList { audioFixture } << QStringLiteral("unplayable.wav")
-        << QStringList { picked, info(player, QStringLiteral("playing %FILE%")),
-                         error(QStringLiteral("adp/Fixture player"), QStringLiteral("cannot play %FILE%")) }
-        << (audioLoaded + QStringList { QStringLiteral("playFile %FILE%") });
-    QTest::newRow("audio player reports an error")
-        << QStringList { audioFixture } << QStringLiteral("broken.wav")
-        << QStringList { picked, info(player, QStringLiteral("playing %FILE%")),
-                         error(player, QStringLiteral("Fixture ERR: broken stream")) }
-        << (audioLoaded + QStringList { QStringLiteral("playFile %FILE%") });
-    QTest::newRow("OCR engine, cancelled")
-        << QStringList { ocrFixture } << QString() << QStringList() << QStringList { QStringLiteral("initial") };
-    QTest::newRow("OCR engine")
-        << QStringList { ocrFixture } << QStringLiteral("words.txt")
-        << QStringList { picked, info(engine, QStringLiteral("ocr %FILE%")),
-                         result(engine, QStringLiteral("first line<br />second line")) }
-        << QStringList { QStringLiteral("initial"), QStringLiteral("setLanguages [] "),
-                         QStringLiteral("ocrFile %FILE%") };
-    QTest::newRow("no plugin held")
-        << QStringList { QStringLiteral("a.so=text") } << QStringLiteral("song.wav") << QStringList { picked }
-        << QStringList();
-    QTest::newRow("OCR type without the OCR interface")
-        << QStringList { QStringLiteral("zqp.odd.ocr.so") } << QStringLiteral("words.txt")
-        << QStringList { picked, info(odd, QStringLiteral("ocr %FILE%")) }
-        << QStringList { QStringLiteral("type"), QStringLiteral("initial"), QStringLiteral("type") };
-    QTest::newRow("audio type without the audio interface")
-        << QStringList { QStringLiteral("zqp.odd.adp.so") } << QStringLiteral("song.wav")
-        << QStringList { picked, info(odd, QStringLiteral("playing %FILE%")) }
-        << QStringList { QStringLiteral("type"), QStringLiteral("initial"), QStringLiteral("type") };
-}
-
-void tst_TestWidget::open()
-{
-    QFETCH(QStringList, entries);
-    QFETCH(QString, file);
-    QFETCH(QStringList, lines);
-    QFETCH(QStringList, calls);
-
-    QVERIFY(usePlugins(entries));
-    QString path;
-    if (!file.isEmpty()) {
-        path = m_files.filePath(file);
-        QFile content(path);
-        QVERIFY(content.open(QIODevice::WriteOnly));
-        content.write("first line\nsecond line\n");
-    }
-
-    Window window;
-    std::unique_ptr<QTextDocument> snapshot(window.log->document()->clone());
-    QCOMPARE(window.pick(path), QStringLiteral("Select an Audio or Image file"));
-    COMPARE_LOG(window.log, snapshot.get(), withFile(lines, path));
-    QCOMPARE(window.widget.windowTitle(), path.isEmpty() ? QStringLiteral("Form") : path);
-    QCOMPARE(callsOf(pluginPath(entries.first().section(QLatin1Char('='), 0, 0))), withFile(calls, path));
-}
-
 // The dialog offers the file types and starts at the file picked last; a
 // dialog cancelled after a pick keeps it, and a later plugin gets it at once.
 void tst_TestWidget::dialog()
 {
     QVERIFY(usePlugins({ QStringLiteral("a.so=") + audioFixture, QStringLiteral("b.so=") + ocrFixture }));
     const QString path = m_files.filePath(QStringLiteral("words.txt"));
-    QFile content(path);
-    QVERIFY(content.open(QIODevice::WriteOnly));
-    content.write("one\ntwo\n");
-    content.close();
+    QVERIFY(writeFile(path, "one\ntwo\n"));
 
     Window window;
     QStringList filters;
@@ -552,44 +483,68 @@ void tst_TestWidget::dialog()
                             QStringLiteral("ocrFile ") + path }));
 }
 
-void tst_TestWidget::actions_data()
+void tst_TestWidget::userActions_data()
 {
     QTest::addColumn<QStringList>("entries");
-    QTest::addColumn<QString>("file"); // picked before the action, if any
-    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("file"); // picked with "Open..."; empty cancels the dialog
+    QTest::addColumn<QString>("button"); // pressed after the pick: the pick itself when empty
     QTest::addColumn<QStringList>("lines"); // written by the action; %FILE% is the path
     QTest::addColumn<QStringList>("calls"); // made by the action on the first entry
 
+    const QString picked = info("%FILE%", "is picked.");
     const QString play = QStringLiteral("play");
     const QString stop = QStringLiteral("stop");
+    const QStringList audio { audioFixture };
+    const QStringList ocr { ocrFixture };
+    const QStringList none { QStringLiteral("a.so=text") };
+    const QStringList oddOcr { QStringLiteral("zqp.odd.ocr.so") };
+    const QStringList oddAudio { QStringLiteral("zqp.odd.adp.so") };
+    const QStringList playFile { QStringLiteral("playFile %FILE%") };
+
+    QTest::newRow("audio player, cancelled") << audio << QString() << QString() << QStringList() << QStringList();
+    QTest::newRow("audio player")
+        << audio << "song.wav" << QString() << QStringList { picked, info(player, "playing %FILE%") } << playFile;
+    QTest::newRow("audio player refuses the file")
+        << audio << "unplayable.wav" << QString()
+        << QStringList { picked, info(player, "playing %FILE%"), error("adp/Fixture player", "cannot play %FILE%") }
+        << playFile;
+    QTest::newRow("audio player reports an error")
+        << audio << "broken.wav" << QString()
+        << QStringList { picked, info(player, "playing %FILE%"), error(player, "Fixture ERR: broken stream") }
+        << playFile;
+    QTest::newRow("OCR engine, cancelled") << ocr << QString() << QString() << QStringList() << QStringList();
+    QTest::newRow("OCR engine")
+        << ocr << "words.txt" << QString()
+        << QStringList { picked, info(engine, "ocr %FILE%"), result(engine, "first line<br />second line") }
+        << QStringList { "setLanguages [] ", "ocrFile %FILE%" };
+    QTest::newRow("no plugin held") << none << "song.wav" << QString() << QStringList { picked } << QStringList();
+    QTest::newRow("OCR type without the OCR interface")
+        << oddOcr << "words.txt" << QString() << QStringList { picked, info(odd, "ocr %FILE%") }
+        << QStringList { "type" };
+    QTest::newRow("audio type without the audio interface")
+        << oddAudio << "song.wav" << QString() << QStringList { picked, info(odd, "playing %FILE%") }
+        << QStringList { "type" };
+
     QTest::newRow("audio player, play with nothing picked")
-        << QStringList { audioFixture } << QString() << play << QStringList() << QStringList();
+        << audio << QString() << play << QStringList() << QStringList();
     QTest::newRow("audio player, play")
-        << QStringList { audioFixture } << QStringLiteral("song.wav") << play
-        << QStringList { info(player, QStringLiteral("playing %FILE%")) }
-        << QStringList { QStringLiteral("playFile %FILE%") };
+        << audio << "song.wav" << play << QStringList { info(player, "playing %FILE%") } << playFile;
     QTest::newRow("audio player, stop")
-        << QStringList { audioFixture } << QString() << stop << QStringList { info(player, QStringLiteral("stopped.")) }
-        << QStringList { QStringLiteral("stop") };
+        << audio << QString() << stop << QStringList { info(player, "stopped.") } << QStringList { "stop" };
     QTest::newRow("OCR engine, play ignores the picked file")
-        << QStringList { ocrFixture } << QStringLiteral("words.txt") << play
-        << QStringList { info(engine, QStringLiteral("ocrScreen")) }
-        << QStringList { QStringLiteral("setLanguages [] "), QStringLiteral("ocrScreen") };
+        << ocr << "words.txt" << play << QStringList { info(engine, "ocrScreen") }
+        << QStringList { "setLanguages [] ", "ocrScreen" };
     QTest::newRow("OCR engine, stop")
-        << QStringList { ocrFixture } << QString() << stop << QStringList { info(engine, QStringLiteral("stopped.")) }
-        << QStringList { QStringLiteral("stop") };
+        << ocr << QString() << stop << QStringList { info(engine, "stopped.") } << QStringList { "stop" };
     QTest::newRow("OCR type without the OCR interface, play")
-        << QStringList { QStringLiteral("zqp.odd.ocr.so") } << QString() << play << QStringList()
-        << QStringList { QStringLiteral("type") };
+        << oddOcr << QString() << play << QStringList() << QStringList { "type" };
     QTest::newRow("audio type without the audio interface, play")
-        << QStringList { QStringLiteral("zqp.odd.adp.so") } << QStringLiteral("song.wav") << play
-        << QStringList { info(odd, QStringLiteral("playing %FILE%")) } << QStringList { QStringLiteral("type") };
+        << oddAudio << "song.wav" << play << QStringList { info(odd, "playing %FILE%") } << QStringList { "type" };
     QTest::newRow("plugin without its interface, stop")
-        << QStringList { QStringLiteral("zqp.odd.ocr.so") } << QString() << stop
-        << QStringList { info(odd, QStringLiteral("stopped.")) } << QStringList();
+        << oddOcr << QString() << stop << QStringList { info(odd, "stopped.") } << QStringList();
 }
 
-void tst_TestWidget::actions()
+void tst_TestWidget::userActions()
 {
     QFETCH(QStringList, entries);
     QFETCH(QString, file);
@@ -600,19 +555,21 @@ void tst_TestWidget::actions()
     QVERIFY(usePlugins(entries));
     const QString plugin = pluginPath(entries.first().section(QLatin1Char('='), 0, 0));
     const QString path = file.isEmpty() ? QString() : m_files.filePath(file);
-    if (!path.isEmpty()) {
-        QFile content(path);
-        QVERIFY(content.open(QIODevice::WriteOnly));
-        content.write("text\n");
-    }
+    if (!path.isEmpty())
+        QVERIFY(writeFile(path, "first line\nsecond line\n"));
 
     Window window;
-    if (!path.isEmpty())
+    if (!button.isEmpty() && !path.isEmpty())
         window.pick(path);
     const QStringList before = callsOf(plugin);
     std::unique_ptr<QTextDocument> snapshot(window.log->document()->clone());
 
-    QTest::mouseClick(button == QLatin1String("play") ? window.play : window.stop, Qt::LeftButton);
+    if (button.isEmpty()) {
+        QCOMPARE(window.pick(path), QStringLiteral("Select an Audio or Image file"));
+        QCOMPARE(window.widget.windowTitle(), path.isEmpty() ? QStringLiteral("Form") : path);
+    } else {
+        QTest::mouseClick(button == QLatin1String("play") ? window.play : window.stop, Qt::LeftButton);
+    }
     COMPARE_LOG(window.log, snapshot.get(), withFile(lines, path));
     QCOMPARE(callsOf(plugin).mid(before.size()), withFile(calls, path));
 }
