@@ -46,6 +46,15 @@ QString result(const QString &source, const QString &message)
         + QLatin1String("</p><br />");
 }
 
+// What loading and starting a plugin writes; an OCR engine also tells its data path.
+QStringList loaded(const QString &name, const QString &dataPath = QString())
+{
+    QStringList lines { info(name, "loaded."), info(name, "initialed.") };
+    if (!dataPath.isEmpty())
+        lines.insert(1, info(name, "set dataPath to " + dataPath));
+    return lines;
+}
+
 bool writeFile(const QString &path, const QByteArray &content)
 {
     QFile file(path);
@@ -253,49 +262,40 @@ void tst_TestWidget::startup_data()
     QTest::addColumn<QStringList>("log");
     QTest::addColumn<QStringList>("calls"); // on the first entry
 
+    const QStringList audioFirst { audioFixture, ocrFixture };
+    const QStringList bothItems { "adp/Fixture player", "ocr/Fixture" };
+    const QStringList nsocrCalls { "setDataPath " + nsocrPath, "initial" };
     QTest::newRow("no plugin folder") << false << QStringList() << false << QStringList() << QStringList()
                                       << QStringList();
     QTest::newRow("empty plugin folder") << true << QStringList() << false << QStringList() << QStringList()
                                          << QStringList();
     QTest::newRow("audio player first")
-        << true << QStringList { audioFixture, ocrFixture } << false
-        << QStringList { QStringLiteral("adp/Fixture player"), QStringLiteral("ocr/Fixture") }
-        << QStringList { info(player, QStringLiteral("loaded.")), info(player, QStringLiteral("initialed.")) }
-        << QStringList { QStringLiteral("initial") };
+        << true << audioFirst << false << bothItems << loaded(player) << QStringList { "initial" };
     QTest::newRow("audio player fails to initialise")
-        << true << QStringList { audioFixture, ocrFixture } << true
-        << QStringList { QStringLiteral("adp/Fixture player"), QStringLiteral("ocr/Fixture") }
-        << QStringList { info(player, QStringLiteral("loaded.")),
-                         error(player, QStringLiteral("Fixture ERR: no output device")),
-                         info(player, QStringLiteral("failed to initial.")) }
-        << QStringList { QStringLiteral("initial") };
+        << true << audioFirst << true << bothItems
+        << QStringList { info(player, "loaded."), error(player, "Fixture ERR: no output device"),
+                         info(player, "failed to initial.") }
+        << QStringList { "initial" };
     QTest::newRow("OCR engine first")
-        << true << QStringList { QStringLiteral("a.so=") + nicomsoftFixture, QStringLiteral("b.so=") + audioFixture }
-        << false << QStringList { QStringLiteral("ocr/Nicomsoft fixture"), QStringLiteral("adp/Fixture player") }
-        << QStringList { info(engine, QStringLiteral("loaded.")),
-                         info(engine, QStringLiteral("set dataPath to ") + nsocrPath),
-                         info(engine, QStringLiteral("initialed.")) }
-        << QStringList { QStringLiteral("setDataPath ") + nsocrPath, QStringLiteral("initial") };
+        << true << QStringList { "a.so=" + nicomsoftFixture, "b.so=" + audioFixture } << false
+        << QStringList { "ocr/Nicomsoft fixture", "adp/Fixture player" } << loaded(engine, nsocrPath) << nsocrCalls;
     QTest::newRow("OCR engine fails to initialise")
-        << true << QStringList { nicomsoftFixture } << true << QStringList { QStringLiteral("ocr/Nicomsoft fixture") }
-        << QStringList { info(engine, QStringLiteral("loaded.")),
-                         info(engine, QStringLiteral("set dataPath to ") + nsocrPath),
-                         error(engine, QStringLiteral("OCR Error: no engine at ./nsocr/libNSOCR.so Code:#0")),
-                         info(engine, QStringLiteral("failed to initial.")) }
-        << QStringList { QStringLiteral("setDataPath ") + nsocrPath, QStringLiteral("initial") };
+        << true << QStringList { nicomsoftFixture } << true << QStringList { "ocr/Nicomsoft fixture" }
+        << QStringList { info(engine, "loaded."), info(engine, "set dataPath to " + nsocrPath),
+                         error(engine, "OCR Error: no engine at ./nsocr/libNSOCR.so Code:#0"),
+                         info(engine, "failed to initial.") }
+        << nsocrCalls;
     QTest::newRow("no plugin first")
-        << true << QStringList { QStringLiteral("a.so=text"), QStringLiteral("b.so=") + audioFixture } << false
-        << QStringList { QString(), QStringLiteral("adp/Fixture player") }
-        << QStringList { info(QString(), QStringLiteral("failed to load.")) } << QStringList();
+        << true << QStringList { "a.so=text", "b.so=" + audioFixture } << false
+        << QStringList { QString(), "adp/Fixture player" } << QStringList { info(QString(), "failed to load.") }
+        << QStringList();
     QTest::newRow("root object is no plugin object")
-        << true << QStringList { QStringLiteral("a.so=zqp.foreign.so"), QStringLiteral("b.so=") + audioFixture }
-        << false << QStringList { QStringLiteral("adp/Foreign"), QStringLiteral("adp/Fixture player") }
-        << QStringList { info(QStringLiteral("adp/Foreign"), QStringLiteral("failed to load.")) } << QStringList();
+        << true << QStringList { "a.so=zqp.foreign.so", "b.so=" + audioFixture } << false
+        << QStringList { "adp/Foreign", "adp/Fixture player" } << QStringList { info("adp/Foreign", "failed to load.") }
+        << QStringList();
     QTest::newRow("OCR type without the OCR interface")
-        << true << QStringList { QStringLiteral("zqp.odd.ocr.so") } << false
-        << QStringList { QStringLiteral("ocr/Nicomsoft without interface") }
-        << QStringList { info(odd, QStringLiteral("loaded.")), info(odd, QStringLiteral("initialed.")) }
-        << QStringList { QStringLiteral("type"), QStringLiteral("initial") };
+        << true << QStringList { "zqp.odd.ocr.so" } << false << QStringList { "ocr/Nicomsoft without interface" }
+        << loaded(odd) << QStringList { "type", "initial" };
 }
 
 void tst_TestWidget::startup()
@@ -340,14 +340,11 @@ void tst_TestWidget::dataPath_data()
     QTest::addColumn<QString>("path");
     QTest::addColumn<bool>("set");
 
-    QTest::newRow("Tesseract") << QStringLiteral("zqp.ocr.tesseract-fixture.so") << QStringLiteral("./tessdata")
-                               << true;
-    QTest::newRow("both names: Nicomsoft wins")
-        << QStringLiteral("zqp.ocr.both-fixture.so") << nsocrPath << true;
-    QTest::newRow("neither: the engine's default")
-        << ocrFixture << QStringLiteral("fixture-default") << false;
-    QTest::newRow("names in lower case: the engine's default")
-        << QStringLiteral("zqp.ocr.lower-fixture.so") << QStringLiteral("fixture-default") << false;
+    QTest::newRow("Tesseract") << "zqp.ocr.tesseract-fixture.so" << "./tessdata" << true;
+    QTest::newRow("both names: Nicomsoft wins") << "zqp.ocr.both-fixture.so" << nsocrPath << true;
+    QTest::newRow("neither: the engine's default") << ocrFixture << "fixture-default" << false;
+    QTest::newRow("names in lower case: the engine's default") << "zqp.ocr.lower-fixture.so" << "fixture-default"
+                                                               << false;
 }
 
 void tst_TestWidget::dataPath()
@@ -358,13 +355,10 @@ void tst_TestWidget::dataPath()
 
     QVERIFY(usePlugins({ fixture }));
     Window window;
-    COMPARE_LOG(window.log, nullptr,
-                (QStringList { info(engine, QStringLiteral("loaded.")),
-                               info(engine, QStringLiteral("set dataPath to ") + path),
-                               info(engine, QStringLiteral("initialed.")) }));
-    QStringList calls { QStringLiteral("initial") };
+    COMPARE_LOG(window.log, nullptr, loaded(engine, path));
+    QStringList calls { "initial" };
     if (set)
-        calls.prepend(QStringLiteral("setDataPath ") + path);
+        calls.prepend("setDataPath " + path);
     QCOMPARE(callsOf(pluginPath(fixture)), calls);
 }
 
@@ -375,26 +369,18 @@ void tst_TestWidget::switchPlugins_data()
     QTest::addColumn<QStringList>("calls"); // on the second entry
 
     QTest::newRow("audio player to Nicomsoft engine")
-        << QStringList { QStringLiteral("a.so=") + audioFixture, QStringLiteral("b.so=") + nicomsoftFixture }
-        << QStringList { info(player, QStringLiteral("unload.")), info(engine, QStringLiteral("loaded.")),
-                         info(engine, QStringLiteral("set dataPath to ") + nsocrPath),
-                         info(engine, QStringLiteral("initialed.")) }
-        << QStringList { QStringLiteral("setDataPath ") + nsocrPath, QStringLiteral("initial") };
+        << QStringList { "a.so=" + audioFixture, "b.so=" + nicomsoftFixture }
+        << QStringList { info(player, "unload.") } + loaded(engine, nsocrPath)
+        << QStringList { "setDataPath " + nsocrPath, "initial" };
     QTest::newRow("OCR engine to audio player")
-        << QStringList { QStringLiteral("a.so=") + ocrFixture, QStringLiteral("b.so=") + audioFixture }
-        << QStringList { info(engine, QStringLiteral("unload.")), info(player, QStringLiteral("loaded.")),
-                         info(player, QStringLiteral("initialed.")) }
-        << QStringList { QStringLiteral("initial") };
+        << QStringList { "a.so=" + ocrFixture, "b.so=" + audioFixture }
+        << QStringList { info(engine, "unload.") } + loaded(player) << QStringList { "initial" };
     QTest::newRow("OCR engine to OCR engine")
-        << QStringList { QStringLiteral("a.so=zqp.ocr.tesseract-fixture.so"), QStringLiteral("b.so=") + ocrFixture }
-        << QStringList { info(engine, QStringLiteral("unload.")), info(engine, QStringLiteral("loaded.")),
-                         info(engine, QStringLiteral("set dataPath to fixture-default")),
-                         info(engine, QStringLiteral("initialed.")) }
-        << QStringList { QStringLiteral("initial") };
+        << QStringList { "a.so=zqp.ocr.tesseract-fixture.so", "b.so=" + ocrFixture }
+        << QStringList { info(engine, "unload.") } + loaded(engine, "fixture-default") << QStringList { "initial" };
     QTest::newRow("audio player to no plugin")
-        << QStringList { QStringLiteral("a.so=") + audioFixture, QStringLiteral("b.so=text") }
-        << QStringList { info(player, QStringLiteral("unload.")), info(QString(), QStringLiteral("failed to load.")) }
-        << QStringList();
+        << QStringList { "a.so=" + audioFixture, "b.so=text" }
+        << QStringList { info(player, "unload."), info(QString(), "failed to load.") } << QStringList();
 }
 
 void tst_TestWidget::switchPlugins()
@@ -436,8 +422,7 @@ void tst_TestWidget::loadAfterFailedLoad()
     QTest::mouseClick(window.play, Qt::LeftButton);
     QTest::mouseClick(window.stop, Qt::LeftButton);
     window.list->setCurrentIndex(1);
-    COMPARE_LOG(window.log, snapshot.get(),
-                (QStringList { info(player, QStringLiteral("loaded.")), info(player, QStringLiteral("initialed.")) }));
+    COMPARE_LOG(window.log, snapshot.get(), loaded(player));
     QCOMPARE(callsOf(pluginPath(QStringLiteral("b.so"))), QStringList { QStringLiteral("initial") });
 }
 
@@ -474,10 +459,8 @@ void tst_TestWidget::dialog()
 
     window.list->setCurrentIndex(1);
     COMPARE_LOG(window.log, snapshot.get(),
-                (QStringList { info(player, QStringLiteral("unload.")), info(engine, QStringLiteral("loaded.")),
-                               info(engine, QStringLiteral("set dataPath to fixture-default")),
-                               info(engine, QStringLiteral("initialed.")), info(engine, QStringLiteral("ocr ") + path),
-                               result(engine, QStringLiteral("one<br />two")) }));
+                (QStringList { info(player, "unload.") } + loaded(engine, "fixture-default")
+                 + QStringList { info(engine, "ocr " + path), result(engine, "one<br />two") }));
     QCOMPARE(callsOf(pluginPath(QStringLiteral("b.so"))),
              (QStringList { QStringLiteral("initial"), QStringLiteral("setLanguages [] "),
                             QStringLiteral("ocrFile ") + path }));
