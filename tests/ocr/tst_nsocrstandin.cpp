@@ -16,6 +16,15 @@ QByteArray renderedBmp(const QStringList &lines, QSize size)
     return encoded(renderText(lines, size));
 }
 
+// A page that keeps the recogniser busy for a while.
+QByteArray longPage()
+{
+    QStringList lines;
+    for (int i = 0; i < 30; ++i)
+        lines << QStringLiteral("Many words on line %1 keep the recogniser busy for a while").arg(i);
+    return renderedBmp(lines, QSize(1000, 700));
+}
+
 } // namespace
 
 // The engine's own interface, beyond what the OCR object relies on.
@@ -247,10 +256,7 @@ void tst_NsOcrStandIn::backgroundJobStates()
 
 void tst_NsOcrStandIn::cancelDiscardsText()
 {
-    QStringList lines;
-    for (int i = 0; i < 30; ++i)
-        lines << QStringLiteral("Many words on line %1 keep the recogniser busy for a while").arg(i);
-    QCOMPARE(load(renderedBmp(lines, QSize(1000, 700))), 0);
+    QCOMPARE(load(longPage()), 0);
     QCOMPARE(engine.Img_OCR(img, 0, 255, OCRFLAG_THREAD), 0);
     QCOMPARE(engine.Img_OCR(img, 0, 0, OCRFLAG_CANCEL), 0);
     QCOMPARE(waitForJob(), int32_t(ERROR_JOBCANCELLED));
@@ -262,10 +268,7 @@ void tst_NsOcrStandIn::cancelDiscardsText()
 
 void tst_NsOcrStandIn::destroyWhileRunning()
 {
-    QStringList lines;
-    for (int i = 0; i < 30; ++i)
-        lines << QStringLiteral("Line %1 of text that is still being read").arg(i);
-    QCOMPARE(load(renderedBmp(lines, QSize(800, 700))), 0);
+    QCOMPARE(load(longPage()), 0);
     QCOMPARE(engine.Img_OCR(img, 0, 255, OCRFLAG_THREAD), 0);
     // Destroying waits for the worker; the handle is gone afterwards.
     QCOMPARE(engine.Img_Destroy(img), 0);
