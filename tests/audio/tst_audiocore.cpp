@@ -1,3 +1,4 @@
+#include "audiotest.h"
 #include "testtone.h"
 
 #include "zqaudiodecoderlist.h"
@@ -9,7 +10,6 @@
 
 #include <sndfile.h>
 
-#include <QFile>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
@@ -30,33 +30,26 @@ private Q_SLOTS:
     void memorySource();
     void decode_data();
     void decode();
-    void ffmpegLossy_data();
-    void ffmpegLossy();
-    void refuse_data();
-    void refuse();
     void decoderList();
-    void noServer();
     void playOut();
     void stopAndResume();
     void rapidReplace();
 
 private:
     QString path(const QString &name) const { return m_dir.filePath(name); }
-    QByteArray contents(const QString &name) const;
+    QByteArray contents(const QString &name) const { return AudioTest::readFile(path(name)); }
+    std::shared_ptr<const Source> fileSource(const QString &name) const
+    {
+        return Source::fromPath(path(name).toStdString());
+    }
     static QVector<qint16> readAll(Decoder &decoder);
-    bool needsServer() const { return qEnvironmentVariableIsSet("PULSE_SERVER"); }
 
     QTemporaryDir m_dir;
     QVector<qint16> m_tone;
+    DecoderList m_sndfile;
 };
 
 static const double Frequency = 440;
-
-QByteArray tst_AudioCore::contents(const QString &name) const
-{
-    QFile file(path(name));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // Reads in odd-sized pieces, so that buffering across calls is exercised.
 QVector<qint16> tst_AudioCore::readAll(Decoder &decoder)
@@ -76,10 +69,7 @@ void tst_AudioCore::initTestCase()
     QVERIFY(TestTone::write(path("tone.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, m_tone));
     QVERIFY(TestTone::write(path("tone.flac"), SF_FORMAT_FLAC | SF_FORMAT_PCM_16, m_tone));
     QVERIFY2(TestTone::encodeAac(path("tone.wav"), path("tone.m4a")), "the ffmpeg program cannot make an M4A file");
-    QFile garbage(path("garbage"));
-    QVERIFY(garbage.open(QIODevice::WriteOnly));
-    for (int i = 0; i < 4096; ++i)
-        garbage.putChar(char((i * 7919 + 13) % 251));
+    m_sndfile.add(openSndfileDecoder);
 }
 
 void tst_AudioCore::memorySource_data()
@@ -131,7 +121,7 @@ void tst_AudioCore::decode()
     const QByteArray bytes = contents(file);
     const std::shared_ptr<const Source> source = fromMemory
         ? Source::fromMemory(bytes.constData(), size_t(bytes.size()), Source::Memory::Borrow)
-        : Source::fromPath(path(file).toStdString());
+        : fileSource(file);
     std::unique_ptr<Decoder> decoder = factory(source);
     QVERIFY(decoder);
     QCOMPARE(decoder->sampleRate(), 44100);
@@ -139,56 +129,6 @@ void tst_AudioCore::decode()
     QCOMPARE(readAll(*decoder), m_tone);
     QVERIFY(decoder->rewind());
     QCOMPARE(readAll(*decoder), m_tone);
-}
-
-void tst_AudioCore::ffmpegLossy_data()
-{
-    QTest::addColumn<bool>("fromMemory");
-    QTest::newRow("file") << false;
-    QTest::newRow("memory") << true;
-}
-
-void tst_AudioCore::ffmpegLossy()
-{
-    QFETCH(bool, fromMemory);
-    const QByteArray bytes = contents("tone.m4a");
-    const std::shared_ptr<const Source> source = fromMemory
-        ? Source::fromMemory(bytes.constData(), size_t(bytes.size()), Source::Memory::Borrow)
-        : Source::fromPath(path("tone.m4a").toStdString());
-    QVERIFY(!openSndfileDecoder(source));
-    std::unique_ptr<Decoder> decoder = openFfmpegDecoder(source);
-    QVERIFY(decoder);
-    QCOMPARE(decoder->channels(), 2);
-    const QVector<qint16> samples = readAll(*decoder);
-    const QPair<int, int> span = TestTone::soundSpan(samples);
-    QVERIFY(qAbs(double(span.second - span.first) / decoder->sampleRate() - 0.5) <= 0.05);
-    QVERIFY(qAbs(TestTone::frequency(samples, span.first, span.second, decoder->sampleRate()) - Frequency)
-            <= Frequency * 0.01);
-}
-
-void tst_AudioCore::refuse_data()
-{
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<DecoderFactory>("factory");
-    const DecoderFactory sndfile = openSndfileDecoder;
-    const DecoderFactory ffmpeg = openFfmpegDecoder;
-    const QByteArray garbage = contents("garbage");
-    const QByteArray wavHeader = contents("tone.wav").left(30);
-    const QByteArray m4aHeader = contents("tone.m4a").left(64);
-    QTest::newRow("libsndfile empty") << QByteArray() << sndfile;
-    QTest::newRow("libsndfile garbage") << garbage << sndfile;
-    QTest::newRow("libsndfile cut wav") << wavHeader << sndfile;
-    QTest::newRow("ffmpeg empty") << QByteArray() << ffmpeg;
-    QTest::newRow("ffmpeg garbage") << garbage << ffmpeg;
-    QTest::newRow("ffmpeg cut wav") << wavHeader << ffmpeg;
-    QTest::newRow("ffmpeg cut m4a") << m4aHeader << ffmpeg;
-}
-
-void tst_AudioCore::refuse()
-{
-    QFETCH(QByteArray, bytes);
-    QFETCH(DecoderFactory, factory);
-    QVERIFY(!factory(Source::fromMemory(bytes.constData(), size_t(bytes.size()), Source::Memory::Copy)));
 }
 
 // Factories are tried in order until one recognises the data; a removed one
@@ -209,46 +149,30 @@ void tst_AudioCore::decoderList()
     QVERIFY(first != 0);
 
     Error error = Error::None;
-    QVERIFY(list.open(Source::fromPath(path("tone.wav").toStdString()), &error));
+    QVERIFY(list.open(fileSource("tone.wav"), &error));
     QCOMPARE(error, Error::None);
     QCOMPARE(asked, QStringList({QStringLiteral("ffmpeg")}));
 
     asked.clear();
     list.remove(first);
-    QVERIFY(!list.open(Source::fromPath(path("tone.m4a").toStdString()), &error));
+    QVERIFY(!list.open(fileSource("tone.m4a"), &error));
     QCOMPARE(error, Error::Format);
     QCOMPARE(asked, QStringList({QStringLiteral("sndfile")}));
 
     asked.clear();
-    QVERIFY(!list.open(Source::fromPath(path("missing.wav").toStdString()), &error));
+    QVERIFY(!list.open(fileSource("missing.wav"), &error));
     QCOMPARE(error, Error::FileOpen);
     QVERIFY(asked.isEmpty());
-}
-
-void tst_AudioCore::noServer()
-{
-    const QByteArray saved = qgetenv("PULSE_SERVER");
-    qputenv("PULSE_SERVER", "unix:" + QFile::encodeName(path("no-such-socket")));
-    Error error = Error::None;
-    QVERIFY(!Device::open("tst_audiocore", &error));
-    QCOMPARE(error, Error::NoServer);
-    if (saved.isNull())
-        qunsetenv("PULSE_SERVER");
-    else
-        qputenv("PULSE_SERVER", saved);
 }
 
 // A stream plays out by itself and can then be played again.
 void tst_AudioCore::playOut()
 {
-    if (!needsServer())
-        QSKIP("PULSE_SERVER is not set: no sound server to play to (scripts/test starts one)");
+    SKIP_WITHOUT_SERVER();
     std::unique_ptr<Device> device = Device::open("tst_audiocore");
     QVERIFY(device);
     QVERIFY(device->isConnected());
-    DecoderList list;
-    list.add(openSndfileDecoder);
-    std::unique_ptr<Stream> stream = Stream::create(*device, list, Source::fromPath(path("tone.wav").toStdString()));
+    std::unique_ptr<Stream> stream = Stream::create(*device, m_sndfile, fileSource("tone.wav"));
     QVERIFY(stream);
     QVERIFY(!stream->isPlaying());
     for (int round = 0; round < 2; ++round) {
@@ -264,14 +188,11 @@ void tst_AudioCore::playOut()
 // it plays takes its thread with it.
 void tst_AudioCore::stopAndResume()
 {
-    if (!needsServer())
-        QSKIP("PULSE_SERVER is not set: no sound server to play to (scripts/test starts one)");
+    SKIP_WITHOUT_SERVER();
     QVERIFY(TestTone::write(path("long.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, TestTone::generate(Frequency, 30)));
     std::unique_ptr<Device> device = Device::open("tst_audiocore");
     QVERIFY(device);
-    DecoderList list;
-    list.add(openSndfileDecoder);
-    std::unique_ptr<Stream> stream = Stream::create(*device, list, Source::fromPath(path("long.wav").toStdString()));
+    std::unique_ptr<Stream> stream = Stream::create(*device, m_sndfile, fileSource("long.wav"));
     QVERIFY(stream);
     QVERIFY(stream->play(false));
     QThread::msleep(200);
@@ -291,16 +212,13 @@ void tst_AudioCore::stopAndResume()
 // that goes away with them, at every point of their start-up.
 void tst_AudioCore::rapidReplace()
 {
-    if (!needsServer())
-        QSKIP("PULSE_SERVER is not set: no sound server to play to (scripts/test starts one)");
+    SKIP_WITHOUT_SERVER();
     std::unique_ptr<Device> device = Device::open("tst_audiocore");
     QVERIFY(device);
-    DecoderList list;
-    list.add(openSndfileDecoder);
     for (int round = 0; round < 60; ++round) {
         QByteArray bytes = contents("tone.wav");
         std::unique_ptr<Stream> stream = Stream::create(
-            *device, list, Source::fromMemory(bytes.constData(), size_t(bytes.size()), Source::Memory::Borrow));
+            *device, m_sndfile, Source::fromMemory(bytes.constData(), size_t(bytes.size()), Source::Memory::Borrow));
         QVERIFY(stream);
         QVERIFY(stream->play(round % 2 == 0));
         QThread::usleep(ulong(round % 6) * 1000);

@@ -1,13 +1,11 @@
+#include "audiotest.h"
 #include "basspluginsplayer.h"
 #include "bassdouble.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QSignalSpy>
 #include <QtTest>
-
-#include <memory>
 
 // The BASS player over the recording double: the calls it makes, their
 // arguments and order, and what it reports.
@@ -22,28 +20,18 @@ private Q_SLOTS:
     void identity();
     void uninitialised_data();
     void uninitialised();
+    void initial_data();
     void initial();
-    void version_data();
-    void version();
-    void initFailure();
     void addOns();
     void play_data();
     void play();
     void replace();
-    void creationFailure_data();
-    void creationFailure();
-    void playFailure_data();
-    void playFailure();
-    void stop();
+    void failure_data();
+    void failure();
     void destruction();
 
 private:
-    struct Player
-    {
-        std::unique_ptr<BassPluginsPlayer> player{new BassPluginsPlayer};
-        QSignalSpy errors{player.get(), SIGNAL(error(QString))};
-        QStringList messages() const;
-    };
+    using Player = AudioTest::Spied<BassPluginsPlayer>;
 
     QString addOnDir() const;
 };
@@ -58,18 +46,8 @@ static QString report(const QString &message, int code)
     return QStringLiteral("BASS ERR: %1 (error code: %2)").arg(message).arg(code);
 }
 
-static const QString fileCreationFailure =
-    QStringLiteral("Failed to create sound. File type may not be supported by BASS.");
 static const QString memoryCreationFailure =
     QStringLiteral("Failed to create sound. The sound type may not be supported by BASS.");
-
-QStringList tst_BassPluginsPlayer::Player::messages() const
-{
-    QStringList list;
-    for (const QList<QVariant> &arguments : errors)
-        list << arguments.at(0).toString();
-    return list;
-}
 
 QString tst_BassPluginsPlayer::addOnDir() const
 {
@@ -132,58 +110,43 @@ void tst_BassPluginsPlayer::uninitialised()
     QCOMPARE(BassDouble::calls(), failedInitial ? initialCalls : QStringList());
 }
 
-// A second initial() keeps what the first one opened.
-void tst_BassPluginsPlayer::initial()
-{
-    Player p;
-    QVERIFY(p.player->initial());
-    QCOMPARE(BassDouble::calls(), initialCalls);
-    QVERIFY(p.player->initial());
-    QCOMPARE(BassDouble::calls(), initialCalls);
-    QVERIFY(p.errors.isEmpty());
-}
-
-void tst_BassPluginsPlayer::version_data()
+void tst_BassPluginsPlayer::initial_data()
 {
     QTest::addColumn<uint>("version");
-    QTest::addColumn<bool>("accepted");
-    QTest::newRow("ours") << uint(BASS_ENGINE_VERSION) << true;
-    QTest::newRow("any revision") << 0x0204ffffu << true;
-    QTest::newRow("older") << 0x02030000u << false;
-    QTest::newRow("newer") << 0x02050001u << false;
-    QTest::newRow("only in the low bits") << 0x00000204u << false;
+    QTest::addColumn<bool>("deviceFails");
+    QTest::addColumn<QString>("message");
+    const QString wrongVersion = report(QStringLiteral("An incorrect version of BASS.DLL was loaded"), 0);
+    QTest::newRow("ours") << uint(BASS_ENGINE_VERSION) << false << QString();
+    QTest::newRow("any revision") << 0x0204ffffu << false << QString();
+    QTest::newRow("older") << 0x02030000u << false << wrongVersion;
+    QTest::newRow("newer") << 0x02050001u << false << wrongVersion;
+    QTest::newRow("only in the low bits") << 0x00000204u << false << wrongVersion;
+    // Code 0 in the report: the player is not initialised yet.
+    QTest::newRow("device fails") << uint(BASS_ENGINE_VERSION) << true
+                                  << report(QStringLiteral("Can't initialize device"), 0);
 }
 
-void tst_BassPluginsPlayer::version()
+// A second initial() keeps what the first one opened; after a failure it
+// runs the whole sequence again.
+void tst_BassPluginsPlayer::initial()
 {
     QFETCH(uint, version);
-    QFETCH(bool, accepted);
+    QFETCH(bool, deviceFails);
+    QFETCH(QString, message);
     BassDouble::setVersion(version);
+    if (deviceFails)
+        BassDouble::setFailure("BASS_Init", BASS_ERROR_DRIVER);
     Player p;
-    QCOMPARE(p.player->initial(), accepted);
-    if (accepted) {
-        QCOMPARE(BassDouble::calls(), initialCalls);
-        QVERIFY(p.errors.isEmpty());
-        return;
-    }
-    QCOMPARE(BassDouble::calls(), QStringList(QStringLiteral("BASS_GetVersion()")));
-    QCOMPARE(p.messages(), QStringList(report(QStringLiteral("An incorrect version of BASS.DLL was loaded"), 0)));
-}
+    QCOMPARE(p.player->initial(), message.isEmpty());
+    const QStringList calls = deviceFails || message.isEmpty() ? initialCalls : QStringList(initialCalls.first());
+    QCOMPARE(BassDouble::calls(), calls);
+    QCOMPARE(p.messages(), message.isEmpty() ? QStringList() : QStringList(message));
 
-// A failed BASS_Init leaves the player uninitialised with code 0 in the
-// report; a later initial() runs the whole sequence again.
-void tst_BassPluginsPlayer::initFailure()
-{
-    BassDouble::setFailure("BASS_Init", BASS_ERROR_DRIVER);
-    Player p;
-    QVERIFY(!p.player->initial());
-    QCOMPARE(BassDouble::calls(), initialCalls);
-    QCOMPARE(p.messages(), QStringList(report(QStringLiteral("Can't initialize device"), 0)));
-
-    BassDouble::reset();
+    if (!message.isEmpty())
+        BassDouble::reset();
     QVERIFY(p.player->initial());
     QCOMPARE(BassDouble::calls(), initialCalls);
-    QCOMPARE(p.errors.count(), 1);
+    QCOMPARE(p.errors.count(), message.isEmpty() ? 0 : 1);
 }
 
 // Every regular file matching the platform's add-on pattern directly in the
@@ -230,7 +193,6 @@ void tst_BassPluginsPlayer::play_data()
     QTest::addColumn<bool>("fromMemory");
     QTest::addColumn<QString>("fileName");
     QTest::addColumn<QString>("creation");
-    const QByteArray bytes = QByteArray("RIFF....WAVEfmt ").repeated(4);
     QTest::newRow("file") << false << QStringLiteral("/tmp/tone ä €𝄞.wav")
                           << QStringLiteral("BASS_StreamCreateFile(FALSE, \"/tmp/tone ä €𝄞.wav\", 0, 0, 0x80000000)");
     QTest::newRow("memory") << true << QString()
@@ -258,7 +220,7 @@ void tst_BassPluginsPlayer::play()
     }
 }
 
-// Each play call frees the previous stream before creating the next one,
+// Each play call and stop() free the previous stream before anything else,
 // and the bytes of a memory stream outlive it. The blocks are large enough
 // to be given back to the system at once when freed.
 void tst_BassPluginsPlayer::replace()
@@ -267,11 +229,14 @@ void tst_BassPluginsPlayer::replace()
     const QByteArray second(1 << 20, 'b');
     Player p;
     QVERIFY(p.player->initial());
+    p.player->stop();
     QCOMPARE(p.player->playMemory(first), QString());
     QCOMPARE(p.player->playMemory(second), QString());
     QVERIFY(BassDouble::lastFreedMemoryIntact());
     QCOMPARE(p.player->playFile(QStringLiteral("b.mp3")), QString());
     QVERIFY(BassDouble::lastFreedMemoryIntact());
+    p.player->stop();
+    p.player->stop();
     QCOMPARE(BassDouble::calls().mid(2), QStringList({
         QStringLiteral("BASS_StreamCreateFile(TRUE, <1048576 bytes>, 0, 1048576, 0x0)"),
         QStringLiteral("BASS_ChannelPlay(1, FALSE)"),
@@ -281,79 +246,63 @@ void tst_BassPluginsPlayer::replace()
         QStringLiteral("BASS_StreamFree(2)"),
         QStringLiteral("BASS_StreamCreateFile(FALSE, \"b.mp3\", 0, 0, 0x80000000)"),
         QStringLiteral("BASS_ChannelPlay(3, FALSE)"),
+        QStringLiteral("BASS_StreamFree(3)"),
     }));
     QVERIFY(p.errors.isEmpty());
 }
 
-void tst_BassPluginsPlayer::creationFailure_data()
+void tst_BassPluginsPlayer::failure_data()
 {
+    QTest::addColumn<QByteArray>("function");
+    QTest::addColumn<int>("code");
     QTest::addColumn<bool>("fromMemory");
     QTest::addColumn<QByteArray>("data");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("file") << false << QByteArray() << fileCreationFailure;
-    QTest::newRow("memory") << true << QByteArray("garbage") << memoryCreationFailure;
-    QTest::newRow("empty memory") << true << QByteArray() << memoryCreationFailure;
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<QStringList>("messages");
+    QTest::addColumn<QStringList>("calls");
+    const QByteArray create("BASS_StreamCreateFile");
+    const QByteArray play("BASS_ChannelPlay");
+    const QString createFile = QStringLiteral("BASS_StreamCreateFile(FALSE, \"x.aac\", 0, 0, 0x80000000)");
+    const QString playFailure = report(QStringLiteral("Can't play the file"), BASS_ERROR_START);
+    // The stream of a refused play call exists all the same and is freed by
+    // the next stop().
+    const QStringList playCalls = {QStringLiteral("BASS_ChannelPlay(2, FALSE)"), QStringLiteral("BASS_ErrorGetCode()"),
+                                   QStringLiteral("BASS_StreamFree(2)")};
+    QTest::newRow("create file") << create << BASS_ERROR_FILEFORM << false << QByteArray()
+        << QStringLiteral("Failed to create sound. File type may not be supported by BASS.") << QStringList()
+        << QStringList(createFile);
+    QTest::newRow("create memory") << create << BASS_ERROR_FILEFORM << true << QByteArray("garbage")
+        << memoryCreationFailure << QStringList()
+        << QStringList(QStringLiteral("BASS_StreamCreateFile(TRUE, <7 bytes>, 0, 7, 0x0)"));
+    QTest::newRow("create empty memory") << create << BASS_ERROR_FILEFORM << true << QByteArray()
+        << memoryCreationFailure << QStringList()
+        << QStringList(QStringLiteral("BASS_StreamCreateFile(TRUE, <0 bytes>, 0, 0, 0x0)"));
+    QTest::newRow("play file") << play << BASS_ERROR_START << false << QByteArray() << QString()
+        << QStringList(playFailure) << QStringList(createFile) + playCalls;
+    QTest::newRow("play memory") << play << BASS_ERROR_START << true << QByteArray("data") << QString()
+        << QStringList(playFailure)
+        << QStringList(QStringLiteral("BASS_StreamCreateFile(TRUE, <4 bytes>, 0, 4, 0x0)")) + playCalls;
 }
 
-// A refused creation is returned, not reported; nothing plays, and the next
-// stop() has no stream to free.
-void tst_BassPluginsPlayer::creationFailure()
+// A refused creation is answered, not reported, and leaves no stream for
+// stop(); a refused play is reported with its code.
+void tst_BassPluginsPlayer::failure()
 {
+    QFETCH(QByteArray, function);
+    QFETCH(int, code);
     QFETCH(bool, fromMemory);
     QFETCH(QByteArray, data);
-    QFETCH(QString, text);
+    QFETCH(QString, answer);
+    QFETCH(QStringList, messages);
+    QFETCH(QStringList, calls);
     Player p;
     QVERIFY(p.player->initial());
     QCOMPARE(p.player->playMemory(QByteArray("previous")), QString());
-    BassDouble::setFailure("BASS_StreamCreateFile", BASS_ERROR_FILEFORM);
-    QCOMPARE(fromMemory ? p.player->playMemory(data) : p.player->playFile(QStringLiteral("x.aac")), text);
+    BassDouble::setFailure(function.constData(), code);
+    QCOMPARE(fromMemory ? p.player->playMemory(data) : p.player->playFile(QStringLiteral("x.aac")), answer);
     p.player->stop();
-    const QStringList calls = BassDouble::calls().mid(4);
-    QCOMPARE(calls.size(), 2);
-    QCOMPARE(calls.at(0), QStringLiteral("BASS_StreamFree(1)"));
-    QVERIFY(calls.at(1).startsWith(QStringLiteral("BASS_StreamCreateFile(")));
-    if (fromMemory)
-        QVERIFY(calls.at(1).endsWith(QStringLiteral(", 0, %1, 0x0)").arg(data.size())));
-    QVERIFY(p.errors.isEmpty());
-}
-
-void tst_BassPluginsPlayer::playFailure_data()
-{
-    QTest::addColumn<bool>("fromMemory");
-    QTest::newRow("file") << false;
-    QTest::newRow("memory") << true;
-}
-
-void tst_BassPluginsPlayer::playFailure()
-{
-    QFETCH(bool, fromMemory);
-    Player p;
-    QVERIFY(p.player->initial());
-    BassDouble::setFailure("BASS_ChannelPlay", BASS_ERROR_START);
-    QCOMPARE(fromMemory ? p.player->playMemory(QByteArray("data")) : p.player->playFile(QStringLiteral("a.wav")),
-             QString());
-    QCOMPARE(BassDouble::calls().mid(3),
-             QStringList({QStringLiteral("BASS_ChannelPlay(1, FALSE)"), QStringLiteral("BASS_ErrorGetCode()")}));
-    QCOMPARE(p.messages(), QStringList(report(QStringLiteral("Can't play the file"), BASS_ERROR_START)));
-    // The stream exists all the same and is freed by the next stop().
-    p.player->stop();
-    QCOMPARE(BassDouble::calls().constLast(), QStringLiteral("BASS_StreamFree(1)"));
-}
-
-void tst_BassPluginsPlayer::stop()
-{
-    Player p;
-    QVERIFY(p.player->initial());
-    p.player->stop();
-    QCOMPARE(p.player->playMemory(QByteArray(300000, 'm')), QString());
-    p.player->stop();
-    QVERIFY(BassDouble::lastFreedMemoryIntact());
-    p.player->stop();
-    QCOMPARE(BassDouble::calls().mid(2), QStringList({
-        QStringLiteral("BASS_StreamCreateFile(TRUE, <300000 bytes>, 0, 300000, 0x0)"),
-        QStringLiteral("BASS_ChannelPlay(1, FALSE)"),
-        QStringLiteral("BASS_StreamFree(1)"),
-    }));
+    QCOMPARE(BassDouble::calls().mid(4), QStringList(QStringLiteral("BASS_StreamFree(1)")) + calls);
+    QCOMPARE(p.messages(), messages);
 }
 
 // The destructor shuts the library down and then frees all add-ons; the

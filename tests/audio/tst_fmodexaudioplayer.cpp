@@ -1,12 +1,10 @@
+#include "audiotest.h"
 #include "fmodexaudioplayer.h"
 #include "fmodexdouble.h"
-#include "fmodexerrortexts.h"
 
-#include <QSignalSpy>
 #include <QtTest>
 
 #include <climits>
-#include <memory>
 
 // The FMOD Ex player over the recording double: the calls it makes, their
 // arguments, and what it reports.
@@ -19,32 +17,19 @@ private Q_SLOTS:
     void identity();
     void uninitialised_data();
     void uninitialised();
+    void initial_data();
     void initial();
-    void version_data();
-    void version();
-    void initialFailures_data();
-    void initialFailures();
-    void errorTexts_data();
-    void errorTexts();
-    void errorTextTable();
     void playSequence();
     void playFailures_data();
     void playFailures();
-    void stopFailures_data();
-    void stopFailures();
-    void destruction_data();
-    void destruction();
+    void release_data();
+    void release();
 
 private:
-    struct Player
-    {
-        std::unique_ptr<FmodexAudioPlayer> player{new FmodexAudioPlayer};
-        QSignalSpy errors{player.get(), SIGNAL(error(QString))};
-        QStringList messages() const;
-    };
+    using Player = AudioTest::Spied<FmodexAudioPlayer>;
 };
 
-static const QString systemCalls[] = {
+static const QStringList systemCalls = {
     QStringLiteral("FMOD_System_Create(&null)"),
     QStringLiteral("FMOD_System_GetVersion(system1, &0)"),
     QStringLiteral("FMOD_System_Init(system1, 1, 0x00400001, null)"),
@@ -53,14 +38,6 @@ static const QString systemCalls[] = {
 static QString codeMessage(int code, const QString &text)
 {
     return QStringLiteral("FMOD ERR: (%1) - %2").arg(code).arg(text);
-}
-
-QStringList tst_FmodexAudioPlayer::Player::messages() const
-{
-    QStringList list;
-    for (const QList<QVariant> &arguments : errors)
-        list << arguments.at(0).toString();
-    return list;
 }
 
 void tst_FmodexAudioPlayer::init()
@@ -107,132 +84,87 @@ void tst_FmodexAudioPlayer::uninitialised()
     QCOMPARE(FmodexDouble::calls(), QStringList());
 }
 
-void tst_FmodexAudioPlayer::initial()
-{
-    Player p;
-    QVERIFY(p.player->initial());
-    QCOMPARE(FmodexDouble::calls(), QStringList(std::begin(systemCalls), std::end(systemCalls)));
-
-    // A second call keeps the system it has.
-    QVERIFY(p.player->initial());
-    QCOMPARE(FmodexDouble::calls().size(), 3);
-    QCOMPARE(p.errors.count(), 0);
-}
-
-void tst_FmodexAudioPlayer::version_data()
+void tst_FmodexAudioPlayer::initial_data()
 {
     QTest::addColumn<uint>("version");
+    QTest::addColumn<QByteArray>("function");
+    QTest::addColumn<int>("result");
     QTest::addColumn<int>("releaseResult");
+    QTest::addColumn<int>("callsMade");
     QTest::addColumn<QStringList>("messages");
 
+    const uint ours = FMOD_VERSION;
+    const QByteArray none;
     const QString old = QStringLiteral(
             "FMOD ERR: You are using an old version of FMOD %1. This program requires 00044464.");
-    QTest::newRow("required version") << 0x00044464u << 0 << QStringList();
-    QTest::newRow("newer") << 0x00050000u << 0 << QStringList();
-    QTest::newRow("one below") << 0x00044463u << 0 << QStringList{old.arg(QLatin1String("00044463"))};
-    QTest::newRow("zero") << 0u << 0 << QStringList{old.arg(QLatin1String("00000000"))};
-    QTest::newRow("old, release fails") << 0x00043000u << int(FMOD_ERR_INVALID_HANDLE)
+    const QString outputInit = codeMessage(60, QStringLiteral("Error initializing output device. "));
+    const QString internal =
+            codeMessage(33, QStringLiteral("An error occured that wasn't supposed to.  Contact support. "));
+    const int output = FMOD_ERR_OUTPUT_INIT;
+    QTest::newRow("required version") << 0x00044464u << none << 0 << 0 << 3 << QStringList();
+    QTest::newRow("newer") << 0x00050000u << none << 0 << 0 << 3 << QStringList();
+    QTest::newRow("one below") << 0x00044463u << none << 0 << 0 << 2 << QStringList{old.arg(QLatin1String("00044463"))};
+    QTest::newRow("zero") << 0u << none << 0 << 0 << 2 << QStringList{old.arg(QLatin1String("00000000"))};
+    QTest::newRow("old, release fails") << 0x00043000u << none << 0 << int(FMOD_ERR_INVALID_HANDLE) << 2
             << QStringList{codeMessage(36, QStringLiteral("An invalid object handle was used. ")),
                            old.arg(QLatin1String("00043000"))};
-}
+    QTest::newRow("create") << ours << QByteArray("FMOD_System_Create") << output << 0 << 1 << QStringList{outputInit};
+    QTest::newRow("version query") << ours << QByteArray("FMOD_System_GetVersion") << output << 0 << 2
+                                   << QStringList{outputInit};
+    QTest::newRow("version query, release fails") << ours << QByteArray("FMOD_System_GetVersion") << output
+            << int(FMOD_ERR_INTERNAL) << 2 << QStringList{outputInit, internal};
+    QTest::newRow("init") << ours << QByteArray("FMOD_System_Init") << output << 0 << 3 << QStringList{outputInit};
+    QTest::newRow("init, release fails") << ours << QByteArray("FMOD_System_Init") << output
+            << int(FMOD_ERR_INTERNAL) << 3 << QStringList{outputInit, internal};
 
-void tst_FmodexAudioPlayer::version()
-{
-    QFETCH(uint, version);
-    QFETCH(int, releaseResult);
-    QFETCH(QStringList, messages);
-
-    FmodexDouble::setVersion(version);
-    FmodexDouble::setResult("FMOD_System_Release", releaseResult);
-    Player p;
-    QCOMPARE(p.player->initial(), messages.isEmpty());
-    QCOMPARE(p.messages(), messages);
-    if (messages.isEmpty()) {
-        QCOMPARE(FmodexDouble::calls().size(), 3);
-    } else {
-        QCOMPARE(FmodexDouble::calls(), (QStringList{systemCalls[0], systemCalls[1],
-                                                     QStringLiteral("FMOD_System_Release(system1)")}));
-    }
-}
-
-void tst_FmodexAudioPlayer::initialFailures_data()
-{
-    QTest::addColumn<QByteArray>("function");
-    QTest::addColumn<int>("callsMade");
-    QTest::addColumn<int>("releaseResult");
-
-    QTest::newRow("create") << QByteArray("FMOD_System_Create") << 1 << 0;
-    QTest::newRow("version query") << QByteArray("FMOD_System_GetVersion") << 2 << 0;
-    QTest::newRow("version query, release fails") << QByteArray("FMOD_System_GetVersion") << 2
-                                                  << int(FMOD_ERR_INTERNAL);
-    QTest::newRow("init") << QByteArray("FMOD_System_Init") << 3 << 0;
-    QTest::newRow("init, release fails") << QByteArray("FMOD_System_Init") << 3 << int(FMOD_ERR_INTERNAL);
-}
-
-void tst_FmodexAudioPlayer::initialFailures()
-{
-    QFETCH(QByteArray, function);
-    QFETCH(int, callsMade);
-    QFETCH(int, releaseResult);
-
-    FmodexDouble::setResult(function.constData(), FMOD_ERR_OUTPUT_INIT);
-    FmodexDouble::setResult("FMOD_System_Release", releaseResult);
-    Player p;
-    QVERIFY(!p.player->initial());
-
-    QStringList calls(systemCalls, systemCalls + callsMade);
-    QStringList messages{codeMessage(60, QStringLiteral("Error initializing output device. "))};
-    if (callsMade > 1)
-        calls << QStringLiteral("FMOD_System_Release(system1)");
-    if (releaseResult)
-        messages << codeMessage(33, QStringLiteral("An error occured that wasn't supposed to.  Contact support. "));
-    QCOMPARE(FmodexDouble::calls(), calls);
-    QCOMPARE(p.messages(), messages);
-
-    // Nothing is kept: the next attempt starts from the beginning.
-    FmodexDouble::reset();
-    QVERIFY(p.player->initial());
-    QCOMPARE(FmodexDouble::calls(), QStringList(std::begin(systemCalls), std::end(systemCalls)));
-}
-
-void tst_FmodexAudioPlayer::errorTexts_data()
-{
-    QTest::addColumn<int>("code");
-    QTest::addColumn<QString>("text");
-
-    QTest::newRow("1") << 1 << QStringLiteral("Tried to call lock a second time before unlock was called. ");
-    QTest::newRow("23") << 23 << QStringLiteral("File not found. ");
-    QTest::newRow("25") << 25 << QStringLiteral("Unsupported file or audio format. ");
-    QTest::newRow("36") << 36 << QStringLiteral("An invalid object handle was used. ");
-    QTest::newRow("75") << 75 << QStringLiteral(
+    // The texts of other codes, and of codes beyond the table.
+    const QString subsounds = QStringLiteral(
             "The error occured because the sound referenced contains subsounds when it shouldn't have, or it "
             "doesn't contain subsounds when it should have.  The operation may also not be able to be performed "
             "on a parent sound, or a parent sound was played without setting up a sentence first. ");
-    QTest::newRow("95") << 95 << QStringLiteral("The music callback is required, but it has not been set. ");
-    QTest::newRow("96") << 96 << QStringLiteral("Unknown error.");
-    QTest::newRow("large") << INT_MAX << QStringLiteral("Unknown error.");
-    QTest::newRow("-1") << -1 << QStringLiteral("Unknown error.");
-    QTest::newRow("most negative") << INT_MIN << QStringLiteral("Unknown error.");
-}
-
-void tst_FmodexAudioPlayer::errorTexts()
-{
-    QFETCH(int, code);
-    QFETCH(QString, text);
-
-    FmodexDouble::setResult("FMOD_System_Create", code);
-    Player p;
-    QVERIFY(!p.player->initial());
-    QCOMPARE(p.messages(), QStringList{QStringLiteral("FMOD ERR: (%1) - %2").arg(code).arg(text)});
-}
-
-void tst_FmodexAudioPlayer::errorTextTable()
-{
-    QCOMPARE(fmodexErrorText(0), "No errors.");
-    for (int code = 1; code < 96; ++code) {
-        const QByteArray text(fmodexErrorText(code));
-        QVERIFY2(text.size() > 2 && text.endsWith(' ') && !text.endsWith("  "), text);
+    const QList<QPair<int, QString>> texts = {
+        {1, QStringLiteral("Tried to call lock a second time before unlock was called. ")},
+        {75, subsounds},
+        {95, QStringLiteral("The music callback is required, but it has not been set. ")},
+        {96, QStringLiteral("Unknown error.")},
+        {-1, QStringLiteral("Unknown error.")},
+        {INT_MIN, QStringLiteral("Unknown error.")},
+    };
+    for (const auto &text : texts) {
+        QTest::newRow(qPrintable(QStringLiteral("code %1").arg(text.first)))
+                << ours << QByteArray("FMOD_System_Create") << text.first << 0 << 1
+                << QStringList{codeMessage(text.first, text.second)};
     }
+}
+
+// A failed initial() releases the system it created and reports why;
+// nothing is kept, so the next attempt starts from the beginning. A second
+// successful one keeps the system it has.
+void tst_FmodexAudioPlayer::initial()
+{
+    QFETCH(uint, version);
+    QFETCH(QByteArray, function);
+    QFETCH(int, result);
+    QFETCH(int, releaseResult);
+    QFETCH(int, callsMade);
+    QFETCH(QStringList, messages);
+
+    FmodexDouble::setVersion(version);
+    if (!function.isEmpty())
+        FmodexDouble::setResult(function.constData(), result);
+    FmodexDouble::setResult("FMOD_System_Release", releaseResult);
+    Player p;
+    QCOMPARE(p.player->initial(), messages.isEmpty());
+    QStringList calls = systemCalls.mid(0, callsMade);
+    if (!messages.isEmpty() && callsMade > 1)
+        calls << QStringLiteral("FMOD_System_Release(system1)");
+    QCOMPARE(FmodexDouble::calls(), calls);
+    QCOMPARE(p.messages(), messages);
+
+    if (!messages.isEmpty())
+        FmodexDouble::reset();
+    QVERIFY(p.player->initial());
+    QCOMPARE(FmodexDouble::calls(), systemCalls);
 }
 
 void tst_FmodexAudioPlayer::playSequence()
@@ -327,74 +259,61 @@ void tst_FmodexAudioPlayer::playFailures()
     QCOMPARE(p.errors.count(), 1);
 }
 
-void tst_FmodexAudioPlayer::stopFailures_data()
-{
-    QTest::addColumn<bool>("playing");
-    QTest::addColumn<QByteArray>("function");
-    QTest::addColumn<bool>("stopCalled");
-
-    QTest::newRow("query fails") << false << QByteArray("FMOD_Channel_IsPlaying") << false;
-    QTest::newRow("stop fails") << true << QByteArray("FMOD_Channel_Stop") << true;
-    QTest::newRow("release fails, playing") << true << QByteArray("FMOD_Sound_Release") << true;
-    QTest::newRow("release fails, ended") << false << QByteArray("FMOD_Sound_Release") << false;
-}
-
-void tst_FmodexAudioPlayer::stopFailures()
-{
-    QFETCH(bool, playing);
-    QFETCH(QByteArray, function);
-    QFETCH(bool, stopCalled);
-
-    Player p;
-    QVERIFY(p.player->initial());
-    p.player->playFile(QStringLiteral("x.wav"));
-    FmodexDouble::clearCalls();
-    FmodexDouble::setPlaying(playing);
-    FmodexDouble::setResult(function.constData(), FMOD_ERR_INVALID_HANDLE);
-
-    p.player->stop();
-    // The sound is gone whatever the results were.
-    p.player->stop();
-
-    QStringList calls{QStringLiteral("FMOD_Channel_IsPlaying(channel1, &0)")};
-    if (stopCalled)
-        calls << QStringLiteral("FMOD_Channel_Stop(channel1)");
-    calls << QStringLiteral("FMOD_Sound_Release(sound1)");
-    QCOMPARE(FmodexDouble::calls(), calls);
-    QCOMPARE(p.messages(), QStringList{codeMessage(36, QStringLiteral("An invalid object handle was used. "))});
-}
-
-void tst_FmodexAudioPlayer::destruction_data()
+void tst_FmodexAudioPlayer::release_data()
 {
     QTest::addColumn<bool>("withSound");
-    QTest::addColumn<int>("releaseResult");
+    QTest::addColumn<bool>("playing");
+    QTest::addColumn<QByteArray>("function");
+    QTest::addColumn<bool>("destroy");
+    QTest::addColumn<QStringList>("calls");
 
-    QTest::newRow("no sound") << false << 0;
-    QTest::newRow("sound playing") << true << 0;
-    QTest::newRow("system release fails") << true << int(FMOD_ERR_INTERNAL);
+    const QString query = QStringLiteral("FMOD_Channel_IsPlaying(channel1, &0)");
+    const QString stop = QStringLiteral("FMOD_Channel_Stop(channel1)");
+    const QString release = QStringLiteral("FMOD_Sound_Release(sound1)");
+    const QString systemRelease = QStringLiteral("FMOD_System_Release(system1)");
+    const QByteArray none;
+    // stop(), twice: the sound is gone after the first whatever the results were.
+    QTest::newRow("query fails") << true << false << QByteArray("FMOD_Channel_IsPlaying") << false
+                                 << QStringList{query, release};
+    QTest::newRow("stop fails") << true << true << QByteArray("FMOD_Channel_Stop") << false
+                                << QStringList{query, stop, release};
+    QTest::newRow("release fails, playing") << true << true << QByteArray("FMOD_Sound_Release") << false
+                                            << QStringList{query, stop, release};
+    QTest::newRow("release fails, ended") << true << false << QByteArray("FMOD_Sound_Release") << false
+                                          << QStringList{query, release};
+    QTest::newRow("destroyed, no sound") << false << true << none << true << QStringList{systemRelease};
+    QTest::newRow("destroyed, playing") << true << true << none << true
+                                        << QStringList{query, stop, release, systemRelease};
+    QTest::newRow("destroyed, system release fails") << true << true << QByteArray("FMOD_System_Release") << true
+                                                     << QStringList{query, stop, release, systemRelease};
 }
 
-void tst_FmodexAudioPlayer::destruction()
+// A failing call is reported once with its code.
+void tst_FmodexAudioPlayer::release()
 {
     QFETCH(bool, withSound);
-    QFETCH(int, releaseResult);
+    QFETCH(bool, playing);
+    QFETCH(QByteArray, function);
+    QFETCH(bool, destroy);
+    QFETCH(QStringList, calls);
 
     Player p;
     QVERIFY(p.player->initial());
     if (withSound)
-        p.player->playMemory(QByteArray("abc"));
+        QCOMPARE(p.player->playFile(QStringLiteral("x.wav")), QString());
     FmodexDouble::clearCalls();
-    FmodexDouble::setResult("FMOD_System_Release", releaseResult);
-    p.player.reset();
-
-    QStringList calls;
-    if (withSound)
-        calls << QStringLiteral("FMOD_Channel_IsPlaying(channel1, &0)")
-              << QStringLiteral("FMOD_Channel_Stop(channel1)") << QStringLiteral("FMOD_Sound_Release(sound1)");
-    calls << QStringLiteral("FMOD_System_Release(system1)");
+    FmodexDouble::setPlaying(playing);
+    if (!function.isEmpty())
+        FmodexDouble::setResult(function.constData(), FMOD_ERR_INVALID_HANDLE);
+    if (destroy) {
+        p.player.reset();
+    } else {
+        p.player->stop();
+        p.player->stop();
+    }
     QCOMPARE(FmodexDouble::calls(), calls);
-    QCOMPARE(p.messages(), releaseResult ? QStringList{codeMessage(33, QStringLiteral(
-            "An error occured that wasn't supposed to.  Contact support. "))} : QStringList());
+    QCOMPARE(p.messages(), function.isEmpty() ? QStringList()
+             : QStringList{codeMessage(36, QStringLiteral("An invalid object handle was used. "))});
 }
 
 QTEST_GUILESS_MAIN(tst_FmodexAudioPlayer)

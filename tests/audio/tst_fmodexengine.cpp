@@ -1,4 +1,4 @@
-#include "monitorrecorder.h"
+#include "audiotest.h"
 #include "testtone.h"
 #include "zqpaudioplayer.h"
 #include "zqpobject.h"
@@ -8,42 +8,12 @@
 
 #include <QFile>
 #include <QPointer>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <cstdlib>
-#include <cstring>
-#include <functional>
 
 // The FMOD Ex engine and the player plugin over it, with real sound: played
 // into the private sound server's null sink and recorded from its monitor.
-
-// Points the sound server address elsewhere for its own lifetime.
-class ServerAddress
-{
-public:
-    explicit ServerAddress(const QByteArray &address)
-        : m_saved(qgetenv("PULSE_SERVER")), m_wasSet(qEnvironmentVariableIsSet("PULSE_SERVER"))
-    {
-        qputenv("PULSE_SERVER", address);
-    }
-    ~ServerAddress()
-    {
-        if (m_wasSet)
-            qputenv("PULSE_SERVER", m_saved);
-        else
-            qunsetenv("PULSE_SERVER");
-    }
-
-private:
-    QByteArray m_saved;
-    bool m_wasSet;
-};
-
-#define REQUIRE_SERVER() \
-    if (!qEnvironmentVariableIsSet("PULSE_SERVER")) \
-        QSKIP("PULSE_SERVER is not set: run under scripts/servers.sh start_pulse (as scripts/test does)")
 
 class tst_FmodexEngine : public QObject
 {
@@ -53,31 +23,28 @@ private Q_SLOTS:
     void initTestCase();
     void cleanup();
     // the engine's entry points
-    void versionAndHandles();
-    void noServer();
+    void handles();
     void createFailures_data();
     void createFailures();
     void channel();
     // the player plugin over the engine
     void pluginFile();
-    void playerNoServer();
     void playerFailures_data();
     void playerFailures();
     void toneArrives_data();
     void toneArrives();
     void stopSilences();
-    void callerFreesBytes();
 
 private:
+    // Loads the staged plugin with a spy on its error signal.
     ZQPAudioPlayer *loadPlayer();
     // A WAV file of a tone, written on first use.
     QString tonePath(int frequency, double seconds);
-    QByteArray toneBytes(int frequency, double seconds);
-    // Records the sink while play() runs and for seconds more.
-    QVector<qint16> record(const std::function<void()> &play, double seconds);
+    QByteArray toneBytes(int frequency, double seconds) { return AudioTest::readFile(tonePath(frequency, seconds)); }
 
     QTemporaryDir m_dir;
     QPointer<ZQPObject> m_plugin;
+    std::unique_ptr<QSignalSpy> m_errors;
     FMOD_SYSTEM *m_system = nullptr;
 };
 
@@ -94,44 +61,12 @@ QString tst_FmodexEngine::tonePath(int frequency, double seconds)
     return path;
 }
 
-QByteArray tst_FmodexEngine::toneBytes(int frequency, double seconds)
-{
-    QFile file(tonePath(frequency, seconds));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QVector<qint16> tst_FmodexEngine::record(const std::function<void()> &play, double seconds)
-{
-    MonitorRecorder recorder;
-    if (!recorder.start(qEnvironmentVariable("ZQP_NULL_SINK", QStringLiteral("testsink")).toStdString())) {
-        qWarning("%s", recorder.errorString().c_str());
-        return QVector<qint16>();
-    }
-    // The recording stream needs a moment before it carries samples.
-    QTest::qWait(300);
-    play();
-    QTest::qWait(int(seconds * 1000));
-    recorder.stop();
-    const std::vector<std::int16_t> samples = recorder.samples();
-    return QVector<qint16>(samples.begin(), samples.end());
-}
-
-// The tone was heard for about its length and at its frequency.
-static void verifyTone(const QVector<qint16> &heard, double frequency, double seconds)
-{
-    const QPair<int, int> span = TestTone::soundSpan(heard);
-    QVERIFY2(span.first >= 0, "nothing was heard");
-    const double duration = double(span.second - span.first) / MonitorRecorder::Rate;
-    QVERIFY2(qAbs(duration - seconds) <= 0.05, qPrintable(QStringLiteral("heard %1 s").arg(duration)));
-    const double found = TestTone::frequency(heard, span.first, span.second);
-    QVERIFY2(qAbs(found - frequency) <= frequency * 0.01, qPrintable(QStringLiteral("heard %1 Hz").arg(found)));
-}
-
 void tst_FmodexEngine::cleanup()
 {
     if (m_system)
         QCOMPARE(FMOD_System_Release(m_system), FMOD_OK);
     m_system = nullptr;
+    m_errors.reset();
     if (m_plugin) {
         m_plugin->unload();
         QTRY_VERIFY(!m_plugin);
@@ -141,15 +76,23 @@ void tst_FmodexEngine::cleanup()
 ZQPAudioPlayer *tst_FmodexEngine::loadPlayer()
 {
     m_plugin = ZQPObject::loadObject(QStringLiteral(ZQP_STAGE_DIR "/zqp/zqp.adp.fmodex.so"), nullptr);
+    m_errors.reset(new QSignalSpy(m_plugin.data(), SIGNAL(error(QString))));
     return qobject_cast<ZQPAudioPlayer *>(m_plugin.data());
 }
 
-void tst_FmodexEngine::versionAndHandles()
+void tst_FmodexEngine::handles()
 {
     QCOMPARE(FMOD_System_Create(&m_system), FMOD_OK);
     unsigned int version = 0;
-    QCOMPARE(FMOD_System_GetVersion(m_system, &version), FMOD_OK);
-    QCOMPARE(version, 0x00044464u);
+    // No sound before the system is initialised.
+    const QByteArray wav = toneBytes(440, 0.1);
+    FMOD_CREATESOUNDEXINFO info = {};
+    info.cbsize = sizeof(info);
+    info.length = wav.size();
+    FMOD_SOUND *sound = nullptr;
+    QCOMPARE(FMOD_System_CreateSound(m_system, wav.constData(), FMOD_OPENMEMORY, &info, &sound),
+             FMOD_ERR_UNINITIALIZED);
+    QCOMPARE(sound, nullptr);
 
     int junk[4] = {};
     auto *bogusSystem = reinterpret_cast<FMOD_SYSTEM *>(junk);
@@ -171,76 +114,50 @@ void tst_FmodexEngine::versionAndHandles()
     m_system = nullptr;
 }
 
-void tst_FmodexEngine::noServer()
-{
-    const ServerAddress address("unix:/nonexistent/zqp-no-server");
-    QCOMPARE(FMOD_System_Create(&m_system), FMOD_OK);
-    QCOMPARE(FMOD_System_Init(m_system, 1, 0x00400001, nullptr), FMOD_ERR_OUTPUT_INIT);
-    const QByteArray wav = toneBytes(440, 0.1);
-    FMOD_CREATESOUNDEXINFO info = {};
-    info.cbsize = sizeof(info);
-    info.length = wav.size();
-    FMOD_SOUND *sound = nullptr;
-    QCOMPARE(FMOD_System_CreateSound(m_system, wav.constData(), FMOD_OPENMEMORY, &info, &sound),
-             FMOD_ERR_UNINITIALIZED);
-    QCOMPARE(sound, nullptr);
-}
-
 void tst_FmodexEngine::createFailures_data()
 {
-    QTest::addColumn<QByteArray>("nameOrData");
-    QTest::addColumn<uint>("mode");
+    QTest::addColumn<QByteArray>("data");
     QTest::addColumn<int>("cbsize");
     QTest::addColumn<int>("result");
 
-    const uint memory = FMOD_OPENMEMORY;
-    QTest::newRow("missing file") << QByteArray("/nonexistent/tone.wav") << 0u << 0 << int(FMOD_ERR_FILE_NOTFOUND);
-    QTest::newRow("text file") << QByteArray(ZQP_SOURCE_DIR "/CMakeLists.txt") << 0u << 0 << int(FMOD_ERR_FORMAT);
-    QTest::newRow("text in memory") << QByteArray("no audio in here, not at all") << memory << 136
-                                    << int(FMOD_ERR_FORMAT);
-    QTest::newRow("truncated WAV header") << toneBytes(440, 0.1).left(30) << memory << 136 << int(FMOD_ERR_FORMAT);
-    QTest::newRow("empty memory") << QByteArray() << memory << 136 << int(FMOD_ERR_FORMAT);
-    QTest::newRow("memory, no information") << toneBytes(440, 0.1) << memory << 0 << int(FMOD_ERR_INVALID_PARAM);
-    QTest::newRow("memory, wrong size") << toneBytes(440, 0.1) << memory << 100 << int(FMOD_ERR_INVALID_PARAM);
+    const int format = FMOD_ERR_FORMAT;
+    const int invalid = FMOD_ERR_INVALID_PARAM;
+    QTest::newRow("text") << QByteArray("no audio in here, not at all") << 136 << format;
+    QTest::newRow("truncated WAV header") << toneBytes(440, 0.1).left(30) << 136 << format;
+    QTest::newRow("empty") << QByteArray() << 136 << format;
+    QTest::newRow("no information") << toneBytes(440, 0.1) << 0 << invalid;
+    QTest::newRow("wrong size") << toneBytes(440, 0.1) << 100 << invalid;
 }
 
+// Sounds from memory that cannot be made; files are the player's tests.
 void tst_FmodexEngine::createFailures()
 {
-    QFETCH(QByteArray, nameOrData);
-    QFETCH(uint, mode);
+    QFETCH(QByteArray, data);
     QFETCH(int, cbsize);
     QFETCH(int, result);
-    REQUIRE_SERVER();
+    SKIP_WITHOUT_SERVER();
 
     QCOMPARE(FMOD_System_Create(&m_system), FMOD_OK);
     QCOMPARE(FMOD_System_Init(m_system, 1, 0x00400001, nullptr), FMOD_OK);
     QCOMPARE(FMOD_System_Init(m_system, 1, 0x00400001, nullptr), FMOD_ERR_INITIALIZED);
     FMOD_CREATESOUNDEXINFO info = {};
     info.cbsize = cbsize;
-    info.length = nameOrData.size();
+    info.length = data.size();
     FMOD_SOUND *sound = nullptr;
-    QCOMPARE(FMOD_System_CreateSound(m_system, nameOrData.constData(), mode, cbsize ? &info : nullptr, &sound),
+    QCOMPARE(FMOD_System_CreateSound(m_system, data.constData(), FMOD_OPENMEMORY, cbsize ? &info : nullptr, &sound),
              result);
     QCOMPARE(sound, nullptr);
 }
 
 void tst_FmodexEngine::channel()
 {
-    REQUIRE_SERVER();
+    SKIP_WITHOUT_SERVER();
     QCOMPARE(FMOD_System_Create(&m_system), FMOD_OK);
     QCOMPARE(FMOD_System_Init(m_system, 1, 0x00400001, nullptr), FMOD_OK);
 
-    // The bytes are the engine's own once the call returns.
-    const QByteArray wav = toneBytes(440, 0.2);
-    char *bytes = static_cast<char *>(std::malloc(wav.size()));
-    std::memcpy(bytes, wav.constData(), wav.size());
-    FMOD_CREATESOUNDEXINFO info = {};
-    info.cbsize = sizeof(info);
-    info.length = wav.size();
     FMOD_SOUND *sound = nullptr;
-    QCOMPARE(FMOD_System_CreateSound(m_system, bytes, FMOD_OPENMEMORY | FMOD_HARDWARE, &info, &sound), FMOD_OK);
-    std::memset(bytes, 0, wav.size());
-    std::free(bytes);
+    QCOMPARE(FMOD_System_CreateSound(m_system, tonePath(440, 0.2).toLocal8Bit().constData(), FMOD_HARDWARE,
+                                     nullptr, &sound), FMOD_OK);
     QCOMPARE(FMOD_Sound_SetMode(sound, FMOD_LOOP_OFF), FMOD_OK);
 
     FMOD_CHANNEL *channel = nullptr;
@@ -287,49 +204,38 @@ void tst_FmodexEngine::pluginFile()
     ZQPAudioPlayer *player = loadPlayer();
     QVERIFY(player);
     QCOMPARE(m_plugin->metaObject()->className(), "FmodexAudioPlayer");
-    QCOMPARE(player->name(), QStringLiteral("Fmod Ex"));
-    QCOMPARE(player->type(), 0x02010010);
-}
-
-void tst_FmodexEngine::playerNoServer()
-{
-    const ServerAddress address("unix:/nonexistent/zqp-no-server");
-    ZQPAudioPlayer *player = loadPlayer();
-    QVERIFY(player);
-    QSignalSpy errors(player, SIGNAL(error(QString)));
-    QVERIFY(!player->initial());
-    QCOMPARE(errors.count(), 1);
-    QCOMPARE(errors.at(0).at(0).toString(), QStringLiteral("FMOD ERR: (60) - Error initializing output device. "));
-    QCOMPARE(player->playFile(tonePath(440, 0.1)), QString());
-    QCOMPARE(errors.count(), 1);
 }
 
 void tst_FmodexEngine::playerFailures_data()
 {
+    QTest::addColumn<bool>("serverless");
     QTest::addColumn<QString>("fileName");
     QTest::addColumn<QString>("message");
 
-    QTest::newRow("missing file") << QStringLiteral("/nonexistent/tone.wav")
+    QTest::newRow("no sound server") << true << tonePath(440, 0.1)
+                                     << QStringLiteral("FMOD ERR: (60) - Error initializing output device. ");
+    QTest::newRow("missing file") << false << QStringLiteral("/nonexistent/tone.wav")
                                   << QStringLiteral("FMOD ERR: (23) - File not found. ");
-    QTest::newRow("not audio") << QStringLiteral(ZQP_SOURCE_DIR "/CMakeLists.txt")
+    QTest::newRow("not audio") << false << QStringLiteral(ZQP_SOURCE_DIR "/CMakeLists.txt")
                                << QStringLiteral("FMOD ERR: (25) - Unsupported file or audio format. ");
 }
 
+// One report each, and nothing more from the calls that follow.
 void tst_FmodexEngine::playerFailures()
 {
+    QFETCH(bool, serverless);
     QFETCH(QString, fileName);
     QFETCH(QString, message);
-    REQUIRE_SERVER();
+    std::unique_ptr<AudioTest::NoServer> noServer(serverless ? new AudioTest::NoServer : nullptr);
+    if (!serverless)
+        SKIP_WITHOUT_SERVER();
 
     ZQPAudioPlayer *player = loadPlayer();
     QVERIFY(player);
-    QSignalSpy errors(player, SIGNAL(error(QString)));
-    QVERIFY(player->initial());
+    QCOMPARE(player->initial(), !serverless);
     QCOMPARE(player->playFile(fileName), QString());
-    QCOMPARE(errors.count(), 1);
-    QCOMPARE(errors.at(0).at(0).toString(), message);
     player->stop();
-    QCOMPARE(errors.count(), 1);
+    QCOMPARE(AudioTest::messages(*m_errors), QStringList(message));
 }
 
 void tst_FmodexEngine::toneArrives_data()
@@ -348,64 +254,46 @@ void tst_FmodexEngine::toneArrives_data()
     QTest::newRow("memory") << QString() << 880;
 }
 
+// The engine copies the bytes of a memory sound: what the caller does with
+// them afterwards does not reach the sound (and a sanitizer build sees no
+// use after free).
 void tst_FmodexEngine::toneArrives()
 {
     QFETCH(QString, fileName);
     QFETCH(int, frequency);
-    REQUIRE_SERVER();
+    SKIP_WITHOUT_SERVER();
 
     ZQPAudioPlayer *player = loadPlayer();
     QVERIFY(player);
-    QSignalSpy errors(player, SIGNAL(error(QString)));
     QVERIFY(player->initial());
-    const QByteArray bytes = toneBytes(frequency, 0.6);
-    const QVector<qint16> heard = record([&] {
-        QCOMPARE(fileName.isEmpty() ? player->playMemory(bytes) : player->playFile(fileName), QString());
-    }, 1.0);
-    QCOMPARE(errors.count(), 0);
-    verifyTone(heard, frequency, 0.6);
+    VERIFY_NO_FAULT(AudioTest::listen([&] {
+        if (!fileName.isEmpty())
+            return player->playFile(fileName);
+        QByteArray bytes = toneBytes(frequency, 0.6);
+        const QString answer = player->playMemory(bytes);
+        bytes.fill('\0');
+        bytes.clear();
+        bytes.squeeze();
+        return answer;
+    }, 1.0, [frequency](const QVector<qint16> &heard) { return AudioTest::toneFault(heard, frequency, 0.6); }));
+    QCOMPARE(m_errors->count(), 0);
 }
 
 void tst_FmodexEngine::stopSilences()
 {
-    REQUIRE_SERVER();
+    SKIP_WITHOUT_SERVER();
     ZQPAudioPlayer *player = loadPlayer();
     QVERIFY(player);
-    QSignalSpy errors(player, SIGNAL(error(QString)));
     QVERIFY(player->initial());
     const QByteArray bytes = toneBytes(440, 5);
-    const QVector<qint16> heard = record([&] {
-        QCOMPARE(player->playMemory(bytes), QString());
+    VERIFY_NO_FAULT(AudioTest::listen([&] {
+        const QString answer = player->playMemory(bytes);
         QTest::qWait(500);
         player->stop();
         player->stop();
-    }, 0.7);
-
-    QCOMPARE(errors.count(), 0);
-    const QPair<int, int> span = TestTone::soundSpan(heard);
-    QVERIFY2(span.first >= 0, "nothing was heard");
-    const double duration = double(span.second - span.first) / MonitorRecorder::Rate;
-    QVERIFY2(duration > 0.3 && duration < 0.8, qPrintable(QStringLiteral("heard %1 s").arg(duration)));
-}
-
-// The engine copies the bytes: what the caller does with them afterwards
-// does not reach the sound (and a sanitizer build sees no use after free).
-void tst_FmodexEngine::callerFreesBytes()
-{
-    REQUIRE_SERVER();
-    ZQPAudioPlayer *player = loadPlayer();
-    QVERIFY(player);
-    QSignalSpy errors(player, SIGNAL(error(QString)));
-    QVERIFY(player->initial());
-    const QVector<qint16> heard = record([&] {
-        QByteArray bytes = toneBytes(660, 0.6);
-        QCOMPARE(player->playMemory(bytes), QString());
-        bytes.fill('\0');
-        bytes.clear();
-        bytes.squeeze();
-    }, 1.0);
-    QCOMPARE(errors.count(), 0);
-    verifyTone(heard, 660, 0.6);
+        return answer;
+    }, 0.7, AudioTest::stoppedFault));
+    QCOMPARE(m_errors->count(), 0);
 }
 
 QTEST_GUILESS_MAIN(tst_FmodexEngine)

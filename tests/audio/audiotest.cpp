@@ -1,0 +1,95 @@
+#include "audiotest.h"
+
+#include "monitorrecorder.h"
+#include "testtone.h"
+
+#include <QFile>
+#include <QTest>
+
+namespace AudioTest {
+
+NoServer::NoServer()
+    : m_saved(qgetenv("PULSE_SERVER")), m_wasSet(qEnvironmentVariableIsSet("PULSE_SERVER"))
+{
+    qputenv("PULSE_SERVER", "unix:/nonexistent/zqp-no-server");
+}
+
+NoServer::~NoServer()
+{
+    if (m_wasSet)
+        qputenv("PULSE_SERVER", m_saved);
+    else
+        qunsetenv("PULSE_SERVER");
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeNoise(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    QByteArray bytes(4096, '\0');
+    for (int i = 0; i < bytes.size(); ++i)
+        bytes[i] = char((i * 7919 + 13) % 251);
+    return file.write(bytes) == bytes.size();
+}
+
+QString listen(const std::function<QString()> &play, double seconds,
+               const std::function<QString(const QVector<qint16> &)> &check)
+{
+    const int trials = 3;
+    const std::string sink = qEnvironmentVariable("ZQP_NULL_SINK", QStringLiteral("testsink")).toStdString();
+    QString failure;
+    for (int trial = 1; trial <= trials; ++trial) {
+        MonitorRecorder recorder;
+        if (!recorder.start(sink))
+            return QString::fromStdString(recorder.errorString());
+        // The recording stream needs a moment before it carries samples.
+        QTest::qWait(300);
+        const QString answer = play();
+        QTest::qWait(int(seconds * 1000));
+        recorder.stop();
+        if (!answer.isEmpty())
+            return QStringLiteral("the play call answered \"%1\"").arg(answer);
+        const std::vector<std::int16_t> samples = recorder.samples();
+        failure = check(QVector<qint16>(samples.begin(), samples.end()));
+        if (failure.isEmpty())
+            return failure;
+        qWarning("trial %d of %d: %s", trial, trials, qPrintable(failure));
+    }
+    return failure;
+}
+
+static double heardSeconds(const QPair<int, int> &span)
+{
+    return double(span.second - span.first) / MonitorRecorder::Rate;
+}
+
+QString toneFault(const QVector<qint16> &heard, double frequency, double seconds)
+{
+    const QPair<int, int> span = TestTone::soundSpan(heard);
+    if (span.first < 0)
+        return QStringLiteral("nothing was heard");
+    if (qAbs(heardSeconds(span) - seconds) > 0.05)
+        return QStringLiteral("heard %1 s").arg(heardSeconds(span));
+    const double found = TestTone::frequency(heard, span.first, span.second);
+    if (qAbs(found - frequency) > frequency * 0.01)
+        return QStringLiteral("heard %1 Hz").arg(found);
+    return QString();
+}
+
+QString stoppedFault(const QVector<qint16> &heard)
+{
+    const QPair<int, int> span = TestTone::soundSpan(heard);
+    if (span.first < 0)
+        return QStringLiteral("nothing was heard");
+    const double seconds = heardSeconds(span);
+    return seconds > 0.3 && seconds < 0.8 ? QString() : QStringLiteral("heard %1 s").arg(seconds);
+}
+
+} // namespace AudioTest
