@@ -56,8 +56,6 @@ private Q_SLOTS:
     void secondInitial();
     void runCallSequence_data();
     void runCallSequence();
-    void sizeRule_data();
-    void sizeRule();
     void jobResult_data();
     void jobResult();
     void failureTable_data();
@@ -70,7 +68,6 @@ private Q_SLOTS:
     void stopRunningJob();
     void setLanguages_data();
     void setLanguages();
-    void languageTable();
 
 private:
     TestOcrObj *startedObject();
@@ -113,6 +110,20 @@ void tst_NSOcrObj::identity()
     QCOMPARE(o.metaObject()->methodCount(), o.metaObject()->superClass()->methodCount());
     QCOMPARE(o.qt_metacast("zqp.OcrText"), static_cast<void *>(static_cast<ZQPOcrText *>(&o)));
     QVERIFY(!o.qt_metacast("zqp.AudioPlayer"));
+
+    // The language table needs no engine.
+    const auto table = o.languages();
+    QCOMPARE(table.keys(), QStringList({"Asian languages", "Main languages"}));
+    const auto asian = table.value(QStringLiteral("Asian languages"));
+    const auto main = table.value(QStringLiteral("Main languages"));
+    QCOMPARE(main.size(), 26);
+    QCOMPARE(asian.size(), 5);
+    QCOMPARE(main.at(6).first, QStringLiteral("English"));
+    for (const auto &language : main)
+        QCOMPARE(language.first, language.second);
+    QCOMPARE(asian.at(1), qMakePair(QStringLiteral("Chinese_Simplified"), QStringLiteral("Simplified Chinese")));
+    QCOMPARE(asian.at(2), qMakePair(QStringLiteral("Chinese_Traditional"), QStringLiteral("Traditional Chinese")));
+    QCOMPARE(asian.at(4).first, QStringLiteral("Korean"));
 }
 
 void tst_NSOcrObj::startAndShutdown_data()
@@ -223,64 +234,45 @@ void tst_NSOcrObj::secondInitial()
 void tst_NSOcrObj::runCallSequence_data()
 {
     QTest::addColumn<bool>("fromMemory");
-    QTest::newRow("file") << false;
-    QTest::newRow("memory") << true;
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<bool>("background");
+    QTest::newRow("file") << false << QSize(100, 20) << false;
+    QTest::newRow("memory") << true << QSize(100, 20) << false;
+    // Images larger than 300 x 60 in either direction are read on the engine's thread.
+    QTest::newRow("300 x 60") << false << QSize(300, 60) << false;
+    QTest::newRow("1 x 1") << true << QSize(1, 1) << false;
+    QTest::newRow("301 x 60") << false << QSize(301, 60) << true;
+    QTest::newRow("300 x 61") << true << QSize(300, 61) << true;
+    QTest::newRow("20 x 1000") << false << QSize(20, 1000) << true;
 }
 
 void tst_NSOcrObj::runCallSequence()
 {
     QFETCH(bool, fromMemory);
+    QFETCH(QSize, size);
+    QFETCH(bool, background);
     QVERIFY(startedObject());
     QSignalSpy texts(obj, SIGNAL(textOcred(QString)));
+    control->setImageSize(size.width(), size.height());
+    control->setResults(getResult, {0x7000001B, 0});
     control->setText(QStringLiteral("Hello"));
 
     const QByteArray bytes(54, 'B');
-    if (fromMemory)
-        obj->ocrMemory(bytes);
-    else
-        obj->ocrFile(anyFile);
-
-    QCOMPARE(control->takeCalls(),
-             QStringList({fromMemory ? QStringLiteral("Img_LoadFromMemory(103,bytes,54)") : loadCall,
-                          "Img_OCR(103,0,111,0)", "Img_GetSize(103,out,out)", "Img_OCR(103,112,255,0)",
-                          "Img_GetImgText(103,null,0,1)", "Img_GetImgText(103,buf,6,1)"}));
+    QCOMPARE(fromMemory ? obj->ocrMemoryJob(bytes) : obj->ocrFileJob(anyFile), background ? 2 : 1);
+    const QStringList start = {fromMemory ? QStringLiteral("Img_LoadFromMemory(103,bytes,54)") : loadCall,
+                               "Img_OCR(103,0,111,0)", "Img_GetSize(103,out,out)"};
+    const QStringList text = {"Img_GetImgText(103,null,0,1)", "Img_GetImgText(103,buf,6,1)"};
+    if (background) {
+        QCOMPARE(control->takeCalls(), start + QStringList("Img_OCR(103,112,255,1)"));
+        QCOMPARE(texts.count(), 0);
+        // The poll runs on the object's 100 ms timer.
+        QTRY_COMPARE_WITH_TIMEOUT(texts.count(), 1, 3000);
+        QCOMPARE(control->takeCalls(), QStringList({getResult, getResult}) + text);
+    } else {
+        QCOMPARE(control->takeCalls(), start + QStringList("Img_OCR(103,112,255,0)") + text);
+    }
     QCOMPARE(texts.count(), 1);
     QCOMPARE(texts.at(0).at(0).toString(), QStringLiteral("Hello"));
-    // Busy until the release 100 ms later.
-    QVERIFY(obj->isBusy());
-    QTRY_VERIFY_WITH_TIMEOUT(!obj->isBusy(), 2000);
-}
-
-void tst_NSOcrObj::sizeRule_data()
-{
-    QTest::addColumn<int>("width");
-    QTest::addColumn<int>("height");
-    QTest::addColumn<bool>("background");
-    QTest::newRow("300 x 60") << 300 << 60 << false;
-    QTest::newRow("1 x 1") << 1 << 1 << false;
-    QTest::newRow("301 x 60") << 301 << 60 << true;
-    QTest::newRow("300 x 61") << 300 << 61 << true;
-    QTest::newRow("20 x 1000") << 20 << 1000 << true;
-}
-
-void tst_NSOcrObj::sizeRule()
-{
-    QFETCH(int, width);
-    QFETCH(int, height);
-    QFETCH(bool, background);
-    QVERIFY(startedObject());
-    control->setImageSize(width, height);
-    control->setResults(getResult, {0x7000001B, 0});
-
-    QCOMPARE(obj->ocrFileJob(anyFile), background ? 2 : 1);
-    const QStringList calls = control->takeCalls();
-    QCOMPARE(calls.at(3), background ? QStringLiteral("Img_OCR(103,112,255,1)")
-                                     : QStringLiteral("Img_OCR(103,112,255,0)"));
-    QCOMPARE(calls.size(), background ? 4 : 6);
-    if (!background)
-        return;
-    // The poll runs on the object's 100 ms timer.
-    QTRY_COMPARE_WITH_TIMEOUT(control->calls().count(getResult), 2, 3000);
 }
 
 void tst_NSOcrObj::jobResult_data()
@@ -576,23 +568,6 @@ void tst_NSOcrObj::setLanguages()
         expected << QStringLiteral("Cfg_SetOption(101,0,\"Languages/%1\",\"1\")").arg(language);
     QCOMPARE(control->calls(), expected);
     QCOMPARE(errorsOf(errorSpy), errors);
-}
-
-void tst_NSOcrObj::languageTable()
-{
-    TestOcrObj o; // needs no engine
-    const auto table = o.languages();
-    QCOMPARE(table.keys(), QStringList({"Asian languages", "Main languages"}));
-    const auto asian = table.value(QStringLiteral("Asian languages"));
-    const auto main = table.value(QStringLiteral("Main languages"));
-    QCOMPARE(main.size(), 26);
-    QCOMPARE(asian.size(), 5);
-    QCOMPARE(main.at(6).first, QStringLiteral("English"));
-    for (const auto &language : main)
-        QCOMPARE(language.first, language.second);
-    QCOMPARE(asian.at(1), qMakePair(QStringLiteral("Chinese_Simplified"), QStringLiteral("Simplified Chinese")));
-    QCOMPARE(asian.at(2), qMakePair(QStringLiteral("Chinese_Traditional"), QStringLiteral("Traditional Chinese")));
-    QCOMPARE(asian.at(4).first, QStringLiteral("Korean"));
 }
 
 QTEST_MAIN(tst_NSOcrObj)
