@@ -106,6 +106,9 @@ QString DesktopDriver::clipboardOfLog(const QStringList &target)
 {
     focus(-1);
     xdotool({ QStringLiteral("key"), QStringLiteral("ctrl+a"), QStringLiteral("ctrl+c") });
+    // A click drops the selection again, so that screenshots show the
+    // colours; away from the first one, or the two would make a double click.
+    xdotool({ QStringLiteral("mousemove_relative"), QStringLiteral("40"), QStringLiteral("0"), QStringLiteral("click"), QStringLiteral("1") });
     return run(QStringLiteral("xclip"), QStringList { QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("clipboard") } + target);
 }
 
