@@ -2,6 +2,8 @@
 
 #include "monitorrecorder.h"
 #include "testtone.h"
+#include "zqpaudioplayer.h"
+#include "zqpobject.h"
 
 #include <QFile>
 #include <QTest>
@@ -20,6 +22,20 @@ NoServer::~NoServer()
         qputenv("PULSE_SERVER", m_saved);
     else
         qunsetenv("PULSE_SERVER");
+}
+
+QString identityFault(ZQPObject *object, const char *className, const QString &name)
+{
+    if (!object)
+        return QStringLiteral("the plugin did not load");
+    if (qstrcmp(object->metaObject()->className(), className) != 0)
+        return QStringLiteral("class %1").arg(QLatin1String(object->metaObject()->className()));
+    if (!qobject_cast<ZQPAudioPlayer *>(object) || object->qt_metacast("zqp.OcrText"))
+        return QStringLiteral("not exactly an audio player");
+    if (object->type() != 0x02010010 || object->name() != name || !object->author().contains(QLatin1Char('@')))
+        return QStringLiteral("type %1, name \"%2\", author \"%3\"")
+                .arg(object->type(), 0, 16).arg(object->name(), object->author());
+    return QString();
 }
 
 QByteArray readFile(const QString &path)

@@ -8,6 +8,8 @@
 #include <functional>
 #include <memory>
 
+class ZQPObject;
+
 // What the audio tests share: the sound server they play to, players with
 // a spy on their error signal, and listening to what arrives at the sink.
 
@@ -54,6 +56,9 @@ struct Spied
     QSignalSpy errors{player.get(), SIGNAL(error(QString))};
     QStringList messages() const { return AudioTest::messages(errors); }
 };
+
+// What is wrong with what a loaded audio player plugin says of itself.
+QString identityFault(ZQPObject *object, const char *className, const QString &name);
 
 QByteArray readFile(const QString &path);
 // Bytes that no decoder recognises.

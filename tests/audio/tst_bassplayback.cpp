@@ -90,11 +90,7 @@ void tst_BassPlayback::installAddOn(bool installed)
 void tst_BassPlayback::pluginFile()
 {
     ZQPObject *object = ZQPObject::loadObject(QStringLiteral(ZQP_STAGE_DIR "/zqp/zqp.adp.bass.so"), nullptr);
-    QVERIFY(object);
-    auto *player = qobject_cast<ZQPAudioPlayer *>(object);
-    QVERIFY(player);
-    QCOMPARE(player->name(), QStringLiteral("Bass plugins"));
-    QCOMPARE(player->type(), 0x02010010);
+    VERIFY_NO_FAULT(AudioTest::identityFault(object, "BassPluginsPlayer", QStringLiteral("Bass plugins")));
     object->unload();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }

@@ -17,7 +17,6 @@ private Q_SLOTS:
     void initTestCase();
     void init();
     void cleanup();
-    void identity();
     void uninitialised_data();
     void uninitialised();
     void initial_data();
@@ -67,19 +66,6 @@ void tst_BassPluginsPlayer::init()
 void tst_BassPluginsPlayer::cleanup()
 {
     QDir(addOnDir()).removeRecursively();
-}
-
-void tst_BassPluginsPlayer::identity()
-{
-    BassPluginsPlayer player;
-    QCOMPARE(player.metaObject()->className(), "BassPluginsPlayer");
-    QCOMPARE(player.qt_metacast("zqp.AudioPlayer"), static_cast<void *>(static_cast<ZQPAudioPlayer *>(&player)));
-    QCOMPARE(player.qt_metacast("zqp.OcrText"), nullptr);
-    QCOMPARE(qobject_cast<ZQPObject *>(&player), &player);
-    QCOMPARE(player.type(), 0x02010010);
-    QCOMPARE(player.name(), QStringLiteral("Bass plugins"));
-    QVERIFY(player.author().contains(QLatin1Char('@')));
-    QVERIFY(BassDouble::calls().isEmpty());
 }
 
 void tst_BassPluginsPlayer::uninitialised_data()

@@ -14,7 +14,6 @@ class tst_FmodexAudioPlayer : public QObject
 
 private Q_SLOTS:
     void init();
-    void identity();
     void uninitialised_data();
     void uninitialised();
     void initial_data();
@@ -43,18 +42,6 @@ static QString codeMessage(int code, const QString &text)
 void tst_FmodexAudioPlayer::init()
 {
     FmodexDouble::reset();
-}
-
-void tst_FmodexAudioPlayer::identity()
-{
-    FmodexAudioPlayer player;
-    QCOMPARE(player.metaObject()->className(), "FmodexAudioPlayer");
-    QCOMPARE(player.qt_metacast("zqp.AudioPlayer"), static_cast<void *>(static_cast<ZQPAudioPlayer *>(&player)));
-    QCOMPARE(player.qt_metacast("zqp.OcrText"), nullptr);
-    QCOMPARE(qobject_cast<ZQPObject *>(&player), &player);
-    QCOMPARE(player.type(), 0x02010010);
-    QCOMPARE(player.name(), QStringLiteral("Fmod Ex"));
-    QVERIFY(player.author().contains(QLatin1Char('@')));
 }
 
 void tst_FmodexAudioPlayer::uninitialised_data()

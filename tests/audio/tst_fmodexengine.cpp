@@ -201,9 +201,8 @@ void tst_FmodexEngine::pluginFile()
     const QString path = QStringLiteral(ZQP_STAGE_DIR "/zqp/zqp.adp.fmodex.so");
     const auto plugins = ZQPObject::metaInfo(QStringLiteral(ZQP_STAGE_DIR "/zqp"), QStringLiteral("*.so"));
     QVERIFY(plugins.contains(qMakePair(QStringLiteral("adp/Fmod Ex"), QFileInfo(path).absoluteFilePath())));
-    ZQPAudioPlayer *player = loadPlayer();
-    QVERIFY(player);
-    QCOMPARE(m_plugin->metaObject()->className(), "FmodexAudioPlayer");
+    loadPlayer();
+    VERIFY_NO_FAULT(AudioTest::identityFault(m_plugin, "FmodexAudioPlayer", QStringLiteral("Fmod Ex")));
 }
 
 void tst_FmodexEngine::playerFailures_data()
