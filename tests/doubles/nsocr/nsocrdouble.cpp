@@ -108,17 +108,11 @@ int32_t record(const char *name, Args... args)
     return recordScripted(name, args...).value_or(0);
 }
 
-int32_t create(const char *name, int32_t handle, NSOCR_HANDLE *out)
+// Records a creation; one that succeeds hands out the kind's fixed handle.
+template<typename... Parent>
+int32_t create(const char *name, int32_t handle, NSOCR_HANDLE *out, Parent... parent)
 {
-    const int32_t result = record(name, out);
-    if (out && result <= NSOCR_ERROR_BASE)
-        *out = handle;
-    return result;
-}
-
-int32_t create(const char *name, NSOCR_HANDLE parent, int32_t handle, NSOCR_HANDLE *out)
-{
-    const int32_t result = record(name, parent, out);
+    const int32_t result = record(name, parent..., out);
     if (out && result <= NSOCR_ERROR_BASE)
         *out = handle;
     return result;
@@ -206,7 +200,7 @@ NSOCR_API int32_t NSOCR_CALL Cfg_SetOption(NSOCR_HANDLE cfg, int32_t blockType, 
 
 NSOCR_API int32_t NSOCR_CALL Ocr_Create(NSOCR_HANDLE cfg, NSOCR_HANDLE *ocr)
 {
-    return create("Ocr_Create", cfg, 102, ocr);
+    return create("Ocr_Create", 102, ocr, cfg);
 }
 
 NSOCR_API int32_t NSOCR_CALL Ocr_Destroy(NSOCR_HANDLE ocr)
@@ -216,7 +210,7 @@ NSOCR_API int32_t NSOCR_CALL Ocr_Destroy(NSOCR_HANDLE ocr)
 
 NSOCR_API int32_t NSOCR_CALL Img_Create(NSOCR_HANDLE ocr, NSOCR_HANDLE *img)
 {
-    return create("Img_Create", ocr, 103, img);
+    return create("Img_Create", 103, img, ocr);
 }
 
 NSOCR_API int32_t NSOCR_CALL Img_Destroy(NSOCR_HANDLE img)
@@ -266,7 +260,7 @@ NSOCR_API int32_t NSOCR_CALL Img_GetSize(NSOCR_HANDLE img, int32_t *width, int32
 
 NSOCR_API int32_t NSOCR_CALL Scan_Create(NSOCR_HANDLE cfg, NSOCR_HANDLE *scan)
 {
-    return create("Scan_Create", cfg, 104, scan);
+    return create("Scan_Create", 104, scan, cfg);
 }
 #endif
 
