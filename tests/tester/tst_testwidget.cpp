@@ -128,6 +128,10 @@ struct Window
     QPushButton *play = widget.findChild<QPushButton *>(QStringLiteral("pbPlayAudio"));
     QPushButton *stop = widget.findChild<QPushButton *>(QStringLiteral("pbStopAudio"));
     QTextBrowser *log = widget.findChild<QTextBrowser *>(QStringLiteral("errorMsg"));
+    // The log as it stood at the last mark; COMPARE_LOG checks what follows it.
+    std::unique_ptr<QTextDocument> logMark;
+
+    void markLog() { logMark.reset(log->document()->clone()); }
 
     // Presses "Open..." and answers the dialog with file, or cancels it
     // when file is empty. Returns the dialog's caption.
@@ -184,9 +188,9 @@ private:
     QTemporaryDir m_files;
 };
 
-#define COMPARE_LOG(log, snapshot, lines)                                                                    \
+#define COMPARE_LOG(window, lines)                                                                           \
     do {                                                                                                     \
-        compareLog(log, snapshot, lines);                                                                    \
+        compareLog((window).log, (window).logMark.get(), lines);                                             \
         if (QTest::currentTestFailed())                                                                      \
             return;                                                                                          \
     } while (false)
@@ -322,7 +326,7 @@ void tst_TestWidget::startup()
     }
     QCOMPARE(texts, items);
     QCOMPARE(window.list->currentIndex(), items.isEmpty() ? -1 : 0);
-    COMPARE_LOG(window.log, nullptr, log);
+    COMPARE_LOG(window, log);
     QCOMPARE(window.widget.windowTitle(), QStringLiteral("Form"));
 
     // Only the first entry is loaded, and only once.
@@ -355,7 +359,7 @@ void tst_TestWidget::dataPath()
 
     QVERIFY(usePlugins({ fixture }));
     Window window;
-    COMPARE_LOG(window.log, nullptr, loaded(engine, path));
+    COMPARE_LOG(window, loaded(engine, path));
     QStringList calls { "initial" };
     if (set)
         calls.prepend("setDataPath " + path);
@@ -396,7 +400,7 @@ void tst_TestWidget::switchPlugins()
     QPointer<QObject> old = instanceOf(first);
     QVERIFY(old);
     const QString oldName = ownCopy(qobject_cast<ZQPObject *>(old)->name());
-    std::unique_ptr<QTextDocument> snapshot(window.log->document()->clone());
+    window.markLog();
 
     window.list->setCurrentIndex(1);
     QCOMPARE(callsOf(second), calls);
@@ -405,7 +409,7 @@ void tst_TestWidget::switchPlugins()
     // reports until then is still written under its name.
     QVERIFY(old);
     QVERIFY(QMetaObject::invokeMethod(old, "emitError", Q_ARG(QString, QStringLiteral("late"))));
-    COMPARE_LOG(window.log, snapshot.get(), lines + QStringList { error(oldName, QStringLiteral("late")) });
+    COMPARE_LOG(window, lines + QStringList { error(oldName, QStringLiteral("late")) });
 
     QTRY_VERIFY(old.isNull());
     QVERIFY(!isMapped(first));
@@ -416,13 +420,13 @@ void tst_TestWidget::loadAfterFailedLoad()
 {
     QVERIFY(usePlugins({ QStringLiteral("a.so=text"), QStringLiteral("b.so=") + audioFixture }));
     Window window;
-    std::unique_ptr<QTextDocument> snapshot(window.log->document()->clone());
+    window.markLog();
 
     // Nothing is held, so nothing is unloaded and the buttons do nothing.
     QTest::mouseClick(window.play, Qt::LeftButton);
     QTest::mouseClick(window.stop, Qt::LeftButton);
     window.list->setCurrentIndex(1);
-    COMPARE_LOG(window.log, snapshot.get(), loaded(player));
+    COMPARE_LOG(window, loaded(player));
     QCOMPARE(callsOf(pluginPath(QStringLiteral("b.so"))), QStringList { QStringLiteral("initial") });
 }
 
@@ -446,7 +450,7 @@ void tst_TestWidget::dialog()
              (QStringList { QStringLiteral("*.mp3; *.wav; *.flac; *.ape; *.jpg; *.bmp; *.png; *.tiff;"),
                             QStringLiteral("*") }));
 
-    std::unique_ptr<QTextDocument> snapshot(window.log->document()->clone());
+    window.markLog();
     QStringList selected;
     whenDialogShows([&selected](QFileDialog *dialog) {
         selected = dialog->selectedFiles();
@@ -455,10 +459,10 @@ void tst_TestWidget::dialog()
     QTest::mouseClick(window.open, Qt::LeftButton);
     QCOMPARE(selected, QStringList { path });
     QCOMPARE(window.widget.windowTitle(), path);
-    COMPARE_LOG(window.log, snapshot.get(), QStringList());
+    COMPARE_LOG(window, QStringList());
 
     window.list->setCurrentIndex(1);
-    COMPARE_LOG(window.log, snapshot.get(),
+    COMPARE_LOG(window,
                 (QStringList { info(player, "unload.") } + loaded(engine, "fixture-default")
                  + QStringList { info(engine, "ocr " + path), result(engine, "one<br />two") }));
     QCOMPARE(callsOf(pluginPath(QStringLiteral("b.so"))),
@@ -545,7 +549,7 @@ void tst_TestWidget::userActions()
     if (!button.isEmpty() && !path.isEmpty())
         window.pick(path);
     const QStringList before = callsOf(plugin);
-    std::unique_ptr<QTextDocument> snapshot(window.log->document()->clone());
+    window.markLog();
 
     if (button.isEmpty()) {
         QCOMPARE(window.pick(path), QStringLiteral("Select an Audio or Image file"));
@@ -553,7 +557,7 @@ void tst_TestWidget::userActions()
     } else {
         QTest::mouseClick(button == QLatin1String("play") ? window.play : window.stop, Qt::LeftButton);
     }
-    COMPARE_LOG(window.log, snapshot.get(), withFile(lines, path));
+    COMPARE_LOG(window, withFile(lines, path));
     QCOMPARE(callsOf(plugin).mid(before.size()), withFile(calls, path));
 }
 
@@ -582,11 +586,11 @@ void tst_TestWidget::messages()
 
     QVERIFY(usePlugins({ ocrFixture }));
     Window window;
-    std::unique_ptr<QTextDocument> snapshot(window.log->document()->clone());
+    window.markLog();
     QObject *target = method.startsWith("emit") ? instanceOf(pluginPath(ocrFixture)) : &window.widget;
     QVERIFY(target);
     QVERIFY(QMetaObject::invokeMethod(target, method.constData(), Q_ARG(QString, message)));
-    COMPARE_LOG(window.log, snapshot.get(), QStringList { line });
+    COMPARE_LOG(window, QStringList { line });
 }
 
 // Errors that an engine reports from its own thread reach the log on the
@@ -595,13 +599,13 @@ void tst_TestWidget::errorFromAnotherThread()
 {
     QVERIFY(usePlugins({ audioFixture }));
     Window window;
-    std::unique_ptr<QTextDocument> snapshot(window.log->document()->clone());
+    window.markLog();
     QObject *plugin = instanceOf(pluginPath(audioFixture));
     QVERIFY(plugin);
     QVERIFY(QMetaObject::invokeMethod(plugin, "emitErrorFromThread", Q_ARG(QString, QStringLiteral("underrun"))));
-    COMPARE_LOG(window.log, snapshot.get(), QStringList());
-    QTRY_COMPARE(window.log->document()->blockCount(), snapshot->blockCount() + 1);
-    COMPARE_LOG(window.log, snapshot.get(), QStringList { error(player, QStringLiteral("underrun")) });
+    COMPARE_LOG(window, QStringList());
+    QTRY_COMPARE(window.log->document()->blockCount(), window.logMark->blockCount() + 1);
+    COMPARE_LOG(window, QStringList { error(player, QStringLiteral("underrun")) });
 }
 
 QTEST_MAIN(tst_TestWidget)
