@@ -159,8 +159,6 @@ void tst_ZQOcrWords::backgroundJob_data()
     QTest::addColumn<bool>("withText");
 
     QTest::newRow("file, text") << QStringLiteral("file") << true;
-    QTest::newRow("memory, text") << QStringLiteral("memory") << true;
-    QTest::newRow("file, no text") << QStringLiteral("file") << false;
     QTest::newRow("memory, no text") << QStringLiteral("memory") << false;
 }
 
