@@ -16,17 +16,17 @@ bool MonitorRecorder::start(const std::string &sink)
     stop();
     m_samples.clear();
     m_arrivals.clear();
-    const pa_sample_spec spec = {PA_SAMPLE_S16NE, Rate, Channels};
+    const pa_sample_spec sampleSpec = {PA_SAMPLE_S16NE, Rate, Channels};
     pa_buffer_attr attr;
     attr.maxlength = uint32_t(-1);
     attr.tlength = uint32_t(-1);
     attr.prebuf = uint32_t(-1);
     attr.minreq = uint32_t(-1);
-    attr.fragsize = uint32_t(pa_usec_to_bytes(10 * PA_USEC_PER_MSEC, &spec));
+    attr.fragsize = uint32_t(pa_usec_to_bytes(10 * PA_USEC_PER_MSEC, &sampleSpec));
     int error = 0;
     const std::string device = sink + ".monitor";
     pa_simple *connection = pa_simple_new(nullptr, "monitor recorder", PA_STREAM_RECORD, device.c_str(),
-                                          "monitor", &spec, nullptr, &attr, &error);
+                                          "monitor", &sampleSpec, nullptr, &attr, &error);
     if (!connection) {
         m_error = std::string("cannot record ") + device + ": " + pa_strerror(error);
         return false;
