@@ -52,4 +52,9 @@ inline QByteArray encoded(const QImage &image, const char *format = "BMP")
     return bytes;
 }
 
+inline QByteArray textBmp(const QStringList &lines, QSize size)
+{
+    return encoded(renderText(lines, size));
+}
+
 #endif // OCRTESTING_H

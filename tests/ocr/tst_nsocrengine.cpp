@@ -9,11 +9,6 @@ namespace {
 
 const QString enginePath = QStringLiteral("./nsocr/libNSOCR.so");
 
-QByteArray screenBmp(const QString &text, QSize size)
-{
-    return encoded(renderText(text.split(QLatin1Char('\n')), size));
-}
-
 } // namespace
 
 // The plugin as the program loads it, over the engine staged beside it.
@@ -140,7 +135,7 @@ void tst_NsOcrEngine::stopCancels()
     QCOMPARE(texts->count(), 0);
 
     // The engine serves the next request.
-    ocr->ocrMemory(screenBmp(QStringLiteral("Next"), QSize(60, 24)));
+    ocr->ocrMemory(textBmp({QStringLiteral("Next")}, QSize(60, 24)));
     QCOMPARE(texts->count(), 1);
     QCOMPARE(texts->at(0).at(0).toString(), QStringLiteral("Next"));
 }
@@ -197,7 +192,7 @@ void tst_NsOcrEngine::secondLanguage()
                           ocrError(QStringLiteral("NsOCR::Cfg_SetOption(Languages/Japanese,on) failed."), 0x70000007)}));
 
     const QString text = QString::fromUtf8("Größe der Übersetzung");
-    ocr->ocrMemory(screenBmp(text, QSize(240, 30)));
+    ocr->ocrMemory(textBmp({text}, QSize(240, 30)));
     QCOMPARE(errors->count(), 2);
     QCOMPARE(texts->count(), 1);
     QCOMPARE(texts->at(0).at(0).toString(), text);
@@ -218,14 +213,14 @@ void tst_NsOcrEngine::optionsFileFromWorkingDirectory()
     ocr->setDataPath(QStringLiteral(ZQP_STAGE_DIR "/nsocr/libNSOCR.so"));
     QVERIFY(QDir::setCurrent(temp.path()));
     QVERIFY(ocr->initial());
-    ocr->ocrMemory(screenBmp(QStringLiteral("Nothing"), QSize(100, 24)));
+    ocr->ocrMemory(textBmp({QStringLiteral("Nothing")}, QSize(100, 24)));
     QCOMPARE(errorsOf(*errors), QStringList(ocrError(QStringLiteral("NsOCR::Img_OCR(OCRFLAG_NONE) failed."), 0x70000009)));
 
     // Back in the program's directory the staged options apply.
     QVERIFY(QDir::setCurrent(QStringLiteral(ZQP_STAGE_DIR)));
     ocr->setDataPath(enginePath);
     QVERIFY(ocr->initial());
-    ocr->ocrMemory(screenBmp(QStringLiteral("Something"), QSize(100, 24)));
+    ocr->ocrMemory(textBmp({QStringLiteral("Something")}, QSize(100, 24)));
     QCOMPARE(texts->count(), 1);
     QCOMPARE(texts->at(0).at(0).toString(), QStringLiteral("Something"));
 }

@@ -11,18 +11,13 @@ const NSOCR_UTF16 *utf16(const QString &text)
     return reinterpret_cast<const NSOCR_UTF16 *>(text.utf16());
 }
 
-QByteArray renderedBmp(const QStringList &lines, QSize size)
-{
-    return encoded(renderText(lines, size));
-}
-
 // A page that keeps the recogniser busy for a while.
 QByteArray longPage()
 {
     QStringList lines;
     for (int i = 0; i < 30; ++i)
         lines << QStringLiteral("Many words on line %1 keep the recogniser busy for a while").arg(i);
-    return renderedBmp(lines, QSize(1000, 700));
+    return textBmp(lines, QSize(1000, 700));
 }
 
 } // namespace
@@ -163,7 +158,7 @@ void tst_NsOcrStandIn::setOption()
 void tst_NsOcrStandIn::noLanguageOn()
 {
     QCOMPARE(engine.Cfg_SetOption(cfg, 0, utf16(QStringLiteral("Languages/English")), utf16(QStringLiteral("0"))), 0);
-    QCOMPARE(load(renderedBmp({QStringLiteral("English")}, QSize(100, 30))), 0);
+    QCOMPARE(load(textBmp({QStringLiteral("English")}, QSize(100, 30))), 0);
     QCOMPARE(engine.Img_OCR(img, 0, 255, OCRFLAG_NONE), int32_t(ERROR_NOLANGUAGE));
 }
 
@@ -186,7 +181,7 @@ void tst_NsOcrStandIn::loadErrors()
     QFETCH(int32_t, result);
 
     // A failed load leaves no image, not the one loaded before.
-    QCOMPARE(load(renderedBmp({QStringLiteral("before")}, QSize(80, 30))), 0);
+    QCOMPARE(load(textBmp({QStringLiteral("before")}, QSize(80, 30))), 0);
     const QString fileName = temp.filePath(QString::fromUtf8("bild-ä.dat"));
     QFile::remove(fileName);
     if (exists) {
@@ -204,7 +199,7 @@ void tst_NsOcrStandIn::loadErrors()
 void tst_NsOcrStandIn::textBuffer()
 {
     QCOMPARE(engine.Img_GetImgText(img, nullptr, 0, IMGTEXT_LINEBREAKS), int32_t(ERROR_NOTEXT));
-    QCOMPARE(load(renderedBmp({QStringLiteral("First line"), QStringLiteral("Second line")}, QSize(160, 60))), 0);
+    QCOMPARE(load(textBmp({QStringLiteral("First line"), QStringLiteral("Second line")}, QSize(160, 60))), 0);
     QCOMPARE(engine.Img_OCR(img, 0, 111, OCRFLAG_NONE), 0);
     int32_t width = 0;
     int32_t height = 0;
@@ -232,7 +227,7 @@ void tst_NsOcrStandIn::textBuffer()
 void tst_NsOcrStandIn::backgroundJobStates()
 {
     QCOMPARE(engine.Img_OCR(img, 0, 0, OCRFLAG_GETRESULT), 0); // no job
-    const QByteArray bytes = renderedBmp({QStringLiteral("Background job text")}, QSize(640, 480));
+    const QByteArray bytes = textBmp({QStringLiteral("Background job text")}, QSize(640, 480));
     QCOMPARE(load(bytes), 0);
     QCOMPARE(engine.Img_OCR(img, 0, 111, OCRFLAG_NONE), 0);
     QCOMPARE(engine.Img_OCR(img, 112, 255, OCRFLAG_THREAD), 0);
