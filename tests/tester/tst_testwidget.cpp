@@ -255,6 +255,14 @@ void tst_TestWidget::form()
     QCOMPARE(window.open->text(), QStringLiteral("Open..."));
     QCOMPARE(window.play->text(), QStringLiteral("Play"));
     QCOMPARE(window.stop->text(), QStringLiteral("Stop"));
+
+    const QMetaObject *meta = window.widget.metaObject();
+    QStringList methods;
+    for (int i = meta->methodOffset(); i < meta->methodCount(); ++i)
+        methods << QString::fromLatin1(meta->method(i).methodSignature());
+    QCOMPARE(methods, QStringList({ QStringLiteral("pluginLoaded(int)"), QStringLiteral("open()"),
+                                    QStringLiteral("playAudio()"), QStringLiteral("stopAudio()"),
+                                    QStringLiteral("err(QString)"), QStringLiteral("ret(QString)") }));
 }
 
 void tst_TestWidget::startup_data()
