@@ -2,6 +2,7 @@
 #include "bass.h"
 
 #include "bassaddonlibrary.h"
+#include "utf8.h"
 
 #include "zqaudiodecoderlist.h"
 #include "zqaudiodevice.h"
@@ -85,45 +86,9 @@ DWORD nextHandle(DWORD &last, const Map &used)
     return last;
 }
 
-void appendUtf8(std::string &out, char32_t c)
-{
-    if (c < 0x80) {
-        out += char(c);
-    } else if (c < 0x800) {
-        out += char(0xC0 | (c >> 6));
-        out += char(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += char(0xE0 | (c >> 12));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    } else {
-        out += char(0xF0 | (c >> 18));
-        out += char(0x80 | ((c >> 12) & 0x3F));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    }
-}
-
-// A lone surrogate becomes U+FFFD; the file will then not be found.
-std::string utf8FromUtf16(const char16_t *text)
-{
-    std::string out;
-    for (; *text; ++text) {
-        char32_t c = *text;
-        if (c >= 0xD800 && c < 0xDC00 && text[1] >= 0xDC00 && text[1] < 0xE000) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[1] - 0xDC00);
-            ++text;
-        } else if (c >= 0xD800 && c < 0xE000) {
-            c = 0xFFFD;
-        }
-        appendUtf8(out, c);
-    }
-    return out;
-}
-
 std::string pathArgument(const void *file, DWORD flags)
 {
-    return (flags & BASS_UNICODE) ? utf8FromUtf16(static_cast<const char16_t *>(file))
+    return (flags & BASS_UNICODE) ? toUtf8(static_cast<const char16_t *>(file))
                                   : std::string(static_cast<const char *>(file));
 }
 

@@ -2,12 +2,9 @@
 #define UTF16_H
 
 #include "nsocr.h"
+#include "utf8.h"
 
-#include <string>
-
-// Conversions between the interface's UTF-16 and the UTF-8 used inside.
-std::u16string fromUtf16z(const NSOCR_UTF16 *text); // zero-terminated; null gives ""
-std::string toUtf8(const std::u16string &text);
-std::u16string fromUtf8(const std::string &text);
+// The interface's zero-terminated UTF-16 text; null gives "".
+std::u16string fromUtf16z(const NSOCR_UTF16 *text);
 
 #endif // UTF16_H

@@ -20,16 +20,16 @@ private Q_SLOTS:
     void loadsNoLibrary();
 
 private:
-    static void makeEntry(const QDir &dir, const QString &spec);
+    static void makeEntry(const QDir &dir, const QString &entry);
 };
 
-// spec is "<kind>:<name>"; kinds: audio, ocr (copies of the fixture plugins),
+// entry is "<kind>:<name>"; kinds: audio, ocr (copies of the fixture plugins),
 // text, empty, truncated (half a plugin), dir, link (symlink to the audio
 // fixture), dangling (symlink to nothing).
-void tst_MetaInfo::makeEntry(const QDir &dir, const QString &spec)
+void tst_MetaInfo::makeEntry(const QDir &dir, const QString &entry)
 {
-    const QString kind = spec.section(QLatin1Char(':'), 0, 0);
-    const QString path = dir.filePath(spec.section(QLatin1Char(':'), 1));
+    const QString kind = entry.section(QLatin1Char(':'), 0, 0);
+    const QString path = dir.filePath(entry.section(QLatin1Char(':'), 1));
     QFile file(path);
     if (kind == QLatin1String("audio")) {
         QVERIFY(QFile::copy(audioFixture, path));
@@ -46,7 +46,7 @@ void tst_MetaInfo::makeEntry(const QDir &dir, const QString &spec)
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(plugin.read(plugin.size() / 2));
     } else if (kind == QLatin1String("dir")) {
-        QVERIFY(dir.mkdir(spec.section(QLatin1Char(':'), 1)));
+        QVERIFY(dir.mkdir(entry.section(QLatin1Char(':'), 1)));
     } else if (kind == QLatin1String("link")) {
         QVERIFY(QFile::link(audioFixture, path));
     } else if (kind == QLatin1String("dangling")) {
