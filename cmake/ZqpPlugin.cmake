@@ -15,3 +15,20 @@ function(zqp_add_plugin target)
         CXX_VISIBILITY_PRESET hidden
         VISIBILITY_INLINES_HIDDEN ON)
 endfunction()
+
+# zqp_add_plugin_objects(<target> SOURCES <src>... [LIBRARIES <lib>...])
+#
+# A plugin's code compiled once, as an object library, so that the plugin
+# and the tests that run it over a recording double link the same objects.
+# Built like a plugin: position independent, hidden visibility. Its folder
+# is on the include path of whatever links it.
+function(zqp_add_plugin_objects target)
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBRARIES" ${ARGN})
+    add_library(${target} OBJECT ${ARG_SOURCES})
+    target_include_directories(${target} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+    target_link_libraries(${target} PUBLIC ${ARG_LIBRARIES})
+    set_target_properties(${target} PROPERTIES
+        POSITION_INDEPENDENT_CODE ON
+        CXX_VISIBILITY_PRESET hidden
+        VISIBILITY_INLINES_HIDDEN ON)
+endfunction()

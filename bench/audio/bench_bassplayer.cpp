@@ -6,6 +6,7 @@
 //   - CPU time while playing a 60 s MP3, against mpg123.
 // Prints medians and ratios.
 #include "basspluginsplayer.h"
+#include "median.h"
 #include "monitorrecorder.h"
 #include "testtone.h"
 
@@ -28,12 +29,6 @@
 #include <vector>
 
 namespace {
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
 
 // A long WAV written in pieces, so that memory stays small.
 bool writeLongWav(const QString &path, int seconds)

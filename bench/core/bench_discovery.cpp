@@ -2,6 +2,7 @@
 // loop over the same files, measured alternately in one run; prints the
 // median time of each and their ratio.
 #include "zqpobject.h"
+#include "median.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -14,12 +15,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <vector>
-
-static double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
 
 int main(int argc, char **argv)
 {

@@ -6,6 +6,7 @@
 //
 // Run from anywhere; it works in the staged installation's directory.
 #include "zqpobject.h"
+#include "median.h"
 #include "zqpocrtext.h"
 
 #include <tesseract/baseapi.h>
@@ -144,14 +145,6 @@ int distance(const QString &a, const QString &b)
         }
     }
     return row[b.size()];
-}
-
-double median(std::vector<double> values)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 struct Score
