@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPointer>
+#include <QSet>
 #include <QThread>
 #include <QtTest>
 
@@ -26,6 +27,8 @@ class tst_AudioRobustness : public QObject
 private Q_SLOTS:
     void initTestCase();
     void cleanupTestCase();
+    void cycles_data();
+    void cycles();
     void play_data();
     void play();
     void addOn_data();
@@ -89,6 +92,20 @@ struct LoadedPlayer
     QSignalSpy errors;
 };
 
+// The files the process maps.
+QSet<QByteArray> mappedFiles()
+{
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    maps.open(QIODevice::ReadOnly);
+    QSet<QByteArray> files;
+    for (const QByteArray &line : maps.readAll().split('\n')) {
+        const int slash = line.indexOf(" /");
+        if (slash > 0)
+            files.insert(line.mid(slash + 1));
+    }
+    return files;
+}
+
 bool isRegularFile(const QString &path)
 {
     const QFileInfo info(path);
@@ -111,6 +128,36 @@ void tst_AudioRobustness::initTestCase()
 void tst_AudioRobustness::cleanupTestCase()
 {
     QDir(addOnDir()).removeRecursively();
+}
+
+void tst_AudioRobustness::cycles_data()
+{
+    QTest::addColumn<bool>("bass");
+    QTest::addColumn<QString>("resident");
+    QTest::newRow("bass") << true << QString(addOnDir() + QStringLiteral("/libbassffmpeg.so"));
+    QTest::newRow("fmodex") << false << QStringLiteral(ZQP_STAGE_DIR "/libfmodex.so");
+}
+
+// A host that switches plugins loads and unloads a player again and again.
+// The decoding libraries stay mapped after the first unload, so that later
+// cycles neither map them again nor leave anything more behind.
+void tst_AudioRobustness::cycles()
+{
+    QFETCH(bool, bass);
+    QFETCH(QString, resident);
+    QSet<QByteArray> afterFirst;
+    for (int cycle = 0; cycle < 10; ++cycle) {
+        {
+            LoadedPlayer p(bass);
+            QVERIFY(p.player);
+            QVERIFY(p.player->initial());
+        }
+        if (cycle == 0) {
+            afterFirst = mappedFiles();
+            QVERIFY2(afterFirst.contains(QFileInfo(resident).canonicalFilePath().toLocal8Bit()), qPrintable(resident));
+        }
+    }
+    QCOMPARE(mappedFiles(), afterFirst);
 }
 
 void tst_AudioRobustness::play_data()
