@@ -7,59 +7,19 @@
 // Runs in the staged installation's folder, so that the OCR plugin finds its
 // engine and options as plugin-tester does. The audio players need the sound
 // server that PULSE_SERVER names.
+#include "processresources.h"
 #include "zqpobject.h"
 #include "zqpocrtext.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QPointer>
 #include <QProcess>
-#include <QSet>
 
 #include <cstdio>
 
 namespace {
-
-struct Usage
-{
-    qint64 rssKiB = 0;
-    int mappedFiles = 0;
-    int threads = 0;
-    int descriptors = 0;
-};
-
-qint64 statusField(const QByteArray &status, const char *name)
-{
-    for (const QByteArray &line : status.split('\n')) {
-        if (line.startsWith(name))
-            return line.mid(int(qstrlen(name))).simplified().split(' ').value(0).toLongLong();
-    }
-    return -1;
-}
-
-Usage usage()
-{
-    Usage now;
-    QFile status(QStringLiteral("/proc/self/status"));
-    status.open(QIODevice::ReadOnly);
-    const QByteArray text = status.readAll();
-    now.rssKiB = statusField(text, "VmRSS:");
-    now.threads = int(statusField(text, "Threads:"));
-
-    QFile maps(QStringLiteral("/proc/self/maps"));
-    maps.open(QIODevice::ReadOnly);
-    QSet<QByteArray> files;
-    for (const QByteArray &line : maps.readAll().split('\n')) {
-        const int slash = line.indexOf(" /");
-        if (slash > 0)
-            files.insert(line.mid(slash + 1));
-    }
-    now.mappedFiles = files.size();
-    now.descriptors = int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size());
-    return now;
-}
 
 // One cycle; false if the plugin did not load or initialise.
 bool cycle(const QString &path)
@@ -111,15 +71,15 @@ int main(int argc, char **argv)
             std::printf("%s failed to load or initialise\n", plugin.name);
             return 1;
         }
-        const Usage start = usage();
+        const ProcessResources start = ProcessResources::now();
         QElapsedTimer timer;
         timer.start();
         for (int i = 0; i < cycles; ++i)
             cycle(plugin.path);
         const double ms = timer.nsecsElapsed() / 1e6 / cycles;
-        const Usage end = usage();
-        std::printf("%s|%.3f|%lld|%lld|%d|%d|%d|%d|%d|%d\n", plugin.name, ms, start.rssKiB, end.rssKiB,
-                    start.mappedFiles, end.mappedFiles, start.threads, end.threads, start.descriptors,
+        const ProcessResources end = ProcessResources::now();
+        std::printf("%s|%.3f|%lld|%lld|%d|%d|%d|%d|%d|%d\n", plugin.name, ms, start.residentKiB, end.residentKiB,
+                    start.mappedFiles.size(), end.mappedFiles.size(), start.threads, end.threads, start.descriptors,
                     end.descriptors);
         return 0;
     }

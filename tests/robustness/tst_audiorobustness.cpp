@@ -1,5 +1,6 @@
 #include "audiotest.h"
 #include "hostilecorpus.h"
+#include "processresources.h"
 #include "watchdog.h"
 #include "zqpaudioplayer.h"
 #include "zqpobject.h"
@@ -9,7 +10,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPointer>
-#include <QSet>
 #include <QThread>
 #include <QtTest>
 
@@ -92,20 +92,6 @@ struct LoadedPlayer
     QSignalSpy errors;
 };
 
-// The files the process maps.
-QSet<QByteArray> mappedFiles()
-{
-    QFile maps(QStringLiteral("/proc/self/maps"));
-    maps.open(QIODevice::ReadOnly);
-    QSet<QByteArray> files;
-    for (const QByteArray &line : maps.readAll().split('\n')) {
-        const int slash = line.indexOf(" /");
-        if (slash > 0)
-            files.insert(line.mid(slash + 1));
-    }
-    return files;
-}
-
 bool isRegularFile(const QString &path)
 {
     const QFileInfo info(path);
@@ -153,11 +139,11 @@ void tst_AudioRobustness::cycles()
             QVERIFY(p.player->initial());
         }
         if (cycle == 0) {
-            afterFirst = mappedFiles();
+            afterFirst = ProcessResources::now().mappedFiles;
             QVERIFY2(afterFirst.contains(QFileInfo(resident).canonicalFilePath().toLocal8Bit()), qPrintable(resident));
         }
     }
-    QCOMPARE(mappedFiles(), afterFirst);
+    QCOMPARE(ProcessResources::now().mappedFiles, afterFirst);
 }
 
 void tst_AudioRobustness::play_data()
