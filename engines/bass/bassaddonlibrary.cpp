@@ -62,7 +62,7 @@ bool isWholeSharedObject(const std::string &path)
         for (int i = 0; whole && i < header.e_phnum; ++i) {
             ElfW(Phdr) segment;
             whole = readAt(fd, &segment, sizeof(segment), off_t(header.e_phoff + i * sizeof(segment)))
-                && (segment.p_type != PT_LOAD && segment.p_type != PT_DYNAMIC
+                && ((segment.p_type != PT_LOAD && segment.p_type != PT_DYNAMIC)
                     || inside(segment.p_offset, segment.p_filesz));
         }
     }
