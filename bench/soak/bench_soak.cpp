@@ -74,10 +74,15 @@ int main(int argc, char **argv)
         const ProcessResources start = ProcessResources::now();
         QElapsedTimer timer;
         timer.start();
+        int failed = 0;
         for (int i = 0; i < cycles; ++i)
-            cycle(plugin.path);
+            failed += cycle(plugin.path) ? 0 : 1;
         const double ms = timer.nsecsElapsed() / 1e6 / cycles;
         const ProcessResources end = ProcessResources::now();
+        if (failed > 0) {
+            std::printf("%s failed to load or initialise in %d of %d cycles\n", plugin.name, failed, cycles);
+            return 1;
+        }
         std::printf("%s|%.3f|%lld|%lld|%d|%d|%d|%d|%d|%d\n", plugin.name, ms, start.residentKiB, end.residentKiB,
                     start.mappedFiles.size(), end.mappedFiles.size(), start.threads, end.threads, start.descriptors,
                     end.descriptors);
