@@ -8,6 +8,22 @@
 
 namespace zqaudio {
 
+namespace {
+
+// Only regular files are opened: a FIFO would block the caller for ever and
+// a device never ends.
+Error checkFile(const std::string &utf8Path)
+{
+    const std::filesystem::path path = std::filesystem::u8path(utf8Path);
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
+        return Error::NotAFile;
+    return std::ifstream(path, std::ios::binary).is_open() ? Error::None : Error::FileOpen;
+}
+
+} // namespace
+
 DecoderList::Id DecoderList::add(DecoderFactory factory)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -33,10 +49,13 @@ std::unique_ptr<Decoder> DecoderList::open(const std::shared_ptr<const Source> &
 {
     // Tell a missing file apart from an unknown format, which the facades
     // report with different codes.
-    if (!source->isMemory() && !std::ifstream(std::filesystem::u8path(source->path()), std::ios::binary).is_open()) {
-        if (error)
-            *error = Error::FileOpen;
-        return nullptr;
+    if (!source->isMemory()) {
+        const Error fileError = checkFile(source->path());
+        if (fileError != Error::None) {
+            if (error)
+                *error = fileError;
+            return nullptr;
+        }
     }
     // Factories run outside the lock: opening may take a while, and an
     // add-on may be removed meanwhile without harm since we hold copies.

@@ -9,6 +9,7 @@ enum class Error {
     None,
     NoServer,   // no sound server could be reached (Device::open)
     FileOpen,   // the file does not exist or cannot be read
+    NotAFile,   // the path names a directory, FIFO or device, not a file
     Format,     // no decoder in the list recognises the data
     Output,     // the sound server refused the output stream or went away
     Memory      // out of memory

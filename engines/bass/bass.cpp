@@ -65,6 +65,7 @@ int errorCode(zqaudio::Error error)
     case zqaudio::Error::NoServer:
         return BASS_ERROR_DRIVER;
     case zqaudio::Error::FileOpen:
+    case zqaudio::Error::NotAFile:
         return BASS_ERROR_FILEOPEN;
     case zqaudio::Error::Format:
         return BASS_ERROR_FILEFORM;

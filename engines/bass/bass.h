@@ -55,7 +55,7 @@ typedef DWORD HPLUGIN; /* a loaded add-on; never 0 */
 #define BASS_ERROR_DEVICE   3  /* no such output device (only -1 and 1, the default, exist) */
 #define BASS_ERROR_DRIVER   4  /* no sound server can be reached */
 #define BASS_ERROR_ILLPARAM 5  /* an argument is invalid (null or empty data, nonzero file offset) */
-#define BASS_ERROR_FILEOPEN 6  /* the file cannot be opened */
+#define BASS_ERROR_FILEOPEN 6  /* the file cannot be opened, or is a directory, FIFO or device */
 #define BASS_ERROR_FILEFORM 7  /* no decoder, built-in or add-on, recognises the data */
 #define BASS_ERROR_HANDLE   8  /* not a valid stream or add-on handle */
 #define BASS_ERROR_START    9  /* the sound server refused to start the output */

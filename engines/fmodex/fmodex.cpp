@@ -83,6 +83,8 @@ FMOD_RESULT resultOf(zqaudio::Error error)
         return FMOD_ERR_OUTPUT_INIT;
     case zqaudio::Error::FileOpen:
         return FMOD_ERR_FILE_NOTFOUND;
+    case zqaudio::Error::NotAFile:
+        return FMOD_ERR_FILE_BAD;
     case zqaudio::Error::Format:
         return FMOD_ERR_FORMAT;
     case zqaudio::Error::Output:
