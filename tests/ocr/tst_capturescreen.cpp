@@ -1,6 +1,7 @@
 #include "capturescreen.h"
 #include "coordinatepattern.h"
 
+#include <QDesktopWidget>
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QMouseEvent>
@@ -40,12 +41,17 @@ private Q_SLOTS:
     void construction();
     void selection_data();
     void selection();
+    void scaledSelection_data();
+    void scaledSelection();
     void nothingGrabbed_data();
     void nothingGrabbed();
     void painting();
 
 private:
     QWindow *showOverlay();
+    // Drags with the left button from one position to another, as the
+    // widget receives it.
+    void drag(const QPointF &from, const QPointF &to);
     void finish(qint64 minimumDelay);
 
     CoordinatePattern *background = nullptr;
@@ -97,6 +103,21 @@ QWindow *tst_CaptureScreen::showOverlay()
     if (!QTest::qWaitForWindowExposed(overlay))
         return nullptr;
     return overlay->windowHandle();
+}
+
+void tst_CaptureScreen::drag(const QPointF &from, const QPointF &to)
+{
+    // Sent to the widget: the window's own mouse events carry whole pixels only.
+    const auto send = [this](QEvent::Type type, const QPointF &pos, Qt::MouseButtons buttons) {
+        QMouseEvent event(type, pos, QPointF(overlay->mapToGlobal(pos.toPoint())), Qt::LeftButton, buttons, Qt::NoModifier);
+        QApplication::sendEvent(overlay, &event);
+    };
+    send(QEvent::MouseMove, QPointF(1, 1), Qt::NoButton);
+    send(QEvent::MouseButtonPress, from, Qt::LeftButton);
+    send(QEvent::MouseMove, (from + to) / 2, Qt::LeftButton);
+    send(QEvent::MouseMove, to, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, to, Qt::NoButton);
+    sinceRelease.start();
 }
 
 // Waits for the overlay to close itself, not much earlier than minimumDelay
@@ -154,22 +175,68 @@ void tst_CaptureScreen::selection()
     QFETCH(QRect, expected);
 
     QVERIFY(showOverlay());
-    // Sent to the widget: the window's own mouse events carry whole pixels only.
-    const auto send = [this](QEvent::Type type, const QPointF &pos, Qt::MouseButtons buttons) {
-        QMouseEvent event(type, pos, QPointF(overlay->mapToGlobal(pos.toPoint())), Qt::LeftButton, buttons, Qt::NoModifier);
-        QApplication::sendEvent(overlay, &event);
-    };
-    send(QEvent::MouseMove, QPointF(1, 1), Qt::NoButton);
-    send(QEvent::MouseButtonPress, from, Qt::LeftButton);
-    send(QEvent::MouseMove, (from + to) / 2, Qt::LeftButton);
-    send(QEvent::MouseMove, to, Qt::LeftButton);
-    send(QEvent::MouseButtonRelease, to, Qt::NoButton);
-    sinceRelease.start();
+    drag(from, to);
     QVERIFY(!overlay->isVisible());
 
     finish(500);
     QCOMPARE(signalsSeen, QStringList({QStringLiteral("image"), QStringLiteral("finished")}));
     QCOMPARE(CoordinatePattern::firstMismatch(image, expected), -1);
+}
+
+// Runs on the X display, once per scale (QT_SCALE_FACTOR,
+// QT_SCREEN_SCALE_FACTORS; see the CMakeLists). Coordinates below 0 count
+// from the screen's far edge, -1 being the edge itself.
+void tst_CaptureScreen::scaledSelection_data()
+{
+    QTest::addColumn<QPoint>("from");
+    QTest::addColumn<QPoint>("to");
+
+    QTest::newRow("odd size") << QPoint(11, 13) << QPoint(48, 36);
+    QTest::newRow("odd origin upward") << QPoint(97, 81) << QPoint(31, 7);
+    QTest::newRow("horizontal strip") << QPoint(21, 7) << QPoint(60, 7);
+    QTest::newRow("vertical strip") << QPoint(33, 40) << QPoint(33, 5);
+    QTest::newRow("single pixel") << QPoint(3, 3) << QPoint(4, 4);
+    QTest::newRow("right edge") << QPoint(-58, 40) << QPoint(-1, 71);
+    QTest::newRow("bottom edge") << QPoint(10, -34) << QPoint(45, -1);
+    QTest::newRow("bottom right corner") << QPoint(-1, -1) << QPoint(-27, -20);
+    QTest::newRow("whole screen") << QPoint(0, 0) << QPoint(-1, -1);
+}
+
+void tst_CaptureScreen::scaledSelection()
+{
+    QFETCH(QPoint, from);
+    QFETCH(QPoint, to);
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        QSKIP("runs on the X display only (see the CMakeLists)");
+
+    QScreen *screen = QGuiApplication::primaryScreen();
+    const QSize size = screen->geometry().size();
+    const auto place = [size](const QPoint &p) {
+        return QPoint(p.x() < 0 ? size.width() + 1 + p.x() : p.x(), p.y() < 0 ? size.height() + 1 + p.y() : p.y());
+    };
+    QVERIFY(showOverlay());
+    drag(place(from), place(to));
+    finish(500);
+    QCOMPARE(signalsSeen, QStringList({QStringLiteral("image"), QStringLiteral("finished")}));
+
+    // Every device pixel under the selection, as Qt rounds a grab, and
+    // nothing beyond the screen: rounding may take a selection that
+    // touches the far edge one pixel past it.
+    const qreal ratio = screen->devicePixelRatio();
+    const QRect selection = CaptureScreen::selectionRect(place(from), place(to));
+    const QRect screenPixels(QPoint(0, 0), screen->grabWindow(0).size());
+    const QRect device = QRect(selection.topLeft() * ratio, selection.size() * ratio) & screenPixels;
+    QCOMPARE(CoordinatePattern::firstMismatch(image, device), -1);
+
+    // The same as a grab of the region from the desktop, where Qt gives one
+    // within the screen.
+    if (device.size() == selection.size() * ratio) {
+        QImage grabbed = screen->grabWindow(QApplication::desktop()->winId(), selection.x(), selection.y(),
+                                            selection.width(), selection.height()).toImage();
+        grabbed.setDevicePixelRatio(1);
+        QCOMPARE(QImage::fromData(image, "BMP").convertToFormat(QImage::Format_RGB32),
+                 grabbed.convertToFormat(QImage::Format_RGB32));
+    }
 }
 
 void tst_CaptureScreen::nothingGrabbed_data()
