@@ -1,5 +1,6 @@
 #include "capturescreen.h"
 #include "coordinatepattern.h"
+#include "screenframe.h"
 
 #include <QDesktopWidget>
 #include <QElapsedTimer>
@@ -43,6 +44,8 @@ private Q_SLOTS:
     void selection();
     void scaledSelection_data();
     void scaledSelection();
+    void frameCut_data();
+    void frameCut();
     void nothingGrabbed_data();
     void nothingGrabbed();
     void painting();
@@ -236,6 +239,57 @@ void tst_CaptureScreen::scaledSelection()
         grabbed.setDevicePixelRatio(1);
         QCOMPARE(QImage::fromData(image, "BMP").convertToFormat(QImage::Format_RGB32),
                  grabbed.convertToFormat(QImage::Format_RGB32));
+    }
+}
+
+// Screens anywhere on the desktop, also left of or above the primary one,
+// at any factor; worked out by hand.
+void tst_CaptureScreen::frameCut_data()
+{
+    QTest::addColumn<QRect>("screen");
+    QTest::addColumn<QSize>("pixels");
+    QTest::addColumn<qreal>("ratio");
+    QTest::addColumn<QRect>("region");
+    QTest::addColumn<QRect>("expected");
+
+    QTest::newRow("at the origin") << QRect(0, 0, 100, 80) << QSize(100, 80) << 1.0 << QRect(10, 20, 30, 5)
+                                   << QRect(10, 20, 30, 5);
+    QTest::newRow("right, at 2") << QRect(1280, 0, 512, 384) << QSize(1024, 768) << 2.0 << QRect(1290, 7, 13, 9)
+                                 << QRect(20, 14, 26, 18);
+    QTest::newRow("left, at 2") << QRect(-512, 0, 512, 384) << QSize(1024, 768) << 2.0 << QRect(-500, 10, 21, 1)
+                                << QRect(24, 20, 42, 2);
+    QTest::newRow("above, at 1.5") << QRect(100, -400, 533, 400) << QSize(800, 600) << 1.5 << QRect(101, -399, 3, 3)
+                                   << QRect(2, 2, 5, 5);
+    QTest::newRow("at 1.25") << QRect(0, 0, 640, 480) << QSize(800, 600) << 1.25 << QRect(13, 7, 9, 3)
+                             << QRect(16, 9, 11, 4);
+    QTest::newRow("rounded past the edge") << QRect(0, 0, 683, 512) << QSize(1024, 768) << 1.5
+                                           << QRect(600, 500, 83, 12) << QRect(900, 750, 124, 18);
+    QTest::newRow("off the screen") << QRect(0, 0, 100, 100) << QSize(100, 100) << 1.0 << QRect(-20, 30, 10, 10)
+                                    << QRect();
+}
+
+void tst_CaptureScreen::frameCut()
+{
+    QFETCH(QRect, screen);
+    QFETCH(QSize, pixels);
+    QFETCH(qreal, ratio);
+    QFETCH(QRect, region);
+    QFETCH(QRect, expected);
+
+    QImage image(pixels, QImage::Format_RGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x)
+            image.setPixel(x, y, CoordinatePattern::colourAt(x, y));
+    }
+    const ScreenFrame frame(image, screen, ratio);
+    QCOMPARE(frame.deviceRect(region), expected);
+    const QImage cut = frame.cut(region);
+    if (expected.isEmpty()) {
+        QVERIFY(cut.isNull());
+    } else {
+        QCOMPARE(cut.size(), expected.size());
+        QCOMPARE(cut.pixel(0, 0), CoordinatePattern::colourAt(expected.x(), expected.y()));
+        QCOMPARE(cut.pixel(cut.width() - 1, cut.height() - 1), CoordinatePattern::colourAt(expected.right(), expected.bottom()));
     }
 }
 
