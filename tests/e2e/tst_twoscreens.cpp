@@ -82,6 +82,7 @@ void tst_TwoScreens::recogniseOnSecondScreen_data()
     QTest::newRow("both at 1") << QStringLiteral("QT_SCREEN_SCALE_FACTORS") << QStringLiteral("1;1") << 1.0;
     QTest::newRow("second at 2") << QStringLiteral("QT_SCREEN_SCALE_FACTORS") << QStringLiteral("1;2") << 2.0;
     QTest::newRow("both at 1.5") << QStringLiteral("QT_SCALE_FACTOR") << QStringLiteral("1.5") << 1.5;
+    QTest::newRow("first at 2, second at 1") << QStringLiteral("QT_SCREEN_SCALE_FACTORS") << QStringLiteral("2;1") << 1.0;
 }
 
 void tst_TwoScreens::recogniseOnSecondScreen()
