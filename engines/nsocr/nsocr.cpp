@@ -15,6 +15,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <new>
 
 namespace {
 
@@ -85,10 +86,13 @@ struct Engine
     NSOCR_HANDLE nextHandle() { return ++lastHandle; }
 };
 
+// Never destroyed: the release at exit may be registered late, by a
+// worker thread while the process already exits, and then runs after
+// every static object is gone.
 Engine &engine()
 {
-    static Engine instance;
-    return instance;
+    static Engine *const instance = new Engine;
+    return *instance;
 }
 
 std::shared_ptr<Image> findImage(NSOCR_HANDLE img)
@@ -116,179 +120,229 @@ void copyText(const std::u16string &text, NSOCR_UTF16 *buffer)
     *buffer = 0;
 }
 
+// No C++ exception may leave an entry point: the caller is C, and an
+// exception crossing into it ends the process.
+template<typename Body>
+int32_t guarded(Body body) noexcept
+{
+    try {
+        return body();
+    } catch (const std::bad_alloc &) {
+        return ERROR_OUTOFMEMORY;
+    } catch (...) {
+        return ERROR_INTERNAL;
+    }
+}
+
 } // namespace
 
 NSOCR_API int32_t NSOCR_CALL Engine_Initialize(void)
 {
-    setMsgSeverity(L_SEVERITY_NONE); // undecodable input is reported by result
-    return 0;
+    return guarded([&]() -> int32_t {
+        setMsgSeverity(L_SEVERITY_NONE); // undecodable input is reported by result
+        return 0;
+    });
 }
 
 NSOCR_API int32_t NSOCR_CALL Engine_Uninitialize(void)
 {
-    std::map<NSOCR_HANDLE, std::shared_ptr<Image>> images;
-    {
-        std::lock_guard<std::mutex> guard(engine().lock);
-        images = engine().images.takeAll();
-        engine().recognitions.takeAll();
-        engine().configurations.takeAll();
-        engine().scanners.takeAll();
-    }
-    return 0;
+    return guarded([&]() -> int32_t {
+        std::map<NSOCR_HANDLE, std::shared_ptr<Image>> images;
+        {
+            std::lock_guard<std::mutex> guard(engine().lock);
+            images = engine().images.takeAll();
+            engine().recognitions.takeAll();
+            engine().configurations.takeAll();
+            engine().scanners.takeAll();
+        }
+        return 0;
+    });
 }
 
 NSOCR_API int32_t NSOCR_CALL Engine_GetVersion(NSOCR_UTF16 *version)
 {
-    if (!version)
-        return ERROR_INVALIDPARAMETER;
-    // At most 64 units with the terminating zero.
-    copyText(fromUtf8(std::string("1.0 Tesseract ") + tesseract::TessBaseAPI::Version()).substr(0, 63),
-             version);
-    return 0;
+    return guarded([&]() -> int32_t {
+        if (!version)
+            return ERROR_INVALIDPARAMETER;
+        // At most 64 units with the terminating zero.
+        copyText(fromUtf8(std::string("1.0 Tesseract ") + tesseract::TessBaseAPI::Version()).substr(0, 63),
+                 version);
+        return 0;
+    });
 }
 
 NSOCR_API int32_t NSOCR_CALL Cfg_Create(NSOCR_HANDLE *cfg)
 {
-    if (!cfg)
-        return ERROR_INVALIDPARAMETER;
-    std::lock_guard<std::mutex> guard(engine().lock);
-    *cfg = engine().configurations.add(std::make_shared<Configuration>(), engine().nextHandle());
-    return 0;
+    return guarded([&]() -> int32_t {
+        if (!cfg)
+            return ERROR_INVALIDPARAMETER;
+        std::lock_guard<std::mutex> guard(engine().lock);
+        *cfg = engine().configurations.add(std::make_shared<Configuration>(), engine().nextHandle());
+        return 0;
+    });
 }
 
 NSOCR_API int32_t NSOCR_CALL Cfg_Destroy(NSOCR_HANDLE cfg)
 {
-    return destroy(engine().configurations, cfg);
+    return guarded([&]() -> int32_t {
+        return destroy(engine().configurations, cfg);
+    });
 }
 
 NSOCR_API int32_t NSOCR_CALL Cfg_LoadOptions(NSOCR_HANDLE cfg, const NSOCR_UTF16 *fileName)
 {
-    if (!fileName)
-        return ERROR_INVALIDPARAMETER;
-    std::lock_guard<std::mutex> guard(engine().lock);
-    const auto configuration = engine().configurations.find(cfg);
-    if (!configuration)
-        return ERROR_INVALIDHANDLE;
-    return configuration->options.load(toUtf8(fromUtf16z(fileName)));
+    return guarded([&]() -> int32_t {
+        if (!fileName)
+            return ERROR_INVALIDPARAMETER;
+        std::lock_guard<std::mutex> guard(engine().lock);
+        const auto configuration = engine().configurations.find(cfg);
+        if (!configuration)
+            return ERROR_INVALIDHANDLE;
+        return configuration->options.load(toUtf8(fromUtf16z(fileName)));
+    });
 }
 
 NSOCR_API int32_t NSOCR_CALL Cfg_SetOption(NSOCR_HANDLE cfg, int32_t, const NSOCR_UTF16 *path,
                                            const NSOCR_UTF16 *value)
 {
-    if (!path || !value)
-        return ERROR_INVALIDPARAMETER;
-    std::lock_guard<std::mutex> guard(engine().lock);
-    const auto configuration = engine().configurations.find(cfg);
-    if (!configuration)
-        return ERROR_INVALIDHANDLE;
-    return configuration->options.set(toUtf8(fromUtf16z(path)), toUtf8(fromUtf16z(value)));
+    return guarded([&]() -> int32_t {
+        if (!path || !value)
+            return ERROR_INVALIDPARAMETER;
+        std::lock_guard<std::mutex> guard(engine().lock);
+        const auto configuration = engine().configurations.find(cfg);
+        if (!configuration)
+            return ERROR_INVALIDHANDLE;
+        return configuration->options.set(toUtf8(fromUtf16z(path)), toUtf8(fromUtf16z(value)));
+    });
 }
 
 NSOCR_API int32_t NSOCR_CALL Ocr_Create(NSOCR_HANDLE cfg, NSOCR_HANDLE *ocr)
 {
-    if (!ocr)
-        return ERROR_INVALIDPARAMETER;
-    std::lock_guard<std::mutex> guard(engine().lock);
-    auto configuration = engine().configurations.find(cfg);
-    if (!configuration)
-        return ERROR_INVALIDHANDLE;
-    auto recognition = std::make_shared<Recognition>();
-    recognition->cfg = std::move(configuration);
-    *ocr = engine().recognitions.add(std::move(recognition), engine().nextHandle());
-    return 0;
+    return guarded([&]() -> int32_t {
+        if (!ocr)
+            return ERROR_INVALIDPARAMETER;
+        std::lock_guard<std::mutex> guard(engine().lock);
+        auto configuration = engine().configurations.find(cfg);
+        if (!configuration)
+            return ERROR_INVALIDHANDLE;
+        auto recognition = std::make_shared<Recognition>();
+        recognition->cfg = std::move(configuration);
+        *ocr = engine().recognitions.add(std::move(recognition), engine().nextHandle());
+        return 0;
+    });
 }
 
 NSOCR_API int32_t NSOCR_CALL Ocr_Destroy(NSOCR_HANDLE ocr)
 {
-    return destroy(engine().recognitions, ocr);
+    return guarded([&]() -> int32_t {
+        return destroy(engine().recognitions, ocr);
+    });
 }
 
 NSOCR_API int32_t NSOCR_CALL Img_Create(NSOCR_HANDLE ocr, NSOCR_HANDLE *img)
 {
-    if (!img)
-        return ERROR_INVALIDPARAMETER;
-    std::lock_guard<std::mutex> guard(engine().lock);
-    auto recognition = engine().recognitions.find(ocr);
-    if (!recognition)
-        return ERROR_INVALIDHANDLE;
-    auto image = std::make_shared<Image>();
-    image->ocr = std::move(recognition);
-    *img = engine().images.add(std::move(image), engine().nextHandle());
-    return 0;
+    return guarded([&]() -> int32_t {
+        if (!img)
+            return ERROR_INVALIDPARAMETER;
+        std::lock_guard<std::mutex> guard(engine().lock);
+        auto recognition = engine().recognitions.find(ocr);
+        if (!recognition)
+            return ERROR_INVALIDHANDLE;
+        auto image = std::make_shared<Image>();
+        image->ocr = std::move(recognition);
+        *img = engine().images.add(std::move(image), engine().nextHandle());
+        return 0;
+    });
 }
 
 NSOCR_API int32_t NSOCR_CALL Img_Destroy(NSOCR_HANDLE img)
 {
-    return destroy(engine().images, img);
+    return guarded([&]() -> int32_t {
+        return destroy(engine().images, img);
+    });
 }
 
 NSOCR_API int32_t NSOCR_CALL Img_LoadFile(NSOCR_HANDLE img, const NSOCR_UTF16 *fileName)
 {
-    const auto image = findImage(img);
-    if (!image)
-        return ERROR_INVALIDHANDLE;
-    if (!fileName)
-        return ERROR_INVALIDPARAMETER;
-    return image->image.loadFile(fromUtf16z(fileName));
+    return guarded([&]() -> int32_t {
+        const auto image = findImage(img);
+        if (!image)
+            return ERROR_INVALIDHANDLE;
+        if (!fileName)
+            return ERROR_INVALIDPARAMETER;
+        return image->image.loadFile(fromUtf16z(fileName));
+    });
 }
 
 NSOCR_API int32_t NSOCR_CALL Img_LoadFromMemory(NSOCR_HANDLE img, const uint8_t *bytes, int32_t size)
 {
-    const auto image = findImage(img);
-    if (!image)
-        return ERROR_INVALIDHANDLE;
-    if (size < 0)
-        return ERROR_INVALIDPARAMETER;
-    return image->image.loadMemory(bytes, size_t(size));
+    return guarded([&]() -> int32_t {
+        const auto image = findImage(img);
+        if (!image)
+            return ERROR_INVALIDHANDLE;
+        if (size < 0)
+            return ERROR_INVALIDPARAMETER;
+        return image->image.loadMemory(bytes, size_t(size));
+    });
 }
 
 NSOCR_API int32_t NSOCR_CALL Img_GetSize(NSOCR_HANDLE img, int32_t *width, int32_t *height)
 {
-    const auto image = findImage(img);
-    return image ? image->image.size(width, height) : ERROR_INVALIDHANDLE;
+    return guarded([&]() -> int32_t {
+        const auto image = findImage(img);
+        return image ? image->image.size(width, height) : ERROR_INVALIDHANDLE;
+    });
 }
 
 NSOCR_API int32_t NSOCR_CALL Img_OCR(NSOCR_HANDLE img, int32_t firstStep, int32_t lastStep, int32_t flags)
 {
-    const auto image = findImage(img);
-    if (!image)
-        return ERROR_INVALIDHANDLE;
-    if (flags & OCRFLAG_GETRESULT)
-        return image->image.jobResult();
-    if (flags & OCRFLAG_CANCEL)
-        return image->image.cancelJob();
-    RecogniserSetup setup;
-    {
-        // A snapshot: options may change while a worker thread recognises.
-        std::lock_guard<std::mutex> guard(engine().lock);
-        const OcrOptions &options = image->ocr->cfg->options;
-        setup.dataDirectory = options.dataDirectory();
-        setup.languages = options.languageCodes();
-    }
-    return image->image.ocr(setup, firstStep, lastStep, flags);
+    return guarded([&]() -> int32_t {
+        const auto image = findImage(img);
+        if (!image)
+            return ERROR_INVALIDHANDLE;
+        if (flags & OCRFLAG_GETRESULT)
+            return image->image.jobResult();
+        if (flags & OCRFLAG_CANCEL)
+            return image->image.cancelJob();
+        RecogniserSetup setup;
+        {
+            // A snapshot: options may change while a worker thread recognises.
+            std::lock_guard<std::mutex> guard(engine().lock);
+            const OcrOptions &options = image->ocr->cfg->options;
+            setup.dataDirectory = options.dataDirectory();
+            setup.languages = options.languageCodes();
+        }
+        return image->image.ocr(setup, firstStep, lastStep, flags);
+    });
 }
 
 NSOCR_API int32_t NSOCR_CALL Img_GetImgText(NSOCR_HANDLE img, NSOCR_UTF16 *text, int32_t length, int32_t flags)
 {
-    const auto image = findImage(img);
-    return image ? image->image.text(text, length, flags) : ERROR_INVALIDHANDLE;
+    return guarded([&]() -> int32_t {
+        const auto image = findImage(img);
+        return image ? image->image.text(text, length, flags) : ERROR_INVALIDHANDLE;
+    });
 }
 
 NSOCR_API int32_t NSOCR_CALL Scan_Create(NSOCR_HANDLE cfg, NSOCR_HANDLE *scan)
 {
-    if (!scan)
-        return ERROR_INVALIDPARAMETER;
-    std::lock_guard<std::mutex> guard(engine().lock);
-    auto configuration = engine().configurations.find(cfg);
-    if (!configuration)
-        return ERROR_INVALIDHANDLE;
-    auto scanner = std::make_shared<Scanner>();
-    scanner->cfg = std::move(configuration);
-    *scan = engine().scanners.add(std::move(scanner), engine().nextHandle());
-    return 0;
+    return guarded([&]() -> int32_t {
+        if (!scan)
+            return ERROR_INVALIDPARAMETER;
+        std::lock_guard<std::mutex> guard(engine().lock);
+        auto configuration = engine().configurations.find(cfg);
+        if (!configuration)
+            return ERROR_INVALIDHANDLE;
+        auto scanner = std::make_shared<Scanner>();
+        scanner->cfg = std::move(configuration);
+        *scan = engine().scanners.add(std::move(scanner), engine().nextHandle());
+        return 0;
+    });
 }
 
 NSOCR_API int32_t NSOCR_CALL Scan_Destroy(NSOCR_HANDLE scan)
 {
-    return destroy(engine().scanners, scan);
+    return guarded([&]() -> int32_t {
+        return destroy(engine().scanners, scan);
+    });
 }
