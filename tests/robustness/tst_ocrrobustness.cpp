@@ -223,6 +223,11 @@ void tst_OcrRobustness::optionsFile()
     if (read) {
         QCOMPARE(errors.size(), 1);
         QVERIFY2(errors.at(0).endsWith(engineInitFailed), qPrintable(errors.at(0)));
+        // The same cause on the engine's worker thread gives the same code.
+        const QStringList background = errorsOfJob(
+                [&] { ocr->ocrMemory(textBmp({QStringLiteral("Options read")}, QSize(400, 80))); });
+        QCOMPARE(background.size(), 1);
+        QVERIFY2(background.at(0).endsWith(engineInitFailed), qPrintable(background.at(0)));
     } else {
         QCOMPARE(errors, QStringList());
         QCOMPARE(texts, QStringList(QStringLiteral("Options read")));
