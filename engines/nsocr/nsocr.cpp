@@ -120,13 +120,12 @@ void copyText(const std::u16string &text, NSOCR_UTF16 *buffer)
     *buffer = 0;
 }
 
-// No C++ exception may leave an entry point: the caller is C, and an
-// exception crossing into it ends the process.
-template<typename Body>
-int32_t guarded(Body body) noexcept
+// No C++ exception may leave an entry point: its caller is C, and an
+// exception crossing into it ends the process. Called in a handler.
+int32_t caughtFailure() noexcept
 {
     try {
-        return body();
+        throw;
     } catch (const std::bad_alloc &) {
         return ERROR_OUTOFMEMORY;
     } catch (...) {
@@ -137,212 +136,212 @@ int32_t guarded(Body body) noexcept
 } // namespace
 
 NSOCR_API int32_t NSOCR_CALL Engine_Initialize(void)
-{
-    return guarded([&]() -> int32_t {
-        setMsgSeverity(L_SEVERITY_NONE); // undecodable input is reported by result
-        return 0;
-    });
+try {
+    setMsgSeverity(L_SEVERITY_NONE); // undecodable input is reported by result
+    return 0;
+} catch (...) {
+    return caughtFailure();
 }
 
 NSOCR_API int32_t NSOCR_CALL Engine_Uninitialize(void)
-{
-    return guarded([&]() -> int32_t {
-        std::map<NSOCR_HANDLE, std::shared_ptr<Image>> images;
-        {
-            std::lock_guard<std::mutex> guard(engine().lock);
-            images = engine().images.takeAll();
-            engine().recognitions.takeAll();
-            engine().configurations.takeAll();
-            engine().scanners.takeAll();
-        }
-        return 0;
-    });
+try {
+    std::map<NSOCR_HANDLE, std::shared_ptr<Image>> images;
+    {
+        std::lock_guard<std::mutex> guard(engine().lock);
+        images = engine().images.takeAll();
+        engine().recognitions.takeAll();
+        engine().configurations.takeAll();
+        engine().scanners.takeAll();
+    }
+    return 0;
+} catch (...) {
+    return caughtFailure();
 }
 
 NSOCR_API int32_t NSOCR_CALL Engine_GetVersion(NSOCR_UTF16 *version)
-{
-    return guarded([&]() -> int32_t {
-        if (!version)
-            return ERROR_INVALIDPARAMETER;
-        // At most 64 units with the terminating zero.
-        copyText(fromUtf8(std::string("1.0 Tesseract ") + tesseract::TessBaseAPI::Version()).substr(0, 63),
-                 version);
-        return 0;
-    });
+try {
+    if (!version)
+        return ERROR_INVALIDPARAMETER;
+    // At most 64 units with the terminating zero.
+    copyText(fromUtf8(std::string("1.0 Tesseract ") + tesseract::TessBaseAPI::Version()).substr(0, 63),
+             version);
+    return 0;
+} catch (...) {
+    return caughtFailure();
 }
 
 NSOCR_API int32_t NSOCR_CALL Cfg_Create(NSOCR_HANDLE *cfg)
-{
-    return guarded([&]() -> int32_t {
-        if (!cfg)
-            return ERROR_INVALIDPARAMETER;
-        std::lock_guard<std::mutex> guard(engine().lock);
-        *cfg = engine().configurations.add(std::make_shared<Configuration>(), engine().nextHandle());
-        return 0;
-    });
+try {
+    if (!cfg)
+        return ERROR_INVALIDPARAMETER;
+    std::lock_guard<std::mutex> guard(engine().lock);
+    *cfg = engine().configurations.add(std::make_shared<Configuration>(), engine().nextHandle());
+    return 0;
+} catch (...) {
+    return caughtFailure();
 }
 
 NSOCR_API int32_t NSOCR_CALL Cfg_Destroy(NSOCR_HANDLE cfg)
-{
-    return guarded([&]() -> int32_t {
-        return destroy(engine().configurations, cfg);
-    });
+try {
+    return destroy(engine().configurations, cfg);
+} catch (...) {
+    return caughtFailure();
 }
 
 NSOCR_API int32_t NSOCR_CALL Cfg_LoadOptions(NSOCR_HANDLE cfg, const NSOCR_UTF16 *fileName)
-{
-    return guarded([&]() -> int32_t {
-        if (!fileName)
-            return ERROR_INVALIDPARAMETER;
-        std::lock_guard<std::mutex> guard(engine().lock);
-        const auto configuration = engine().configurations.find(cfg);
-        if (!configuration)
-            return ERROR_INVALIDHANDLE;
-        return configuration->options.load(toUtf8(fromUtf16z(fileName)));
-    });
+try {
+    if (!fileName)
+        return ERROR_INVALIDPARAMETER;
+    std::lock_guard<std::mutex> guard(engine().lock);
+    const auto configuration = engine().configurations.find(cfg);
+    if (!configuration)
+        return ERROR_INVALIDHANDLE;
+    return configuration->options.load(toUtf8(fromUtf16z(fileName)));
+} catch (...) {
+    return caughtFailure();
 }
 
 NSOCR_API int32_t NSOCR_CALL Cfg_SetOption(NSOCR_HANDLE cfg, int32_t, const NSOCR_UTF16 *path,
                                            const NSOCR_UTF16 *value)
-{
-    return guarded([&]() -> int32_t {
-        if (!path || !value)
-            return ERROR_INVALIDPARAMETER;
-        std::lock_guard<std::mutex> guard(engine().lock);
-        const auto configuration = engine().configurations.find(cfg);
-        if (!configuration)
-            return ERROR_INVALIDHANDLE;
-        return configuration->options.set(toUtf8(fromUtf16z(path)), toUtf8(fromUtf16z(value)));
-    });
+try {
+    if (!path || !value)
+        return ERROR_INVALIDPARAMETER;
+    std::lock_guard<std::mutex> guard(engine().lock);
+    const auto configuration = engine().configurations.find(cfg);
+    if (!configuration)
+        return ERROR_INVALIDHANDLE;
+    return configuration->options.set(toUtf8(fromUtf16z(path)), toUtf8(fromUtf16z(value)));
+} catch (...) {
+    return caughtFailure();
 }
 
 NSOCR_API int32_t NSOCR_CALL Ocr_Create(NSOCR_HANDLE cfg, NSOCR_HANDLE *ocr)
-{
-    return guarded([&]() -> int32_t {
-        if (!ocr)
-            return ERROR_INVALIDPARAMETER;
-        std::lock_guard<std::mutex> guard(engine().lock);
-        auto configuration = engine().configurations.find(cfg);
-        if (!configuration)
-            return ERROR_INVALIDHANDLE;
-        auto recognition = std::make_shared<Recognition>();
-        recognition->cfg = std::move(configuration);
-        *ocr = engine().recognitions.add(std::move(recognition), engine().nextHandle());
-        return 0;
-    });
+try {
+    if (!ocr)
+        return ERROR_INVALIDPARAMETER;
+    std::lock_guard<std::mutex> guard(engine().lock);
+    auto configuration = engine().configurations.find(cfg);
+    if (!configuration)
+        return ERROR_INVALIDHANDLE;
+    auto recognition = std::make_shared<Recognition>();
+    recognition->cfg = std::move(configuration);
+    *ocr = engine().recognitions.add(std::move(recognition), engine().nextHandle());
+    return 0;
+} catch (...) {
+    return caughtFailure();
 }
 
 NSOCR_API int32_t NSOCR_CALL Ocr_Destroy(NSOCR_HANDLE ocr)
-{
-    return guarded([&]() -> int32_t {
-        return destroy(engine().recognitions, ocr);
-    });
+try {
+    return destroy(engine().recognitions, ocr);
+} catch (...) {
+    return caughtFailure();
 }
 
 NSOCR_API int32_t NSOCR_CALL Img_Create(NSOCR_HANDLE ocr, NSOCR_HANDLE *img)
-{
-    return guarded([&]() -> int32_t {
-        if (!img)
-            return ERROR_INVALIDPARAMETER;
-        std::lock_guard<std::mutex> guard(engine().lock);
-        auto recognition = engine().recognitions.find(ocr);
-        if (!recognition)
-            return ERROR_INVALIDHANDLE;
-        auto image = std::make_shared<Image>();
-        image->ocr = std::move(recognition);
-        *img = engine().images.add(std::move(image), engine().nextHandle());
-        return 0;
-    });
+try {
+    if (!img)
+        return ERROR_INVALIDPARAMETER;
+    std::lock_guard<std::mutex> guard(engine().lock);
+    auto recognition = engine().recognitions.find(ocr);
+    if (!recognition)
+        return ERROR_INVALIDHANDLE;
+    auto image = std::make_shared<Image>();
+    image->ocr = std::move(recognition);
+    *img = engine().images.add(std::move(image), engine().nextHandle());
+    return 0;
+} catch (...) {
+    return caughtFailure();
 }
 
 NSOCR_API int32_t NSOCR_CALL Img_Destroy(NSOCR_HANDLE img)
-{
-    return guarded([&]() -> int32_t {
-        return destroy(engine().images, img);
-    });
+try {
+    return destroy(engine().images, img);
+} catch (...) {
+    return caughtFailure();
 }
 
 NSOCR_API int32_t NSOCR_CALL Img_LoadFile(NSOCR_HANDLE img, const NSOCR_UTF16 *fileName)
-{
-    return guarded([&]() -> int32_t {
-        const auto image = findImage(img);
-        if (!image)
-            return ERROR_INVALIDHANDLE;
-        if (!fileName)
-            return ERROR_INVALIDPARAMETER;
-        return image->image.loadFile(fromUtf16z(fileName));
-    });
+try {
+    const auto image = findImage(img);
+    if (!image)
+        return ERROR_INVALIDHANDLE;
+    if (!fileName)
+        return ERROR_INVALIDPARAMETER;
+    return image->image.loadFile(fromUtf16z(fileName));
+} catch (...) {
+    return caughtFailure();
 }
 
 NSOCR_API int32_t NSOCR_CALL Img_LoadFromMemory(NSOCR_HANDLE img, const uint8_t *bytes, int32_t size)
-{
-    return guarded([&]() -> int32_t {
-        const auto image = findImage(img);
-        if (!image)
-            return ERROR_INVALIDHANDLE;
-        if (size < 0)
-            return ERROR_INVALIDPARAMETER;
-        return image->image.loadMemory(bytes, size_t(size));
-    });
+try {
+    const auto image = findImage(img);
+    if (!image)
+        return ERROR_INVALIDHANDLE;
+    if (size < 0)
+        return ERROR_INVALIDPARAMETER;
+    return image->image.loadMemory(bytes, size_t(size));
+} catch (...) {
+    return caughtFailure();
 }
 
 NSOCR_API int32_t NSOCR_CALL Img_GetSize(NSOCR_HANDLE img, int32_t *width, int32_t *height)
-{
-    return guarded([&]() -> int32_t {
-        const auto image = findImage(img);
-        return image ? image->image.size(width, height) : ERROR_INVALIDHANDLE;
-    });
+try {
+    const auto image = findImage(img);
+    return image ? image->image.size(width, height) : ERROR_INVALIDHANDLE;
+} catch (...) {
+    return caughtFailure();
 }
 
 NSOCR_API int32_t NSOCR_CALL Img_OCR(NSOCR_HANDLE img, int32_t firstStep, int32_t lastStep, int32_t flags)
-{
-    return guarded([&]() -> int32_t {
-        const auto image = findImage(img);
-        if (!image)
-            return ERROR_INVALIDHANDLE;
-        if (flags & OCRFLAG_GETRESULT)
-            return image->image.jobResult();
-        if (flags & OCRFLAG_CANCEL)
-            return image->image.cancelJob();
-        RecogniserSetup setup;
-        {
-            // A snapshot: options may change while a worker thread recognises.
-            std::lock_guard<std::mutex> guard(engine().lock);
-            const OcrOptions &options = image->ocr->cfg->options;
-            setup.dataDirectory = options.dataDirectory();
-            setup.languages = options.languageCodes();
-        }
-        return image->image.ocr(setup, firstStep, lastStep, flags);
-    });
+try {
+    const auto image = findImage(img);
+    if (!image)
+        return ERROR_INVALIDHANDLE;
+    if (flags & OCRFLAG_GETRESULT)
+        return image->image.jobResult();
+    if (flags & OCRFLAG_CANCEL)
+        return image->image.cancelJob();
+    RecogniserSetup setup;
+    {
+        // A snapshot: options may change while a worker thread recognises.
+        std::lock_guard<std::mutex> guard(engine().lock);
+        const OcrOptions &options = image->ocr->cfg->options;
+        setup.dataDirectory = options.dataDirectory();
+        setup.languages = options.languageCodes();
+    }
+    return image->image.ocr(setup, firstStep, lastStep, flags);
+} catch (...) {
+    return caughtFailure();
 }
 
 NSOCR_API int32_t NSOCR_CALL Img_GetImgText(NSOCR_HANDLE img, NSOCR_UTF16 *text, int32_t length, int32_t flags)
-{
-    return guarded([&]() -> int32_t {
-        const auto image = findImage(img);
-        return image ? image->image.text(text, length, flags) : ERROR_INVALIDHANDLE;
-    });
+try {
+    const auto image = findImage(img);
+    return image ? image->image.text(text, length, flags) : ERROR_INVALIDHANDLE;
+} catch (...) {
+    return caughtFailure();
 }
 
 NSOCR_API int32_t NSOCR_CALL Scan_Create(NSOCR_HANDLE cfg, NSOCR_HANDLE *scan)
-{
-    return guarded([&]() -> int32_t {
-        if (!scan)
-            return ERROR_INVALIDPARAMETER;
-        std::lock_guard<std::mutex> guard(engine().lock);
-        auto configuration = engine().configurations.find(cfg);
-        if (!configuration)
-            return ERROR_INVALIDHANDLE;
-        auto scanner = std::make_shared<Scanner>();
-        scanner->cfg = std::move(configuration);
-        *scan = engine().scanners.add(std::move(scanner), engine().nextHandle());
-        return 0;
-    });
+try {
+    if (!scan)
+        return ERROR_INVALIDPARAMETER;
+    std::lock_guard<std::mutex> guard(engine().lock);
+    auto configuration = engine().configurations.find(cfg);
+    if (!configuration)
+        return ERROR_INVALIDHANDLE;
+    auto scanner = std::make_shared<Scanner>();
+    scanner->cfg = std::move(configuration);
+    *scan = engine().scanners.add(std::move(scanner), engine().nextHandle());
+    return 0;
+} catch (...) {
+    return caughtFailure();
 }
 
 NSOCR_API int32_t NSOCR_CALL Scan_Destroy(NSOCR_HANDLE scan)
-{
-    return guarded([&]() -> int32_t {
-        return destroy(engine().scanners, scan);
-    });
+try {
+    return destroy(engine().scanners, scan);
+} catch (...) {
+    return caughtFailure();
 }
