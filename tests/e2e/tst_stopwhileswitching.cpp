@@ -1,7 +1,6 @@
 #include "desktopdriver.h"
+#include "ocrtesting.h"
 
-#include <QImage>
-#include <QPainter>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -25,17 +24,11 @@ void tst_StopWhileSwitching::stopThenSwitch()
 
     // A page that keeps the engine's worker busy for seconds.
     QTemporaryDir files;
-    QImage page(1600, 1600, QImage::Format_RGB32);
-    page.fill(Qt::white);
-    QPainter painter(&page);
-    QFont font(QStringLiteral("DejaVu Sans"));
-    font.setPixelSize(14);
-    painter.setFont(font);
+    QStringList lines;
     for (int i = 0; i < 70; ++i)
-        painter.drawText(10, 20 + i * 22, QStringLiteral("Line %1 of a long page for the recogniser to read").arg(i));
-    painter.end();
+        lines << QStringLiteral("Line %1 of a long page for the recogniser to read").arg(i);
     const QString image = files.filePath(QStringLiteral("page.png"));
-    QVERIFY(page.save(image));
+    QVERIFY(renderText(lines, QSize(1600, 1600)).save(image));
 
     DesktopDriver desktop;
     QVERIFY(desktop.start(QStringLiteral(ZQP_STAGE_DIR "/plugin-tester"), QStringLiteral(ZQP_STAGE_DIR)));
