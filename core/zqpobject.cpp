@@ -1,5 +1,7 @@
 #include "zqpobject.h"
 
+#include "loaderregistry.h"
+
 #include <QDir>
 #include <QTimer>
 
@@ -15,11 +17,16 @@ QString ZQPObject::fileName() const
 
 void ZQPObject::unload()
 {
-    if (!owner)
+    // A file loaded more than once is held by one loader per load; each
+    // unload() releases the newest loader not released yet.
+    ZQPObjOwner *released = LoaderRegistry::release(this);
+    if (!released)
         return;
     // Deferred, so that the object stays usable until control returns to
     // the event loop; deleting the loader unloads the library.
-    QTimer::singleShot(0, owner, SLOT(deleteLater()));
+    QTimer::singleShot(0, released, SLOT(deleteLater()));
+    if (ZQPObjOwner *newest = LoaderRegistry::newestUnreleased(this))
+        owner = newest;
 }
 
 ZQPObject *ZQPObject::loadObject(const QString &fileName, QObject *parent)
@@ -32,6 +39,7 @@ ZQPObject *ZQPObject::loadObject(const QString &fileName, QObject *parent)
     if (loader->load()) {
         if (auto *object = qobject_cast<ZQPObject *>(loader->instance())) {
             object->owner = loader;
+            LoaderRegistry::add(loader, object);
             return object;
         }
         loader->unload();

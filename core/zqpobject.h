@@ -42,6 +42,7 @@ Q_SIGNALS:
     void error(const QString &);
 
 private:
+    // The newest loader holding this object's library, or null.
     ZQPObjOwner *owner;
 };
 

@@ -15,6 +15,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <new>
 
 namespace {
 
@@ -85,10 +86,13 @@ struct Engine
     NSOCR_HANDLE nextHandle() { return ++lastHandle; }
 };
 
+// Never destroyed: the release at exit may be registered late, by a
+// worker thread while the process already exits, and then runs after
+// every static object is gone.
 Engine &engine()
 {
-    static Engine instance;
-    return instance;
+    static Engine *const instance = new Engine;
+    return *instance;
 }
 
 std::shared_ptr<Image> findImage(NSOCR_HANDLE img)
@@ -116,16 +120,31 @@ void copyText(const std::u16string &text, NSOCR_UTF16 *buffer)
     *buffer = 0;
 }
 
+// No C++ exception may leave an entry point: its caller is C, and an
+// exception crossing into it ends the process. Called in a handler.
+int32_t caughtFailure() noexcept
+{
+    try {
+        throw;
+    } catch (const std::bad_alloc &) {
+        return ERROR_OUTOFMEMORY;
+    } catch (...) {
+        return ERROR_INTERNAL;
+    }
+}
+
 } // namespace
 
 NSOCR_API int32_t NSOCR_CALL Engine_Initialize(void)
-{
+try {
     setMsgSeverity(L_SEVERITY_NONE); // undecodable input is reported by result
     return 0;
+} catch (...) {
+    return caughtFailure();
 }
 
 NSOCR_API int32_t NSOCR_CALL Engine_Uninitialize(void)
-{
+try {
     std::map<NSOCR_HANDLE, std::shared_ptr<Image>> images;
     {
         std::lock_guard<std::mutex> guard(engine().lock);
@@ -135,34 +154,42 @@ NSOCR_API int32_t NSOCR_CALL Engine_Uninitialize(void)
         engine().scanners.takeAll();
     }
     return 0;
+} catch (...) {
+    return caughtFailure();
 }
 
 NSOCR_API int32_t NSOCR_CALL Engine_GetVersion(NSOCR_UTF16 *version)
-{
+try {
     if (!version)
         return ERROR_INVALIDPARAMETER;
     // At most 64 units with the terminating zero.
     copyText(fromUtf8(std::string("1.0 Tesseract ") + tesseract::TessBaseAPI::Version()).substr(0, 63),
              version);
     return 0;
+} catch (...) {
+    return caughtFailure();
 }
 
 NSOCR_API int32_t NSOCR_CALL Cfg_Create(NSOCR_HANDLE *cfg)
-{
+try {
     if (!cfg)
         return ERROR_INVALIDPARAMETER;
     std::lock_guard<std::mutex> guard(engine().lock);
     *cfg = engine().configurations.add(std::make_shared<Configuration>(), engine().nextHandle());
     return 0;
+} catch (...) {
+    return caughtFailure();
 }
 
 NSOCR_API int32_t NSOCR_CALL Cfg_Destroy(NSOCR_HANDLE cfg)
-{
+try {
     return destroy(engine().configurations, cfg);
+} catch (...) {
+    return caughtFailure();
 }
 
 NSOCR_API int32_t NSOCR_CALL Cfg_LoadOptions(NSOCR_HANDLE cfg, const NSOCR_UTF16 *fileName)
-{
+try {
     if (!fileName)
         return ERROR_INVALIDPARAMETER;
     std::lock_guard<std::mutex> guard(engine().lock);
@@ -170,11 +197,13 @@ NSOCR_API int32_t NSOCR_CALL Cfg_LoadOptions(NSOCR_HANDLE cfg, const NSOCR_UTF16
     if (!configuration)
         return ERROR_INVALIDHANDLE;
     return configuration->options.load(toUtf8(fromUtf16z(fileName)));
+} catch (...) {
+    return caughtFailure();
 }
 
 NSOCR_API int32_t NSOCR_CALL Cfg_SetOption(NSOCR_HANDLE cfg, int32_t, const NSOCR_UTF16 *path,
                                            const NSOCR_UTF16 *value)
-{
+try {
     if (!path || !value)
         return ERROR_INVALIDPARAMETER;
     std::lock_guard<std::mutex> guard(engine().lock);
@@ -182,10 +211,12 @@ NSOCR_API int32_t NSOCR_CALL Cfg_SetOption(NSOCR_HANDLE cfg, int32_t, const NSOC
     if (!configuration)
         return ERROR_INVALIDHANDLE;
     return configuration->options.set(toUtf8(fromUtf16z(path)), toUtf8(fromUtf16z(value)));
+} catch (...) {
+    return caughtFailure();
 }
 
 NSOCR_API int32_t NSOCR_CALL Ocr_Create(NSOCR_HANDLE cfg, NSOCR_HANDLE *ocr)
-{
+try {
     if (!ocr)
         return ERROR_INVALIDPARAMETER;
     std::lock_guard<std::mutex> guard(engine().lock);
@@ -196,15 +227,19 @@ NSOCR_API int32_t NSOCR_CALL Ocr_Create(NSOCR_HANDLE cfg, NSOCR_HANDLE *ocr)
     recognition->cfg = std::move(configuration);
     *ocr = engine().recognitions.add(std::move(recognition), engine().nextHandle());
     return 0;
+} catch (...) {
+    return caughtFailure();
 }
 
 NSOCR_API int32_t NSOCR_CALL Ocr_Destroy(NSOCR_HANDLE ocr)
-{
+try {
     return destroy(engine().recognitions, ocr);
+} catch (...) {
+    return caughtFailure();
 }
 
 NSOCR_API int32_t NSOCR_CALL Img_Create(NSOCR_HANDLE ocr, NSOCR_HANDLE *img)
-{
+try {
     if (!img)
         return ERROR_INVALIDPARAMETER;
     std::lock_guard<std::mutex> guard(engine().lock);
@@ -215,41 +250,51 @@ NSOCR_API int32_t NSOCR_CALL Img_Create(NSOCR_HANDLE ocr, NSOCR_HANDLE *img)
     image->ocr = std::move(recognition);
     *img = engine().images.add(std::move(image), engine().nextHandle());
     return 0;
+} catch (...) {
+    return caughtFailure();
 }
 
 NSOCR_API int32_t NSOCR_CALL Img_Destroy(NSOCR_HANDLE img)
-{
+try {
     return destroy(engine().images, img);
+} catch (...) {
+    return caughtFailure();
 }
 
 NSOCR_API int32_t NSOCR_CALL Img_LoadFile(NSOCR_HANDLE img, const NSOCR_UTF16 *fileName)
-{
+try {
     const auto image = findImage(img);
     if (!image)
         return ERROR_INVALIDHANDLE;
     if (!fileName)
         return ERROR_INVALIDPARAMETER;
     return image->image.loadFile(fromUtf16z(fileName));
+} catch (...) {
+    return caughtFailure();
 }
 
 NSOCR_API int32_t NSOCR_CALL Img_LoadFromMemory(NSOCR_HANDLE img, const uint8_t *bytes, int32_t size)
-{
+try {
     const auto image = findImage(img);
     if (!image)
         return ERROR_INVALIDHANDLE;
     if (size < 0)
         return ERROR_INVALIDPARAMETER;
     return image->image.loadMemory(bytes, size_t(size));
+} catch (...) {
+    return caughtFailure();
 }
 
 NSOCR_API int32_t NSOCR_CALL Img_GetSize(NSOCR_HANDLE img, int32_t *width, int32_t *height)
-{
+try {
     const auto image = findImage(img);
     return image ? image->image.size(width, height) : ERROR_INVALIDHANDLE;
+} catch (...) {
+    return caughtFailure();
 }
 
 NSOCR_API int32_t NSOCR_CALL Img_OCR(NSOCR_HANDLE img, int32_t firstStep, int32_t lastStep, int32_t flags)
-{
+try {
     const auto image = findImage(img);
     if (!image)
         return ERROR_INVALIDHANDLE;
@@ -266,16 +311,20 @@ NSOCR_API int32_t NSOCR_CALL Img_OCR(NSOCR_HANDLE img, int32_t firstStep, int32_
         setup.languages = options.languageCodes();
     }
     return image->image.ocr(setup, firstStep, lastStep, flags);
+} catch (...) {
+    return caughtFailure();
 }
 
 NSOCR_API int32_t NSOCR_CALL Img_GetImgText(NSOCR_HANDLE img, NSOCR_UTF16 *text, int32_t length, int32_t flags)
-{
+try {
     const auto image = findImage(img);
     return image ? image->image.text(text, length, flags) : ERROR_INVALIDHANDLE;
+} catch (...) {
+    return caughtFailure();
 }
 
 NSOCR_API int32_t NSOCR_CALL Scan_Create(NSOCR_HANDLE cfg, NSOCR_HANDLE *scan)
-{
+try {
     if (!scan)
         return ERROR_INVALIDPARAMETER;
     std::lock_guard<std::mutex> guard(engine().lock);
@@ -286,9 +335,13 @@ NSOCR_API int32_t NSOCR_CALL Scan_Create(NSOCR_HANDLE cfg, NSOCR_HANDLE *scan)
     scanner->cfg = std::move(configuration);
     *scan = engine().scanners.add(std::move(scanner), engine().nextHandle());
     return 0;
+} catch (...) {
+    return caughtFailure();
 }
 
 NSOCR_API int32_t NSOCR_CALL Scan_Destroy(NSOCR_HANDLE scan)
-{
+try {
     return destroy(engine().scanners, scan);
+} catch (...) {
+    return caughtFailure();
 }

@@ -69,6 +69,12 @@ typedef uint16_t NSOCR_UTF16;
 /* Img_GetImgText flags */
 #define IMGTEXT_LINEBREAKS 1 /* lines separated by "\n"; without it by a space */
 
+/* Limits on what the engine reads, so that no input can take unbounded
+   memory or time: an image file or image bytes of at most this size, and
+   an image of at most this many pixels as its header states it. */
+#define NSOCR_MAX_FILE_SIZE (128 * 1024 * 1024)
+#define NSOCR_MAX_PIXELS    (25 * 1000 * 1000)
+
 /* Results. Everything above NSOCR_ERROR_BASE is an error. */
 #define NSOCR_ERROR_BASE          0x70000000
 #define ERROR_INVALIDHANDLE       0x70000001 /* no object of that kind has this handle */
@@ -83,7 +89,12 @@ typedef uint16_t NSOCR_UTF16;
 #define ERROR_OPERATIONFAILED     0x7000000A /* the worker thread's job failed */
 #define ERROR_BUSY                0x7000000B /* the image's worker thread job is running */
 #define ERROR_NOTEXT              0x7000000C /* nothing recognised yet */
+#define ERROR_NOTAFILE            0x7000000D /* a directory, device, FIFO: no regular file */
+#define ERROR_FILETOOLARGE        0x7000000E /* more than NSOCR_MAX_FILE_SIZE bytes */
+#define ERROR_IMAGETOOLARGE       0x7000000F /* more than NSOCR_MAX_PIXELS pixels */
+#define ERROR_OUTOFMEMORY         0x70000010 /* memory ran out */
 #define ERROR_GHOSTSCRIPT         0x70000011 /* PDF input needs Ghostscript, not present */
+#define ERROR_INTERNAL            0x70000012 /* an unexpected failure inside the engine */
 #define ERROR_JOBRUNNING          0x7000001B /* OCRFLAG_GETRESULT: still running */
 #define ERROR_JOBCANCELLED        0x7000001C /* OCRFLAG_GETRESULT: cancelled */
 

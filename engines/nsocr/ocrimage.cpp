@@ -1,13 +1,13 @@
 #include "ocrimage.h"
 
+#include "regularfile.h"
 #include "utf16.h"
 
 #include <leptonica/allheaders.h>
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <new>
 #include <vector>
 
 #if defined(_WIN32)
@@ -48,33 +48,46 @@ int32_t littleEndian(const uint8_t *bytes, int count)
     return count == 2 ? int16_t(value) : int32_t(value);
 }
 
-// The size of an encoded image from its header. Leptonica's header reader
-// decodes a whole BMP for it, the screen captures' format, so that one is
-// read here.
-bool readSize(const uint8_t *bytes, size_t size, int32_t &width, int32_t &height)
+// The size of an encoded image from its header, read before anything is
+// decoded. Leptonica's header reader decodes a whole BMP or GIF for it, so
+// those two are read here.
+int32_t readSize(const uint8_t *bytes, size_t size, int32_t &width, int32_t &height)
 {
     l_int32 format = IFF_UNKNOWN;
     if (size < 12 || findFileFormatBuffer(bytes, &format) != 0)
-        return false;
-    if (format != IFF_BMP) {
-        return pixReadHeaderMem(bytes, size, &format, &width, &height, nullptr, nullptr, nullptr) == 0
-                && width > 0 && height > 0;
-    }
+        return ERROR_CANNOTDECODE;
+    int64_t w = 0;
+    int64_t h = 0;
     const size_t fileHeader = 14;
-    if (size < fileHeader + 12)
-        return false;
-    const int32_t infoSize = littleEndian(bytes + fileHeader, 4);
-    if (infoSize == 12) { // the old core header: 16-bit sizes
-        width = littleEndian(bytes + fileHeader + 4, 2);
-        height = littleEndian(bytes + fileHeader + 6, 2);
-    } else if (infoSize >= 40 && size >= fileHeader + 12) {
-        width = littleEndian(bytes + fileHeader + 4, 4);
-        height = littleEndian(bytes + fileHeader + 8, 4);
+    if (format == IFF_GIF) {
+        w = littleEndian(bytes + 6, 2) & 0xffff; // the logical screen
+        h = littleEndian(bytes + 8, 2) & 0xffff;
+    } else if (format != IFF_BMP) {
+        l_int32 lw = 0;
+        l_int32 lh = 0;
+        if (pixReadHeaderMem(bytes, size, &format, &lw, &lh, nullptr, nullptr, nullptr) != 0)
+            return ERROR_CANNOTDECODE;
+        w = lw;
+        h = lh;
+    } else if (size < fileHeader + 12) {
+        return ERROR_CANNOTDECODE;
+    } else if (littleEndian(bytes + fileHeader, 4) == 12) { // the old core header: 16-bit sizes
+        w = littleEndian(bytes + fileHeader + 4, 2);
+        h = littleEndian(bytes + fileHeader + 6, 2);
+    } else if (littleEndian(bytes + fileHeader, 4) >= 40) {
+        w = littleEndian(bytes + fileHeader + 4, 4);
+        h = littleEndian(bytes + fileHeader + 8, 4);
+        h = h < 0 ? -h : h; // negative: stored top-down; 64 bits hold -INT_MIN
     } else {
-        return false;
+        return ERROR_CANNOTDECODE;
     }
-    height = height < 0 ? -height : height; // negative: stored top-down
-    return width > 0 && height > 0;
+    if (w <= 0 || h <= 0)
+        return ERROR_CANNOTDECODE;
+    if (w * h > NSOCR_MAX_PIXELS)
+        return ERROR_IMAGETOOLARGE;
+    width = int32_t(w);
+    height = int32_t(h);
+    return 0;
 }
 
 // Drops empty lines and trailing blanks of the recogniser's output.
@@ -117,10 +130,10 @@ int32_t OcrImage::loadFile(const std::u16string &fileName)
     if (busy())
         return ERROR_BUSY;
     std::vector<uint8_t> bytes;
-    if (!fileName.empty()) {
-        std::ifstream in(std::filesystem::path(fileName), std::ios::binary);
-        if (in)
-            bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    const int32_t read = fileName.empty() ? ERROR_CANNOTREADFILE : readRegularFile(std::filesystem::path(fileName), NSOCR_MAX_FILE_SIZE, bytes);
+    if (read != 0) {
+        loadMemory(nullptr, 0); // a failed load leaves no image behind
+        return read;
     }
     const int32_t result = loadMemory(bytes.data(), bytes.size());
     return result == ERROR_INVALIDPARAMETER ? ERROR_CANNOTREADFILE : result;
@@ -138,10 +151,13 @@ int32_t OcrImage::loadMemory(const uint8_t *bytes, size_t size)
     m_job = 0;
     if (!bytes || size == 0)
         return ERROR_INVALIDPARAMETER;
+    if (size > NSOCR_MAX_FILE_SIZE)
+        return ERROR_FILETOOLARGE;
     if (isPdf(bytes, size))
         return ERROR_GHOSTSCRIPT;
-    if (!readSize(bytes, size, m_width, m_height))
-        return ERROR_CANNOTDECODE;
+    const int32_t result = readSize(bytes, size, m_width, m_height);
+    if (result != 0)
+        return result;
     m_encoded.assign(bytes, bytes + size);
     return 0;
 }
@@ -161,12 +177,20 @@ int32_t OcrImage::recognise(const RecogniserSetup &setup)
 {
     m_text.clear();
     m_recognised = false;
-    const PixPtr source(pixReadMem(m_encoded.data(), m_encoded.size()));
+    PixPtr source(pixReadMem(m_encoded.data(), m_encoded.size()));
     if (!source)
         return ERROR_CANNOTDECODE;
+    // The decoder may have been given a header it did not follow.
+    if (int64_t(pixGetWidth(source.get())) * pixGetHeight(source.get()) > NSOCR_MAX_PIXELS)
+        return ERROR_IMAGETOOLARGE;
+    if (m_cancel)
+        return ERROR_JOBCANCELLED;
     const PreparedImage prepared = prepareImage(source.get());
+    source.reset();
     if (!prepared.pix)
         return ERROR_CANNOTDECODE;
+    if (m_cancel)
+        return ERROR_JOBCANCELLED;
     std::string utf8;
     const int32_t result = m_recogniser.recognise(setup, prepared, m_cancel, utf8);
     // A cancelled run's partial text is discarded.
@@ -198,8 +222,15 @@ int32_t OcrImage::ocr(const RecogniserSetup &setup, int32_t firstStep, int32_t l
     m_job = ERROR_JOBRUNNING;
     m_worker = std::thread([this, setup] {
         yieldToCaller();
-        const int32_t result = recognise(setup);
-        m_job = result == 0 || result == ERROR_JOBCANCELLED ? result : ERROR_OPERATIONFAILED;
+        // The job's result is that of the same work in the calling thread.
+        int32_t result = ERROR_INTERNAL;
+        try {
+            result = recognise(setup);
+        } catch (const std::bad_alloc &) {
+            result = ERROR_OUTOFMEMORY;
+        } catch (...) {
+        }
+        m_job = result;
     });
     return 0;
 }

@@ -36,7 +36,8 @@ public:
     // recognise it; with OCRFLAG_THREAD on the worker thread.
     int32_t ocr(const RecogniserSetup &setup, int32_t firstStep, int32_t lastStep, int32_t flags);
     // 0 when the job is done (or there is none), ERROR_JOBRUNNING,
-    // ERROR_JOBCANCELLED or ERROR_OPERATIONFAILED.
+    // ERROR_JOBCANCELLED, or the error that ended the job: the same result
+    // as the same work in the calling thread.
     int32_t jobResult();
     int32_t cancelJob();
 

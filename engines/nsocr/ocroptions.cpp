@@ -1,9 +1,10 @@
 #include "ocroptions.h"
 
 #include "nsocr.h"
+#include "regularfile.h"
 
 #include <cstdlib>
-#include <fstream>
+#include <sstream>
 
 namespace {
 
@@ -26,6 +27,9 @@ const Language languageTable[] = {
 };
 constexpr size_t languageCount = sizeof(languageTable) / sizeof(languageTable[0]);
 
+// An options file holds a few lines; anything larger is no options file.
+constexpr size_t maxOptionsSize = 64 * 1024;
+
 const std::string languagesPrefix = "Languages/";
 const std::string dataDirectoryPath = "Main/DataDirectory";
 
@@ -40,7 +44,8 @@ std::string trimmed(const std::string &s)
 
 bool fileExists(const std::string &fileName)
 {
-    return std::ifstream(fileName).good();
+    std::error_code error;
+    return std::filesystem::is_regular_file(std::filesystem::u8path(fileName), error);
 }
 
 } // namespace
@@ -82,9 +87,17 @@ int32_t OcrOptions::setLanguage(const std::string &name, const std::string &valu
 
 int32_t OcrOptions::load(const std::string &fileName)
 {
-    std::ifstream in(fileName);
-    if (!in)
+    std::vector<uint8_t> bytes;
+    const int32_t read = readRegularFile(std::filesystem::u8path(fileName), maxOptionsSize, bytes);
+    if (read == ERROR_CANNOTREADFILE)
         return 0; // no options file: the defaults stand
+    if (read != 0)
+        return read;
+    std::string text(bytes.begin(), bytes.end());
+    // Editors may start UTF-8 text with a byte order mark.
+    if (text.compare(0, 3, "\xef\xbb\xbf") == 0)
+        text.erase(0, 3);
+    std::istringstream in(text);
     int32_t result = 0;
     std::string line;
     while (std::getline(in, line)) {

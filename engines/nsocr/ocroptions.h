@@ -15,7 +15,8 @@
 //
 // The options file is UTF-8 text, one "<path>=<value>" per line; blank lines
 // and lines starting with "#" are ignored, spaces around path and value too.
-// A missing file leaves the defaults: English on, the data directory the
+// A byte order mark at the start is skipped. Only a regular file of at most
+// 64 KiB is read. A missing file leaves the defaults: English on, the data directory the
 // engine was built with (or $TESSDATA_PREFIX when set).
 class OcrOptions
 {

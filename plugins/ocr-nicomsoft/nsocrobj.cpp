@@ -3,7 +3,9 @@
 #include "nsenginecontext.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QThread>
 #include <QTimerEvent>
 #include <QVector>
 
@@ -28,8 +30,32 @@ const NSOCR_UTF16 *utf16(const QString &text)
     return reinterpret_cast<const NSOCR_UTF16 *>(text.utf16());
 }
 
+// What a failed load says: the causes a user can mend get words of their own.
+QString loadFailure(int32_t result)
+{
+    switch (result) {
+    case ERROR_GHOSTSCRIPT:
+        return QStringLiteral("NsOCR - GhostSript library is needed to support PDF files. "
+                              "Just download and install it with default settings. "
+                              "https://ghostscript.com/releases/gsdnld.html.");
+    case ERROR_NOTAFILE:
+        return QStringLiteral("NsOCR::Img_Load failed: not a regular file.");
+    case ERROR_FILETOOLARGE:
+        return QStringLiteral("NsOCR::Img_Load failed: the file is larger than %1 MB.")
+                .arg(NSOCR_MAX_FILE_SIZE / (1024 * 1024));
+    case ERROR_IMAGETOOLARGE:
+        return QStringLiteral("NsOCR::Img_Load failed: the image has more than %1 million pixels.")
+                .arg(NSOCR_MAX_PIXELS / 1000000);
+    default:
+        return QStringLiteral("NsOCR::Img_Load failed.");
+    }
+}
+
 const int pollInterval = 100;
 const int maxPendingPolls = 99;
+// stop() waits this long for the engine's worker to end, checking this often.
+const int stopWaitMs = 400;
+const int stopCheckMs = 5;
 
 const char *const mainLanguages[] = {
     QT_TRANSLATE_NOOP("Language", "Bulgarian"), QT_TRANSLATE_NOOP("Language", "Catalan"),
@@ -180,13 +206,7 @@ int NSOcrObj::runRecognition(int32_t loadResult)
     const NSOCR_HANDLE img = context->imgHandle;
 
     if (failed(loadResult)) {
-        if (loadResult == ERROR_GHOSTSCRIPT)
-            postError(QStringLiteral("NsOCR - GhostSript library is needed to support PDF files. "
-                                     "Just download and install it with default settings. "
-                                     "https://ghostscript.com/releases/gsdnld.html."),
-                      loadResult);
-        else
-            postError(QStringLiteral("NsOCR::Img_Load failed."), loadResult);
+        postError(loadFailure(loadResult), loadResult);
         return 3;
     }
 
@@ -266,25 +286,27 @@ void NSOcrObj::timerEvent(QTimerEvent *)
 {
     if (!context)
         return;
-    TNSOCR *engine = context->engine.get();
-    const NSOCR_HANDLE img = context->imgHandle;
-
-    const int32_t result = engine->Img_OCR(img, 0, 0, OCRFLAG_GETRESULT);
-    if (result == ERROR_JOBRUNNING) {
-        if (++context->pollCount <= maxPendingPolls)
-            return;
-        if (cancelCount.loadAcquire() != 0)
-            return;
-        // Timed out. The poll goes on until the engine reports the end.
-        cancelCount.ref();
-        const int32_t cancelled = engine->Img_OCR(img, 0, 0, OCRFLAG_CANCEL);
-        postError(QStringLiteral("NsOCR::Img_OCR(OCRFLAG_CANCEL) canceled on Timeout."), cancelled);
-        jobCount.storeRelease(0);
+    const int32_t result = context->engine->Img_OCR(context->imgHandle, 0, 0, OCRFLAG_GETRESULT);
+    if (result != ERROR_JOBRUNNING) {
+        endJob(result);
         return;
     }
+    if (++context->pollCount <= maxPendingPolls)
+        return;
+    if (cancelCount.loadAcquire() != 0)
+        return;
+    // Timed out. The poll goes on until the engine reports the end.
+    cancelCount.ref();
+    const int32_t cancelled = context->engine->Img_OCR(context->imgHandle, 0, 0, OCRFLAG_CANCEL);
+    postError(QStringLiteral("NsOCR::Img_OCR(OCRFLAG_CANCEL) canceled on Timeout."), cancelled);
+    jobCount.storeRelease(0);
+}
 
+void NSOcrObj::endJob(int32_t result)
+{
     endPoll();
-    if (result == ERROR_JOBCANCELLED || result == ERROR_OPERATIONFAILED) {
+    // Any error the engine reports for its worker ends the job as a failure.
+    if (result == ERROR_JOBCANCELLED || failed(result)) {
         postError(QStringLiteral("NsOCR::Img_OCR(OCRFLAG_GETRESULT) returned."), result);
         jobCount.storeRelease(0);
     } else if (deliverText()) {
@@ -301,12 +323,25 @@ void NSOcrObj::stop()
     cancelCount.ref();
     const int32_t cancelled = context->engine->Img_OCR(context->imgHandle, 0, 0, OCRFLAG_CANCEL);
     postError(QStringLiteral("NsOCR::Img_OCR(OCRFLAG_CANCEL) canceled on NSOcrObj::stop()."), cancelled);
-    // The poll or the release timer ends the busy state; waiting for events
-    // instead of spinning leaves the cores to the engine's worker thread.
-    // Without an application (at process exit) no timer fires: the engine
-    // then ends the job when its image is destroyed.
-    while (isBusy() && QCoreApplication::instance())
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    // The engine is asked directly, with no event loop: events run here
+    // could unload this plugin's library under the caller (a host that
+    // switches plugins or unloads from its error() slot meanwhile), or load
+    // it again while the library is being unloaded.
+    QElapsedTimer waited;
+    waited.start();
+    while (context && context->timerId) {
+        const int32_t result = context->engine->Img_OCR(context->imgHandle, 0, 0, OCRFLAG_GETRESULT);
+        if (result != ERROR_JOBRUNNING) {
+            endJob(result);
+            break;
+        }
+        if (waited.elapsed() >= stopWaitMs)
+            break; // idle as after a time-out; the poll sees the end
+        QThread::msleep(stopCheckMs);
+    }
+    // A delivered text's release, or a worker slow to end, need not be
+    // waited for.
+    jobCount.storeRelease(0);
 }
 
 void NSOcrObj::setLanguages(const QStringList &languages, const QString &group)

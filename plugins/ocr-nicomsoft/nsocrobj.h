@@ -27,8 +27,8 @@ public:
     void setLanguages(const QStringList &languages, const QString &group) override;
     QMap<QString, QList<QPair<QString, QString>>> languages() override;
 
-    // Cancels the running job and returns once it has ended; runs the event
-    // loop meanwhile.
+    // Cancels the running job and returns once it has ended, or after at
+    // most about half a second. Runs no event loop.
     void stop() override;
 
 protected:
@@ -45,6 +45,8 @@ private:
     bool deliverText();
     void enableLanguage(const QString &name);
     void endPoll();
+    // Ends a background job on a poll result other than "still running".
+    void endJob(int32_t result);
 
     std::unique_ptr<NsEngineContext> context;
 };

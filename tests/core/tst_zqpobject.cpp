@@ -39,6 +39,8 @@ private Q_SLOTS:
     void switchPlugins();
     void loaderWithParent();
     void secondLoadOfSameFile();
+    void sameFileLoadedTwice_data();
+    void sameFileLoadedTwice();
 };
 
 void tst_ZQPObject::metaObject()
@@ -209,6 +211,54 @@ void tst_ZQPObject::secondLoadOfSameFile()
     delete firstParent;
     QVERIFY(guard.isNull());
     QVERIFY(!isMapped(audioFixture));
+}
+
+// Each loader of one file holds the library once. "unload" releases the
+// newest loader not yet released, "parent1"/"parent2" destroy a loader with
+// its parent; after each step the library must still be held or be gone.
+void tst_ZQPObject::sameFileLoadedTwice_data()
+{
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QList<bool>>("heldAfter");
+    QTest::newRow("unload twice") << QStringList{"unload", "unload"} << QList<bool>{true, false};
+    QTest::newRow("unload twice before the event loop")
+            << QStringList{"unload now", "unload"} << QList<bool>{true, false};
+    QTest::newRow("unload more often than loaded")
+            << QStringList{"unload", "unload", "unload"} << QList<bool>{true, false, false};
+    QTest::newRow("newest parent gone, then unload")
+            << QStringList{"parent2", "unload"} << QList<bool>{true, false};
+    QTest::newRow("oldest parent gone, then unload")
+            << QStringList{"parent1", "unload"} << QList<bool>{true, false};
+    QTest::newRow("unload, then the released loader's parent gone")
+            << QStringList{"unload now", "parent2", "unload"} << QList<bool>{true, true, false};
+}
+
+void tst_ZQPObject::sameFileLoadedTwice()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(QList<bool>, heldAfter);
+    QPointer<QObject> parents[] = {new QObject, new QObject};
+    ZQPObject *object = ZQPObject::loadObject(audioFixture, parents[0]);
+    QVERIFY(object);
+    QCOMPARE(ZQPObject::loadObject(audioFixture, parents[1]), object);
+    QPointer<ZQPObject> guard(object);
+
+    for (int i = 0; i < steps.size(); ++i) {
+        const QString &step = steps.at(i);
+        if (step.startsWith(QLatin1String("unload")) && guard)
+            object->unload();
+        else if (step.startsWith(QLatin1String("parent")))
+            delete parents[step.right(1).toInt() - 1];
+        if (step != QLatin1String("unload now"))
+            QTest::qWait(20);
+        QCOMPARE(!guard.isNull(), heldAfter.at(i));
+        QCOMPARE(isMapped(audioFixture), heldAfter.at(i));
+        if (guard)
+            QCOMPARE(QFileInfo(object->fileName()).fileName(), QFileInfo(audioFixture).fileName());
+    }
+    delete parents[0];
+    delete parents[1];
+    QVERIFY(guard.isNull());
 }
 
 QTEST_GUILESS_MAIN(tst_ZQPObject)
