@@ -90,7 +90,7 @@ const QVector<Format> &formats()
         {"wav 22.05 kHz", "22050.wav", "sox", sox(split("-r 22050")), false, false},
         {"wav 48 kHz", "48000.wav", "sox", sox(split("-r 48000")), false, false},
         {"wav 96 kHz", "96000.wav", "sox", sox(split("-r 96000")), false, false},
-        {"wav mono", "mono.wav", "sox", sox({}, split("remix 1")), false, false},
+        {"wav mono", "mono.wav", "sox", sox({}, split("remix 1,2")), false, false},
         {"wav 5.1", "51.wav", "sox", sox({}, split("remix 1 2 0 0 1 2")), false, false},
         {"aiff", "tone.aiff", "sox", sox({}), false, true},
         {"alac m4a", "alac.m4a", "ffmpeg", ffmpeg(split("-c:a alac")), true, true},
@@ -179,21 +179,24 @@ static QString exactFault(const QVector<qint16> &heard, const QVector<qint16> &t
 }
 
 // What is wrong with a recording of the tone through a lossy format or the
-// server's conversion: its length, pitch and, within a few decibels, level.
+// server's conversion: its length, pitch and, within a few decibels, the
+// level of each channel (a 5.1 file mixed down keeps the right one right).
 static QString toneFault(const QVector<qint16> &heard, const QVector<qint16> &tone)
 {
     const QString fault = AudioTest::toneFault(heard, Frequency, ToneSeconds);
     if (!fault.isEmpty())
         return fault;
-    const auto peak = [](const QVector<qint16> &samples) {
+    const auto peak = [](const QVector<qint16> &samples, int channel) {
         int level = 0;
-        for (int i = 0; i < samples.size(); i += 2)
+        for (int i = channel; i < samples.size(); i += 2)
             level = qMax(level, qAbs(int(samples[i])));
         return level;
     };
-    const double ratio = double(peak(heard)) / peak(tone);
-    if (ratio < 0.5 || ratio > 1.8)
-        return QStringLiteral("heard at %1 times the level").arg(ratio);
+    for (const int channel : {0, 1}) {
+        const double ratio = double(peak(heard, channel)) / peak(tone, channel);
+        if (ratio < 0.5 || ratio > 1.8)
+            return QStringLiteral("heard at %1 times the level in channel %2").arg(ratio).arg(channel);
+    }
     return QString();
 }
 
