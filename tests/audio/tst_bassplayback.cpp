@@ -5,7 +5,7 @@
 #include <sndfile.h>
 
 #include <QCoreApplication>
-#include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -31,7 +31,6 @@ private:
 
     QString path(const QString &name) const { return m_dir.filePath(name); }
     QByteArray contents(const QString &name) const { return AudioTest::readFile(path(name)); }
-    void installAddOn(bool installed);
 
     QTemporaryDir m_dir;
 };
@@ -47,7 +46,7 @@ static const QString memoryCreationFailure =
 void tst_BassPlayback::initTestCase()
 {
     QVERIFY(m_dir.isValid());
-    installAddOn(false);
+    QVERIFY(AudioTest::installBassAddOn(false));
     const QVector<qint16> lossyTone = TestTone::generate(Frequency, LossySeconds);
     QVERIFY(TestTone::write(path("tone.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, TestTone::generate(Frequency, 0.6)));
     QVERIFY(TestTone::write(path("tone.mp3"), SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, lossyTone));
@@ -64,18 +63,9 @@ void tst_BassPlayback::initTestCase()
 
 void tst_BassPlayback::cleanup()
 {
-    installAddOn(false);
+    QVERIFY(AudioTest::installBassAddOn(false));
 }
 
-void tst_BassPlayback::installAddOn(bool installed)
-{
-    QDir dir(QCoreApplication::applicationDirPath() + QLatin1String("/bass"));
-    dir.removeRecursively();
-    if (!installed)
-        return;
-    QVERIFY(dir.mkpath(QStringLiteral(".")));
-    QVERIFY(QFile::copy(QStringLiteral(ZQP_STAGE_DIR "/bass/libbassffmpeg.so"), dir.filePath("libbassffmpeg.so")));
-}
 
 // The staged plugin file loads with the engine it links.
 void tst_BassPlayback::pluginFile()
@@ -142,7 +132,7 @@ void tst_BassPlayback::badData()
     SKIP_WITHOUT_SERVER();
     QFETCH(QString, file);
     QFETCH(bool, fromMemory);
-    installAddOn(true);
+    QVERIFY(AudioTest::installBassAddOn(true));
     Player p;
     QVERIFY(p.player->initial());
     if (fromMemory)

@@ -5,8 +5,6 @@
 
 #include <sndfile.h>
 
-#include <QCoreApplication>
-#include <QDir>
 #include <QPointer>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -27,7 +25,6 @@ private Q_SLOTS:
     void plays();
 
 private:
-    void installAddOn(bool installed);
 
     QTemporaryDir m_dir;
     QPointer<ZQPObject> m_plugin;
@@ -126,19 +123,9 @@ void tst_FormatPlayback::cleanup()
         m_plugin->unload();
         QTRY_VERIFY(!m_plugin);
     }
-    installAddOn(false);
+    QVERIFY(AudioTest::installBassAddOn(false));
 }
 
-// The BASS player loads its add-ons from "bass" beside the program.
-void tst_FormatPlayback::installAddOn(bool installed)
-{
-    QDir dir(QCoreApplication::applicationDirPath() + QLatin1String("/bass"));
-    dir.removeRecursively();
-    if (!installed)
-        return;
-    QVERIFY(dir.mkpath(QStringLiteral(".")));
-    QVERIFY(QFile::copy(QStringLiteral(ZQP_STAGE_DIR "/bass/libbassffmpeg.so"), dir.filePath("libbassffmpeg.so")));
-}
 
 void tst_FormatPlayback::plays_data()
 {
@@ -209,7 +196,7 @@ void tst_FormatPlayback::plays()
     QFETCH(bool, fromMemory);
     QFETCH(bool, addOn);
     QFETCH(bool, exact);
-    installAddOn(addOn);
+    QVERIFY(AudioTest::installBassAddOn(addOn));
     m_plugin = ZQPObject::loadObject(QStringLiteral(ZQP_STAGE_DIR "/zqp/zqp.adp.%1.so").arg(plugin), nullptr);
     auto *player = qobject_cast<ZQPAudioPlayer *>(m_plugin.data());
     QVERIFY(player);
