@@ -5,8 +5,8 @@
 #include <sndfile.h>
 
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -65,7 +65,6 @@ void tst_BassPlayback::cleanup()
 {
     QVERIFY(AudioTest::installBassAddOn(false));
 }
-
 
 // The staged plugin file loads with the engine it links.
 void tst_BassPlayback::pluginFile()
