@@ -10,8 +10,9 @@ namespace zqaudio {
 class Source;
 
 // One open, decodable sound. Every decoder delivers interleaved signed
-// 16-bit native-endian PCM at its own rate and channel count; resampling and
-// channel mapping are left to the sound server.
+// 16-bit native-endian PCM at its own rate and channel count, the channels in
+// the WAVE order (left, right, centre, LFE, rear left, rear right, ...);
+// resampling and mixing down are left to the sound server.
 //
 // A decoder is used by one thread at a time (the stream's), never
 // concurrently.

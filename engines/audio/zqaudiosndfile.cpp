@@ -1,5 +1,6 @@
 #include "zqaudiosndfile.h"
 
+#include "zqaudiompg123.h"
 #include "zqaudiosource.h"
 
 #ifdef _WIN32
@@ -11,6 +12,8 @@
 #include <sndfile.h>
 
 #include <algorithm>
+#include <cmath>
+#include <vector>
 
 namespace zqaudio {
 
@@ -72,11 +75,18 @@ public:
     int sampleRate() const override { return m_info.samplerate; }
     int channels() const override { return m_info.channels; }
 
+    // Read as normalised floats: libsndfile's own conversion of float and
+    // double data to 16 bits does not scale it, turning it into silence.
+    // 16-bit data comes back unchanged, since x / 32768 is exact in a float.
     long read(std::int16_t *out, long frameCount) override
     {
-        const sf_count_t frames = sf_readf_short(m_file, out, frameCount);
+        m_buffer.resize(size_t(frameCount) * size_t(m_info.channels));
+        const sf_count_t frames = sf_readf_float(m_file, m_buffer.data(), frameCount);
         if (frames == 0 && sf_error(m_file) != SF_ERR_NO_ERROR)
             return -1;
+        std::transform(m_buffer.begin(), m_buffer.begin() + long(frames) * m_info.channels, out, [](float value) {
+            return std::int16_t(std::lrint(std::clamp(value * 32768.0f, -32768.0f, 32767.0f)));
+        });
         return long(frames);
     }
 
@@ -87,6 +97,7 @@ private:
     SF_INFO m_info;
     std::unique_ptr<MemoryReader> m_reader;
     std::shared_ptr<const Source> m_source;
+    std::vector<float> m_buffer;
 };
 
 } // namespace
@@ -115,6 +126,13 @@ std::unique_ptr<Decoder> openSndfileDecoder(const std::shared_ptr<const Source> 
     if (info.channels <= 0 || info.samplerate <= 0) {
         sf_close(file);
         return nullptr;
+    }
+    // libsndfile ends MPEG audio at a length estimated from the first
+    // frame's bit rate, which cuts short a VBR stream without a Xing/Info
+    // header; libmpg123 reads it to its real end.
+    if ((info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG) {
+        sf_close(file);
+        return openMpg123Decoder(source);
     }
     return std::make_unique<SndfileDecoder>(file, info, std::move(reader), source);
 }

@@ -73,10 +73,14 @@ bool Stream::Private::connect(Error *error)
             *error = Error::Format;
         return false;
     }
+    // The server's default order for more than two channels is not the one
+    // the decoders deliver; a 5.1 file would send its right channel left.
+    pa_channel_map channelMap;
+    pa_channel_map_init_extend(&channelMap, sampleSpec.channels, PA_CHANNEL_MAP_WAVEEX);
 
     LoopLocker lock(device->loop);
     if (pa_context_get_state(device->context) != PA_CONTEXT_READY
-        || !(stream = pa_stream_new(device->context, "playback", &sampleSpec, nullptr))) {
+        || !(stream = pa_stream_new(device->context, "playback", &sampleSpec, &channelMap))) {
         if (error)
             *error = Error::Output;
         return false;

@@ -5,6 +5,8 @@
 #include "zqpaudioplayer.h"
 #include "zqpobject.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QTest>
 
@@ -36,6 +38,17 @@ QString identityFault(ZQPObject *object, const char *className, const QString &n
         return QStringLiteral("type %1, name \"%2\", author \"%3\"")
                 .arg(object->type(), 0, 16).arg(object->name(), object->author());
     return QString();
+}
+
+bool installBassAddOn(bool installed)
+{
+    QDir dir(QCoreApplication::applicationDirPath() + QLatin1String("/bass"));
+    if (!dir.removeRecursively())
+        return false;
+    return !installed
+        || (dir.mkpath(QStringLiteral("."))
+            && QFile::copy(QStringLiteral(ZQP_STAGE_DIR "/bass/libbassffmpeg.so"),
+                           dir.filePath(QStringLiteral("libbassffmpeg.so"))));
 }
 
 QByteArray readFile(const QString &path)

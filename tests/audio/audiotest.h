@@ -60,6 +60,11 @@ struct Spied
 // What is wrong with what a loaded audio player plugin says of itself.
 QString identityFault(ZQPObject *object, const char *className, const QString &name);
 
+// Puts the staged FFmpeg add-on into the "bass" folder beside the program,
+// where the BASS player looks for add-ons, or empties that folder. False if
+// that fails.
+bool installBassAddOn(bool installed);
+
 QByteArray readFile(const QString &path);
 // Bytes that no decoder recognises.
 bool writeNoise(const QString &path);

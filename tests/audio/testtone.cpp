@@ -46,13 +46,18 @@ bool TestTone::write(const QString &path, int format, const QVector<qint16> &sam
     return sf_close(file) == 0 && written;
 }
 
+bool TestTone::convert(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    return process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
 bool TestTone::encodeAac(const QString &sourcePath, const QString &m4aPath)
 {
-    QProcess ffmpeg;
-    ffmpeg.start(QStringLiteral("ffmpeg"), {QStringLiteral("-loglevel"), QStringLiteral("error"), QStringLiteral("-y"),
-                                            QStringLiteral("-i"), sourcePath, QStringLiteral("-c:a"),
-                                            QStringLiteral("aac"), m4aPath});
-    return ffmpeg.waitForFinished(30000) && ffmpeg.exitStatus() == QProcess::NormalExit && ffmpeg.exitCode() == 0;
+    return convert(QStringLiteral("ffmpeg"), {QStringLiteral("-loglevel"), QStringLiteral("error"), QStringLiteral("-y"),
+                                              QStringLiteral("-i"), sourcePath, QStringLiteral("-c:a"),
+                                              QStringLiteral("aac"), m4aPath});
 }
 
 QPair<int, int> TestTone::soundSpan(const QVector<qint16> &samples, int threshold)

@@ -2,6 +2,7 @@
 #define TESTTONE_H
 
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 // Sine tones for the playback tests: generated, written to audio files, and
@@ -17,6 +18,8 @@ public:
     // SF_FORMAT_PCM_16. False if libsndfile cannot write that format.
     static bool write(const QString &path, int format, const QVector<qint16> &samples, int rate = 44100);
 
+    // Runs a converter program (ffmpeg, sox) to its end; true if it succeeded.
+    static bool convert(const QString &program, const QStringList &arguments);
     // Encodes a file as AAC in an M4A container with the ffmpeg program.
     static bool encodeAac(const QString &sourcePath, const QString &m4aPath);
 
