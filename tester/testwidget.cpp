@@ -22,9 +22,10 @@ const char fileFilter[] = "*.mp3 *.wav *.flac *.ape *.jpg *.bmp *.png *.tiff "
                           "*.MP3 *.WAV *.FLAC *.APE *.JPG *.BMP *.PNG *.TIFF\n*";
 
 // Text from outside (paths, plugin names, messages, recognised text) goes
-// into the log's HTML as text: markup characters are escaped, and line feeds
-// become line breaks, as they read.
-QString htmlText(const QString &text)
+// into the log's HTML escaped, so that it shows as it reads. Sources and
+// results also keep their line feeds as line breaks: a line whose source
+// held a line feed before the first tag would be taken for plain text.
+QString htmlLines(const QString &text)
 {
     return text.toHtmlEscaped().replace(QLatin1Char('\n'), QLatin1String("<br />"));
 }
@@ -146,20 +147,20 @@ void TestWidget::stopAudio()
 
 void TestWidget::err(QString l)
 {
-    appendLine(htmlText(senderName()) + QLatin1String(":<span style=\"color:red;\">") + htmlText(l)
+    appendLine(htmlLines(senderName()) + QLatin1String(":<span style=\"color:red;\">") + l.toHtmlEscaped()
         + QLatin1String("</span>"));
 }
 
 void TestWidget::ret(QString l)
 {
-    appendLine(htmlText(senderName()) + QLatin1String(":<p style=\"color:blue;margin-left:16px;\">") + htmlText(l)
+    appendLine(htmlLines(senderName()) + QLatin1String(":<p style=\"color:blue;margin-left:16px;\">") + htmlLines(l)
         + QLatin1String("</p><br />"));
 }
 
 void TestWidget::msg(const QString &message, const QString &source)
 {
     const QString from = source.isEmpty() ? ui->cbAudioPlayers->currentText() : source;
-    appendLine(htmlText(from) + QLatin1String(": <span style=\"color:#333;\"> ") + htmlText(message)
+    appendLine(htmlLines(from) + QLatin1String(": <span style=\"color:#333;\"> ") + message.toHtmlEscaped()
         + QLatin1String("</span>"));
 }
 

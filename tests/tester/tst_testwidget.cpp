@@ -551,9 +551,16 @@ void tst_TestWidget::hostileText_data()
     QTest::addColumn<QString>("file"); // picked with "Open...", or empty
     QTest::addColumn<QByteArray>("method"); // a fixture method called with text, or empty
     QTest::addColumn<QString>("text"); // the file's content, or what the method gets
-    QTest::addColumn<QStringList>("lines"); // as composed; %FILE% is the path, escaped
+    // As composed; %FILE% is the path, escaped, and %FILE-LINES% the same
+    // with line breaks for its line feeds.
+    QTest::addColumn<QStringList>("lines");
 
     const QStringList picked { info("%FILE%", "is picked."), info(engine, "ocr %FILE%") };
+    // A source keeps its line feeds as line breaks, or the line would show as plain text.
+    QTest::newRow("line feed in a file name")
+        << "two\nlines.png" << QByteArray() << "one"
+        << QStringList { info("%FILE-LINES%", "is picked."), info(engine, "ocr %FILE%"),
+                         result(engine, "one") };
     QTest::newRow("markup in a file name")
         << "a<b>B & C<i>.png" << QByteArray() << "one"
         << picked + QStringList { result(engine, "one") };
@@ -590,10 +597,12 @@ void tst_TestWidget::hostileText()
     } else {
         QVERIFY(QMetaObject::invokeMethod(instanceOf(pluginPath(ocrFixture)), method.constData(), Q_ARG(QString, text)));
     }
+    lines.replaceInStrings(QStringLiteral("%FILE-LINES%"), path.toHtmlEscaped().replace(QLatin1Char('\n'), QLatin1String("<br />")));
     COMPARE_LOG(window, withFile(lines, path.toHtmlEscaped()));
     const QString shown = window.log->toPlainText();
-    QVERIFY2(shown.contains(path.isEmpty() ? text : path), qPrintable(shown));
+    QVERIFY2(shown.contains(path.isEmpty() ? text : path.section(QLatin1Char('\n'), -1)), qPrintable(shown));
     QVERIFY(!shown.contains(QChar::ObjectReplacementCharacter)); // no image
+    QVERIFY(!shown.contains(QLatin1String("<span"))); // no markup shown
     QVERIFY(!window.log->toHtml().contains(QLatin1String("<a href"))); // no link
 }
 
