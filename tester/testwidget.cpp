@@ -15,9 +15,9 @@ namespace {
 
 const int ocrEngineType = 0x02010028;
 
-// File dialogs split a filter into patterns at blanks. The platform's own
-// dialogs match patterns case-sensitively, so each extension is also listed
-// in capitals.
+// File dialogs split a filter into patterns at blanks. Qt's own dialog
+// ignores case, but GTK's (on GNOME desktops) does not, so each extension
+// is also listed in capitals.
 const char fileFilter[] = "*.mp3 *.wav *.flac *.ape *.jpg *.bmp *.png *.tiff "
                           "*.MP3 *.WAV *.FLAC *.APE *.JPG *.BMP *.PNG *.TIFF\n*";
 
