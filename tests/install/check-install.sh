@@ -37,7 +37,7 @@ installed_files=(
     '<lib>/plugin-tester/bass/libbassffmpeg.so' '<lib>/plugin-tester/nsocr/libNSOCR.so'
     '<lib>/plugin-tester/zqp/zqp.adp.bass.so' '<lib>/plugin-tester/zqp/zqp.adp.fmodex.so'
     '<lib>/plugin-tester/zqp/zqp.ocr.nicomsoft.so'
-    include/zqp/zqpobject.h include/zqp/zqpaudioplayer.h include/zqp/zqpocrtext.h
+    include/zqp/zqpobject.h include/zqp/zqpaudioplayer.h include/zqp/zqpocrtext.h include/zqp/zqpplatform.h
     '<lib>/cmake/ZQP/ZQPConfig.cmake' '<lib>/cmake/ZQP/ZQPConfigVersion.cmake'
     '<lib>/cmake/ZQP/ZQPTargets.cmake' '<lib>/cmake/ZQP/ZqpPlugin.cmake'
     '<lib>/pkgconfig/zqcore.pc'
