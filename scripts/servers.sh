@@ -4,10 +4,13 @@
 #   start_xvfb   a virtual X server at 96 dpi; exports DISPLAY
 #   start_pulse  a private PulseAudio daemon with the null sink "testsink";
 #                exports PULSE_SERVER and ZQP_NULL_SINK
+#   start_wayland a headless Wayland desktop with the screenshot portal
+#                (wayland.sh); exports ZQP_WAYLAND_ENV
 #   stop_servers stops what was started and removes the private folder
 
 zqp_server_dir=""
 zqp_server_pids=()
+source "$(dirname "${BASH_SOURCE[0]}")/wayland.sh"
 
 zqp_private_dir()
 {
@@ -28,6 +31,10 @@ start_xvfb()
     done
     [ -s "$zqp_server_dir/display" ] || { echo "servers: Xvfb did not start" >&2; cat "$zqp_server_dir/xvfb.log" >&2; return 1; }
     export DISPLAY=":$(cat "$zqp_server_dir/display")"
+    # Programs on this display are in an X11 session, whatever session the
+    # caller runs in: they must not turn to a Wayland compositor's portal.
+    unset WAYLAND_DISPLAY
+    export XDG_SESSION_TYPE=x11
 }
 
 start_pulse()
@@ -57,6 +64,7 @@ start_pulse()
 stop_servers()
 {
     local pid
+    stop_wayland
     for pid in "${zqp_server_pids[@]}"; do
         kill -TERM "$pid" 2>/dev/null || true
     done
