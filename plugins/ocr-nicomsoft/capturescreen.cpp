@@ -1,9 +1,7 @@
 #include "capturescreen.h"
 
-#include <QApplication>
 #include <QBuffer>
 #include <QCursor>
-#include <QDesktopWidget>
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
@@ -12,6 +10,10 @@
 #include <QScreen>
 #include <QShowEvent>
 #include <QTimer>
+
+#ifdef ZQP_HAVE_X11EXTRAS
+#include <QX11Info>
+#endif
 
 #include <algorithm>
 #include <cmath>
@@ -139,6 +141,13 @@ void CaptureScreen::leaveEvent(QEvent *event)
 void CaptureScreen::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
+    if (paintsFrame) {
+        // What a compositor would show: the screen, and over it the window
+        // at its opacity.
+        painter.drawImage(0, 0, frame.image());
+        painter.setOpacity(windowOpacity());
+        painter.fillRect(rect(), palette().window());
+    }
     if (!selecting)
         return;
     painter.setPen(QPen(QBrush(Qt::green), 2.0, Qt::SolidLine, Qt::FlatCap, Qt::BevelJoin));
@@ -152,26 +161,34 @@ void CaptureScreen::showEvent(QShowEvent *event)
     // Sent before the window maps; a spontaneous one comes from the window
     // system for a window that is already on the screen.
     if (!event->spontaneous())
-        takeFrame(geometry());
+        takeFrame(screenContaining(geometry().topLeft()));
     QWidget::showEvent(event);
 }
 
-void CaptureScreen::takeFrame(const QRect &screenGeometry)
+bool CaptureScreen::compositorRunning()
 {
-    frameOrigin = screenGeometry.topLeft();
-    frame = screenContaining(frameOrigin)->grabWindow(QApplication::desktop()->winId(),
-                                                      screenGeometry.x(), screenGeometry.y(),
-                                                      screenGeometry.width(), screenGeometry.height())
-                .toImage();
+#ifdef ZQP_HAVE_X11EXTRAS
+    if (QX11Info::isPlatformX11())
+        return QX11Info::isCompositingManagerRunning();
+#endif
+    // Other desktops, Windows and macOS among them, always composite.
+    return true;
+}
+
+void CaptureScreen::takeFrame(QScreen *screen)
+{
+    frame = ScreenFrame::grab(screen);
+    paintsFrame = !compositorRunning();
+    update();
 }
 
 void CaptureScreen::onLeave()
 {
-    const QRect screen = screenContaining(QCursor::pos())->geometry();
-    if (screen != geometry()) {
+    QScreen *screen = screenContaining(QCursor::pos());
+    if (screen->geometry() != geometry()) {
         // The new screen is not covered yet.
         takeFrame(screen);
-        setGeometry(screen);
+        setGeometry(screen->geometry());
         setWindowState(Qt::WindowFullScreen | Qt::WindowActive);
     }
 }
@@ -183,10 +200,10 @@ void CaptureScreen::process()
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    // Cut from the frame taken before the overlay showed; parts off the
-    // overlay's screen come out black.
-    const QRect rect = selectionRect(from, to);
-    frame.copy(rect.translated(-frameOrigin)).save(&buffer, "BMP", -1);
+    // Cut from the frame taken before the overlay showed, in the screen's
+    // device pixels, so that the engine gets the text at its real
+    // resolution; parts off the overlay's screen are left out.
+    frame.cut(selectionRect(from, to)).save(&buffer, "BMP", -1);
     buffer.close();
     Q_EMIT signalCompleteCature(bytes);
 }

@@ -1,8 +1,9 @@
 #ifndef CAPTURESCREEN_H
 #define CAPTURESCREEN_H
 
+#include "screenframe.h"
+
 #include <QByteArray>
-#include <QImage>
 #include <QPoint>
 #include <QRect>
 #include <QWidget>
@@ -45,16 +46,21 @@ private Q_SLOTS:
 private:
     static QScreen *screenContaining(const QPoint &point);
     static QCursor makeCursor(bool withCross);
-    void takeFrame(const QRect &screenGeometry);
+    static bool compositorRunning();
+    // The one place where the overlay learns what a screen shows: it must
+    // be called before the overlay covers that screen.
+    void takeFrame(QScreen *screen);
 
     bool selecting;
     QPoint startPoint;
     QPoint endPoint;
-    // The screen as it was before the overlay covered it, and where it lies.
-    // Without a compositor the overlay is opaque, and right after hide() the
-    // screen may still show the overlay until the windows beneath repaint.
-    QImage frame;
-    QPoint frameOrigin;
+    // The screen as it was before the overlay covered it. The selection is
+    // cut from it: right after hide() the screen may still show the overlay
+    // until the windows beneath repaint.
+    ScreenFrame frame;
+    // Without a compositor the window's opacity is ignored and the overlay
+    // would hide the screen; it then paints the frame under its tint itself.
+    bool paintsFrame = false;
 };
 
 #endif // CAPTURESCREEN_H
