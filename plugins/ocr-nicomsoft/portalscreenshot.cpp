@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImageReader>
+#include <QScreen>
 #include <QUrl>
 
 namespace {
@@ -54,6 +55,22 @@ bool PortalScreenshot::isWaylandSession()
         return false;
     return !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
         || qgetenv("XDG_SESSION_TYPE") == "wayland";
+}
+
+ScreenFrame PortalScreenshot::screenFrame(const QImage &desktop, const QRect &screen, const QRect &desktopGeometry)
+{
+    QRect box = desktopGeometry;
+    if (box.isNull()) {
+        const QList<QScreen *> screens = QGuiApplication::screens();
+        for (const QScreen *each : screens)
+            box |= each->geometry();
+    }
+    if (box.isEmpty() || desktop.isNull())
+        return ScreenFrame();
+    const qreal ratio = qreal(desktop.width()) / box.width();
+    const QPointF offset = QPointF(screen.topLeft() - box.topLeft()) * ratio;
+    const QRect device(offset.toPoint(), (QSizeF(screen.size()) * ratio).toSize());
+    return ScreenFrame(desktop.copy(device & desktop.rect()), screen, ratio);
 }
 
 void PortalScreenshot::setTimeout(int milliseconds)

@@ -1,6 +1,8 @@
 #ifndef PORTALSCREENSHOT_H
 #define PORTALSCREENSHOT_H
 
+#include "screenframe.h"
+
 #include <QDBusConnection>
 #include <QImage>
 #include <QObject>
@@ -27,6 +29,11 @@ public:
     // Whether screens can only be seen through the portal: a Wayland
     // session, also for an X11 client under Xwayland.
     static bool isWaylandSession();
+    // One screen's part of a picture of all screens. The picture spans the
+    // bounding box of the screens' device-independent geometries (by
+    // default those of all screens), scaled evenly to device pixels.
+    static ScreenFrame screenFrame(const QImage &desktop, const QRect &screen,
+                                   const QRect &desktopGeometry = QRect());
 
     void setTimeout(int milliseconds);
     void take();

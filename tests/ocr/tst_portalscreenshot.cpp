@@ -98,6 +98,8 @@ private Q_SLOTS:
     void cleanupTestCase();
     void request_data();
     void request();
+    void screenFrame_data();
+    void screenFrame();
 
 private:
     QTemporaryDir busDir;
@@ -210,6 +212,48 @@ void tst_PortalScreenshot::request()
         portalBus.unregisterService(QStringLiteral("org.freedesktop.portal.Desktop"));
         portalBus.unregisterObject(portalPath);
     }
+}
+
+void tst_PortalScreenshot::screenFrame_data()
+{
+    QTest::addColumn<QSize>("picture");
+    QTest::addColumn<QRect>("desktop");
+    QTest::addColumn<QRect>("screen");
+    QTest::addColumn<QRect>("pixels");
+    QTest::addColumn<qreal>("ratio");
+
+    QTest::newRow("one screen") << QSize(1280, 800) << QRect(0, 0, 1280, 800) << QRect(0, 0, 1280, 800)
+                                << QRect(0, 0, 1280, 800) << 1.0;
+    QTest::newRow("one screen at scale 2") << QSize(1280, 800) << QRect(0, 0, 640, 400) << QRect(0, 0, 640, 400)
+                                           << QRect(0, 0, 1280, 800) << 2.0;
+    QTest::newRow("right of two at scale 1.5")
+        << QSize(1920, 600) << QRect(0, 0, 1280, 400) << QRect(640, 0, 640, 400) << QRect(960, 0, 960, 600) << 1.5;
+    QTest::newRow("lower of two, desktop left of the origin")
+        << QSize(1000, 1200) << QRect(-200, -300, 500, 600) << QRect(-100, 0, 400, 300) << QRect(200, 600, 800, 600)
+        << 2.0;
+}
+
+// Each screen's logical place on the desktop maps onto the device pixels of
+// the portal's picture of all screens.
+void tst_PortalScreenshot::screenFrame()
+{
+    QFETCH(QSize, picture);
+    QFETCH(QRect, desktop);
+    QFETCH(QRect, screen);
+    QFETCH(QRect, pixels);
+    QFETCH(qreal, ratio);
+
+    QImage image(picture, QImage::Format_RGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x)
+            image.setPixel(x, y, qRgb(x % 256, y % 256, (x / 256) * 16 + y / 256));
+    }
+    const ScreenFrame frame = PortalScreenshot::screenFrame(image, screen, desktop);
+    QCOMPARE(frame.geometry(), screen);
+    QCOMPARE(frame.ratio(), ratio);
+    QImage expected = image.copy(pixels);
+    expected.setDevicePixelRatio(ratio);
+    QCOMPARE(frame.image(), expected);
 }
 
 QTEST_GUILESS_MAIN(tst_PortalScreenshot)
