@@ -84,6 +84,7 @@ start_wayland()
 output HEADLESS-1 mode 1280x800 position 0,0 bg #204080 solid_color
 xwayland force
 default_border none
+default_floating_border none
 focus_follows_mouse no
 # Test windows float at known places.
 for_window [title="^Form\$"] floating enable, move position 200 0
