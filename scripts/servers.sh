@@ -2,6 +2,11 @@
 # program and the tests need, in a private folder, and stops exactly those
 # again by PID.
 #   start_xvfb   a virtual X server at 96 dpi; exports DISPLAY
+#   start_two_screens
+#                a second X display with two screens side by side, 1280x800
+#                at 0,0 and 1024x768 at 1280,0: a nested Xephyr with Xinerama
+#                inside a hidden Xvfb, since Xvfb alone cannot place screens
+#                side by side; exports ZQP_TWO_SCREEN_DISPLAY, not DISPLAY
 #   start_pulse  a private PulseAudio daemon with the null sink "testsink";
 #                exports PULSE_SERVER and ZQP_NULL_SINK
 #   start_wayland a headless Wayland desktop with the screenshot portal
@@ -18,23 +23,41 @@ zqp_private_dir()
     [ -n "$zqp_server_dir" ] || zqp_server_dir=$(mktemp -d /tmp/zqp.XXXXXX)
 }
 
-start_xvfb()
+# Starts the X server given as the arguments, which must write its display
+# number to descriptor 3 (-displayfd 3), under the name given first, and
+# sets zqp_display to it once the server is ready.
+zqp_start_x()
 {
+    local name=$1
+    shift
     zqp_private_dir
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -dpi 96 -nolisten tcp -noreset \
-        3>"$zqp_server_dir/display" >"$zqp_server_dir/xvfb.log" 2>&1 &
+    "$@" 3>"$zqp_server_dir/$name.display" >"$zqp_server_dir/$name.log" 2>&1 &
     zqp_server_pids+=($!)
     local i
     for i in $(seq 100); do
-        [ -s "$zqp_server_dir/display" ] && break
+        [ -s "$zqp_server_dir/$name.display" ] && break
         sleep 0.05
     done
-    [ -s "$zqp_server_dir/display" ] || { echo "servers: Xvfb did not start" >&2; cat "$zqp_server_dir/xvfb.log" >&2; return 1; }
-    export DISPLAY=":$(cat "$zqp_server_dir/display")"
+    [ -s "$zqp_server_dir/$name.display" ] || { echo "servers: $name did not start" >&2; cat "$zqp_server_dir/$name.log" >&2; return 1; }
+    zqp_display=":$(cat "$zqp_server_dir/$name.display")"
+}
+
+start_xvfb()
+{
+    zqp_start_x xvfb Xvfb -displayfd 3 -screen 0 1280x1024x24 -dpi 96 -nolisten tcp -noreset || return 1
+    export DISPLAY=$zqp_display
     # Programs on this display are in an X11 session, whatever session the
     # caller runs in: they must not turn to a Wayland compositor's portal.
     unset WAYLAND_DISPLAY
     export XDG_SESSION_TYPE=x11
+}
+
+start_two_screens()
+{
+    zqp_start_x host Xvfb -displayfd 3 -screen 0 2400x900x24 -nolisten tcp -noreset || return 1
+    DISPLAY=$zqp_display zqp_start_x twoscreens Xephyr -displayfd 3 +xinerama -extension RANDR \
+        -screen 1280x800+0+0 -screen 1024x768+1280+0 -dpi 96 -nolisten tcp -noreset || return 1
+    export ZQP_TWO_SCREEN_DISPLAY=$zqp_display
 }
 
 start_pulse()

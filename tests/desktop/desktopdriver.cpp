@@ -41,6 +41,13 @@ bool DesktopDriver::start(const QString &program, const QString &workingDirector
     return !m_window.isEmpty();
 }
 
+QStringList DesktopDriver::visibleWindows()
+{
+    return run(QStringLiteral("xdotool"), { QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
+                                            QString::number(m_program.processId()) })
+        .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
 QString DesktopDriver::run(const QString &program, const QStringList &arguments)
 {
     QProcess process;

@@ -23,6 +23,8 @@ public:
                const QProcessEnvironment &extra = QProcessEnvironment());
     QProcess &process() { return m_program; }
     QString window() const { return m_window; }
+    // The program's windows that are on the screen.
+    QStringList visibleWindows();
 
     // The standard output of a tool, or an empty string when it fails (as
     // xclip does when the clipboard holds nothing).

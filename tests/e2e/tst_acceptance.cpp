@@ -51,7 +51,6 @@ private:
     // Records the sink while the action runs and for a while after it.
     std::vector<std::int16_t> record(const std::function<void()> &action, int milliseconds);
     void verifyTone(const std::vector<std::int16_t> &samples);
-    QStringList visibleWindows();
 
     QTemporaryDir m_files;
     QString m_tone;
@@ -191,14 +190,6 @@ void tst_Acceptance::verifyTone(const std::vector<std::int16_t> &samples)
     QVERIFY2(qAbs(found - toneFrequency) < toneFrequency * 0.01, qPrintable(QString::number(found)));
 }
 
-QStringList tst_Acceptance::visibleWindows()
-{
-    return DesktopDriver::run(QStringLiteral("xdotool"),
-                              { QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
-                                QString::number(m_desktop.process().processId()) })
-        .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-}
-
 void tst_Acceptance::start()
 {
     QVERIFY(m_desktop.start(QStringLiteral(ZQP_STAGE_DIR "/plugin-tester"), QStringLiteral(ZQP_STAGE_DIR)));
@@ -286,10 +277,10 @@ void tst_Acceptance::recogniseScreen()
     QVERIFY(QTest::qWaitForWindowExposed(m_words.get()));
     QTest::qWait(200);
 
-    const QStringList before = visibleWindows();
+    const QStringList before = m_desktop.visibleWindows();
     m_desktop.press(2);
     expectInfo(QStringLiteral("Nicomsoft OCR"), QStringLiteral("ocrScreen"));
-    QTRY_COMPARE_WITH_TIMEOUT(visibleWindows().size(), before.size() + 1, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_desktop.visibleWindows().size(), before.size() + 1, 10000);
 
     // A box of 280 x 56 around the words: small enough to be read within the call.
     const QPoint centre = m_words->geometry().center();
@@ -301,7 +292,7 @@ void tst_Acceptance::recogniseScreen()
 
     expectResult(QStringLiteral("Nicomsoft OCR"), screenText);
     verifyLog();
-    QTRY_COMPARE_WITH_TIMEOUT(visibleWindows(), before, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_desktop.visibleWindows(), before, 5000);
     m_words.reset();
 }
 

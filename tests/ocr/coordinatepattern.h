@@ -7,8 +7,8 @@
 #include <QRect>
 #include <QWidget>
 
-// A window whose every pixel tells its own position, so that a grabbed
-// region shows exactly where it was taken from.
+// A window whose every device pixel tells its own position, so that a
+// grabbed region shows exactly which device pixels it was taken from.
 class CoordinatePattern : public QWidget
 {
 public:
@@ -23,8 +23,8 @@ public:
     }
 
     // Index of the first pixel of the BMP image in bytes that does not show
-    // the pattern at its place in region, or -1; the image must be exactly
-    // the region's size.
+    // the pattern at its place in region (in device pixels of the window),
+    // or -1; the image must be exactly the region's size.
     static int firstMismatch(const QByteArray &bmp, const QRect &region)
     {
         const QImage image = QImage::fromData(bmp, "BMP");
@@ -42,7 +42,9 @@ public:
 protected:
     void paintEvent(QPaintEvent *) override
     {
-        QImage image(size(), QImage::Format_RGB32);
+        const qreal ratio = devicePixelRatioF();
+        QImage image(size() * ratio, QImage::Format_RGB32);
+        image.setDevicePixelRatio(ratio);
         for (int y = 0; y < image.height(); ++y) {
             auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
             for (int x = 0; x < image.width(); ++x)

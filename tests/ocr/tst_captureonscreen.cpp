@@ -1,7 +1,9 @@
 #include "coordinatepattern.h"
 #include "testengine.h"
 
+#include <QGuiApplication>
 #include <QPointer>
+#include <QScreen>
 #include <QProcess>
 #include <QTest>
 
@@ -88,6 +90,20 @@ void tst_CaptureOnScreen::drag()
     QPointer<CaptureScreen> overlay = overlays().constFirst();
     QVERIFY(QTest::qWaitForWindowExposed(overlay));
     QTest::qWait(100);
+
+    // No compositor runs here, so the overlay shows the screen under its
+    // veil itself: the window's colour at its opacity over what was there.
+    const QPoint inside = from - target->geometry().topLeft();
+    const QRgb shown = QGuiApplication::primaryScreen()->grabWindow(0, from.x(), from.y(), 1, 1).toImage().pixel(0, 0);
+    const QRgb before = CoordinatePattern::colourAt(inside.x(), inside.y());
+    const QRgb veil = overlay->palette().window().color().rgb();
+    const qreal opacity = overlay->windowOpacity();
+    const auto near = [&](int shown, int before, int veil) {
+        return qAbs(shown - (before * (1 - opacity) + veil * opacity)) <= 2;
+    };
+    QVERIFY2(near(qRed(shown), qRed(before), qRed(veil)) && near(qGreen(shown), qGreen(before), qGreen(veil))
+                 && near(qBlue(shown), qBlue(before), qBlue(veil)),
+             qPrintable(QString::number(shown, 16)));
 
     const auto move = [](const QPoint &pos) {
         return xdotool({QStringLiteral("mousemove"), QString::number(pos.x()), QString::number(pos.y())});

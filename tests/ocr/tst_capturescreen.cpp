@@ -1,6 +1,8 @@
 #include "capturescreen.h"
 #include "coordinatepattern.h"
+#include "screenframe.h"
 
+#include <QDesktopWidget>
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QMouseEvent>
@@ -40,12 +42,19 @@ private Q_SLOTS:
     void construction();
     void selection_data();
     void selection();
+    void scaledSelection_data();
+    void scaledSelection();
+    void frameCut_data();
+    void frameCut();
     void nothingGrabbed_data();
     void nothingGrabbed();
     void painting();
 
 private:
     QWindow *showOverlay();
+    // Drags with the left button from one position to another, as the
+    // widget receives it.
+    void drag(const QPointF &from, const QPointF &to);
     void finish(qint64 minimumDelay);
 
     CoordinatePattern *background = nullptr;
@@ -97,6 +106,21 @@ QWindow *tst_CaptureScreen::showOverlay()
     if (!QTest::qWaitForWindowExposed(overlay))
         return nullptr;
     return overlay->windowHandle();
+}
+
+void tst_CaptureScreen::drag(const QPointF &from, const QPointF &to)
+{
+    // Sent to the widget: the window's own mouse events carry whole pixels only.
+    const auto send = [this](QEvent::Type type, const QPointF &pos, Qt::MouseButtons buttons) {
+        QMouseEvent event(type, pos, QPointF(overlay->mapToGlobal(pos.toPoint())), Qt::LeftButton, buttons, Qt::NoModifier);
+        QApplication::sendEvent(overlay, &event);
+    };
+    send(QEvent::MouseMove, QPointF(1, 1), Qt::NoButton);
+    send(QEvent::MouseButtonPress, from, Qt::LeftButton);
+    send(QEvent::MouseMove, (from + to) / 2, Qt::LeftButton);
+    send(QEvent::MouseMove, to, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, to, Qt::NoButton);
+    sinceRelease.start();
 }
 
 // Waits for the overlay to close itself, not much earlier than minimumDelay
@@ -154,22 +178,119 @@ void tst_CaptureScreen::selection()
     QFETCH(QRect, expected);
 
     QVERIFY(showOverlay());
-    // Sent to the widget: the window's own mouse events carry whole pixels only.
-    const auto send = [this](QEvent::Type type, const QPointF &pos, Qt::MouseButtons buttons) {
-        QMouseEvent event(type, pos, QPointF(overlay->mapToGlobal(pos.toPoint())), Qt::LeftButton, buttons, Qt::NoModifier);
-        QApplication::sendEvent(overlay, &event);
-    };
-    send(QEvent::MouseMove, QPointF(1, 1), Qt::NoButton);
-    send(QEvent::MouseButtonPress, from, Qt::LeftButton);
-    send(QEvent::MouseMove, (from + to) / 2, Qt::LeftButton);
-    send(QEvent::MouseMove, to, Qt::LeftButton);
-    send(QEvent::MouseButtonRelease, to, Qt::NoButton);
-    sinceRelease.start();
+    drag(from, to);
     QVERIFY(!overlay->isVisible());
 
     finish(500);
     QCOMPARE(signalsSeen, QStringList({QStringLiteral("image"), QStringLiteral("finished")}));
     QCOMPARE(CoordinatePattern::firstMismatch(image, expected), -1);
+}
+
+// Runs on the X display, once per scale (QT_SCALE_FACTOR,
+// QT_SCREEN_SCALE_FACTORS; see the CMakeLists). Coordinates below 0 count
+// from the screen's far edge, -1 being the edge itself.
+void tst_CaptureScreen::scaledSelection_data()
+{
+    QTest::addColumn<QPoint>("from");
+    QTest::addColumn<QPoint>("to");
+
+    QTest::newRow("odd size") << QPoint(11, 13) << QPoint(48, 36);
+    QTest::newRow("odd origin upward") << QPoint(97, 81) << QPoint(31, 7);
+    QTest::newRow("horizontal strip") << QPoint(21, 7) << QPoint(60, 7);
+    QTest::newRow("vertical strip") << QPoint(33, 40) << QPoint(33, 5);
+    QTest::newRow("single pixel") << QPoint(3, 3) << QPoint(4, 4);
+    QTest::newRow("right edge") << QPoint(-58, 40) << QPoint(-1, 71);
+    QTest::newRow("bottom edge") << QPoint(10, -34) << QPoint(45, -1);
+    QTest::newRow("bottom right corner") << QPoint(-1, -1) << QPoint(-27, -20);
+    QTest::newRow("whole screen") << QPoint(0, 0) << QPoint(-1, -1);
+}
+
+void tst_CaptureScreen::scaledSelection()
+{
+    QFETCH(QPoint, from);
+    QFETCH(QPoint, to);
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        QSKIP("runs on the X display only (see the CMakeLists)");
+
+    QScreen *screen = QGuiApplication::primaryScreen();
+    const QSize size = screen->geometry().size();
+    const auto place = [size](const QPoint &p) {
+        return QPoint(p.x() < 0 ? size.width() + 1 + p.x() : p.x(), p.y() < 0 ? size.height() + 1 + p.y() : p.y());
+    };
+    QVERIFY(showOverlay());
+    drag(place(from), place(to));
+    finish(500);
+    QCOMPARE(signalsSeen, QStringList({QStringLiteral("image"), QStringLiteral("finished")}));
+
+    // Every device pixel under the selection, as Qt rounds a grab, and
+    // nothing beyond the screen: rounding may take a selection that
+    // touches the far edge one pixel past it.
+    const qreal ratio = screen->devicePixelRatio();
+    const QRect selection = CaptureScreen::selectionRect(place(from), place(to));
+    const QRect screenPixels(QPoint(0, 0), screen->grabWindow(0).size());
+    const QRect device = QRect(selection.topLeft() * ratio, selection.size() * ratio) & screenPixels;
+    QCOMPARE(CoordinatePattern::firstMismatch(image, device), -1);
+
+    // The same as a grab of the region from the desktop, where Qt gives one
+    // within the screen.
+    if (device.size() == selection.size() * ratio) {
+        QImage grabbed = screen->grabWindow(QApplication::desktop()->winId(), selection.x(), selection.y(),
+                                            selection.width(), selection.height()).toImage();
+        grabbed.setDevicePixelRatio(1);
+        QCOMPARE(QImage::fromData(image, "BMP").convertToFormat(QImage::Format_RGB32),
+                 grabbed.convertToFormat(QImage::Format_RGB32));
+    }
+}
+
+// Screens anywhere on the desktop, also left of or above the primary one,
+// at any factor; worked out by hand.
+void tst_CaptureScreen::frameCut_data()
+{
+    QTest::addColumn<QRect>("screen");
+    QTest::addColumn<QSize>("pixels");
+    QTest::addColumn<qreal>("ratio");
+    QTest::addColumn<QRect>("region");
+    QTest::addColumn<QRect>("expected");
+
+    QTest::newRow("at the origin") << QRect(0, 0, 100, 80) << QSize(100, 80) << 1.0 << QRect(10, 20, 30, 5)
+                                   << QRect(10, 20, 30, 5);
+    QTest::newRow("right, at 2") << QRect(1280, 0, 512, 384) << QSize(1024, 768) << 2.0 << QRect(1290, 7, 13, 9)
+                                 << QRect(20, 14, 26, 18);
+    QTest::newRow("left, at 2") << QRect(-512, 0, 512, 384) << QSize(1024, 768) << 2.0 << QRect(-500, 10, 21, 1)
+                                << QRect(24, 20, 42, 2);
+    QTest::newRow("above, at 1.5") << QRect(100, -400, 533, 400) << QSize(800, 600) << 1.5 << QRect(101, -399, 3, 3)
+                                   << QRect(2, 2, 5, 5);
+    QTest::newRow("at 1.25") << QRect(0, 0, 640, 480) << QSize(800, 600) << 1.25 << QRect(13, 7, 9, 3)
+                             << QRect(16, 9, 11, 4);
+    QTest::newRow("rounded past the edge") << QRect(0, 0, 683, 512) << QSize(1024, 768) << 1.5
+                                           << QRect(600, 500, 83, 12) << QRect(900, 750, 124, 18);
+    QTest::newRow("off the screen") << QRect(0, 0, 100, 100) << QSize(100, 100) << 1.0 << QRect(-20, 30, 10, 10)
+                                    << QRect();
+}
+
+void tst_CaptureScreen::frameCut()
+{
+    QFETCH(QRect, screen);
+    QFETCH(QSize, pixels);
+    QFETCH(qreal, ratio);
+    QFETCH(QRect, region);
+    QFETCH(QRect, expected);
+
+    QImage image(pixels, QImage::Format_RGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x)
+            image.setPixel(x, y, CoordinatePattern::colourAt(x, y));
+    }
+    const ScreenFrame frame(image, screen, ratio);
+    QCOMPARE(frame.deviceRect(region), expected);
+    const QImage cut = frame.cut(region);
+    if (expected.isEmpty()) {
+        QVERIFY(cut.isNull());
+    } else {
+        QCOMPARE(cut.size(), expected.size());
+        QCOMPARE(cut.pixel(0, 0), CoordinatePattern::colourAt(expected.x(), expected.y()));
+        QCOMPARE(cut.pixel(cut.width() - 1, cut.height() - 1), CoordinatePattern::colourAt(expected.right(), expected.bottom()));
+    }
 }
 
 void tst_CaptureScreen::nothingGrabbed_data()
