@@ -15,6 +15,7 @@
 
 zqp_wayland_pids=()
 zqp_wayland_sway=""
+zqp_wayland_opened=()
 
 zqp_wayland_user()
 {
@@ -25,6 +26,25 @@ zqp_wayland_user()
         zqp_wayland_as=()
         zqp_wayland_owner=$(id -u):$(id -g)
     fi
+}
+
+# zqp_wayland_reach PATH...: lets the desktop's user pass through every folder
+# above PATH (search only, no listing), since the tests it runs live in the
+# build folder; a clone under a private home would otherwise be closed to it.
+# stop_wayland closes again what this opened.
+zqp_wayland_reach()
+{
+    local path dir
+    for path in "$@"; do
+        dir=$(realpath "$path")
+        while [ "$dir" != / ]; do
+            if [ -d "$dir" ] && [ -z "$(find "$dir" -maxdepth 0 -perm -o+x)" ]; then
+                chmod o+x "$dir"
+                zqp_wayland_opened+=("$dir")
+            fi
+            dir=$(dirname "$dir")
+        done
+    done
 }
 
 # Runs a command as the desktop's user with exactly the session's variables.
@@ -67,6 +87,7 @@ start_wayland()
     started=$(date +%s%N)
     zqp_private_dir
     zqp_wayland_user
+    [ ${#zqp_wayland_as[@]} -eq 0 ] || zqp_wayland_reach "$access"
     zqp_wayland_dir="$zqp_server_dir/wayland"
     local run="$zqp_wayland_dir/run"
     mkdir -p "$run" "$zqp_wayland_dir/portals" "$zqp_wayland_dir/home"
@@ -174,6 +195,8 @@ stop_wayland()
         wait "$pid" 2>/dev/null || true
     done
     zqp_wayland_pids=()
+    [ ${#zqp_wayland_opened[@]} -eq 0 ] || chmod o-x "${zqp_wayland_opened[@]}"
+    zqp_wayland_opened=()
     [ -n "$zqp_wayland_sway" ] || return 0
     # What sway started lives in its session: Xwayland, swaybg, a client
     # of a test that failed midway.
