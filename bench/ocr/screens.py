@@ -128,6 +128,9 @@ def scene_qt(spec):
             widget = kind()
             widget.addItem(text)
             widget.setFixedHeight(widget.sizeHintForRow(0) + 2 * widget.frameWidth())
+            widget.setFixedWidth(widget.sizeHintForColumn(0) + 2 * widget.frameWidth() + 8)
+            widget.setHorizontalScrollBarPolicy(QtCore.Qt.ScrollBarAlwaysOff)
+            widget.setVerticalScrollBarPolicy(QtCore.Qt.ScrollBarAlwaysOff)
             widget.setFocusPolicy(QtCore.Qt.NoFocus)
         else:
             widget = kind(text)
@@ -282,7 +285,7 @@ def bands(mask):
     return result
 
 
-def cut(image, mask, lines, prefix, rng, out, index, toolkit, crop_kinds):
+def cut(image, mask, lines, prefix, rng, out, index, toolkit, crop_kinds, extra=0):
     import numpy
     from PIL import Image
     # Xaw draws its scroll bar's stippled thumb in the text colour: columns
@@ -290,10 +293,13 @@ def cut(image, mask, lines, prefix, rng, out, index, toolkit, crop_kinds):
     rows = numpy.nonzero(mask.any(axis=1))[0]
     if len(rows):
         mask = mask & (mask.sum(axis=0) < 0.45 * (rows[-1] - rows[0] + 1))[None, :]
-    found = bands(mask)
-    if len(found) < len(lines):
-        print("screens: %s: %d text rows for %d lines, left out" % (prefix, len(found), len(lines)),
-              file=sys.stderr)
+    found = bands(mask)[:len(lines) + extra]
+    heights = sorted(bottom - top + 1 for top, bottom in found)
+    if len(found) != len(lines) + extra or heights[0] < heights[len(heights) // 2] // 2:
+        # A line cut in two (hidden in part, or a mark far above it) would
+        # shift the truth of every line after it.
+        print("screens: %s: %d text rows of heights %s for %d lines, left out"
+              % (prefix, len(found), heights, len(lines) + extra), file=sys.stderr)
         return 0
     found = found[:len(lines)]
     height, width = mask.shape
@@ -324,7 +330,8 @@ def cut(image, mask, lines, prefix, rng, out, index, toolkit, crop_kinds):
     return written
 
 
-def run_scene(display, work, out, index, rng, blank, toolkit, prefix, command_for, env_for, lines, kinds):
+def run_scene(display, work, out, index, rng, blank, toolkit, prefix, command_for, env_for, lines, kinds,
+              extra=0):
     import numpy
     shown = show(display, command_for(False), env_for(False), work, blank)
     hidden = show(display, command_for(True), env_for(True), work, blank)
@@ -332,7 +339,7 @@ def run_scene(display, work, out, index, rng, blank, toolkit, prefix, command_fo
         print("screens: %s did not settle, left out" % prefix, file=sys.stderr)
         return 0
     mask = numpy.abs(shown - hidden).sum(axis=2) > 0
-    return cut(shown, mask, lines, prefix, rng, out, index, toolkit, kinds)
+    return cut(shown, mask, lines, prefix, rng, out, index, toolkit, kinds, extra)
 
 
 def main():
@@ -441,8 +448,9 @@ def main():
                 def zenity(conceal, lines=lines):
                     # Markup off: the lines' own "<" and "&" stay text.
                     return ["zenity", "--info", "--no-markup", "--title", "x", "--text", "\n\n".join(lines)]
+                # The dialog's button label is one more row.
                 run_scene(display, work, out, index, rng, blank, "zenity", "zenity%d" % scene, zenity,
-                          zenity_env, lines, kinds)
+                          zenity_env, lines, kinds, extra=1)
 
             for font, size, colours in [("DejaVu Serif", 16, ("#111", "#fff")),
                                         ("Liberation Sans", 14, ("#ddd", "#1e1e1e")),
