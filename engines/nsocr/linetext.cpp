@@ -1,0 +1,257 @@
+#include "linetext.h"
+
+#include <leptonica/allheaders.h>
+#include <tesseract/resultiterator.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+int median(std::vector<int> values, int fallback)
+{
+    if (values.empty())
+        return fallback;
+    std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
+    return values[values.size() / 2];
+}
+
+bool isOneOf(const Glyph &glyph, const char *characters)
+{
+    return glyph.text.size() == 1 && std::strchr(characters, glyph.text[0]);
+}
+
+// Ink in the rectangle, clipped to the image.
+class Ink
+{
+public:
+    explicit Ink(Pix *binary)
+        : m_pix(binary)
+        , m_width(binary ? int(pixGetWidth(binary)) : 0)
+        , m_height(binary ? int(pixGetHeight(binary)) : 0)
+    {
+    }
+
+    bool at(int x, int y) const
+    {
+        if (x < 0 || y < 0 || x >= m_width || y >= m_height)
+            return false;
+        l_uint32 value = 0;
+        pixGetPixel(m_pix, x, y, &value);
+        return value != 0;
+    }
+    bool row(int left, int right, int y) const
+    {
+        for (int x = left; x <= right; ++x) {
+            if (at(x, y))
+                return true;
+        }
+        return false;
+    }
+    bool column(int x, int top, int bottom) const
+    {
+        for (int y = top; y <= bottom; ++y) {
+            if (at(x, y))
+                return true;
+        }
+        return false;
+    }
+    explicit operator bool() const { return m_pix; }
+
+private:
+    Pix *m_pix;
+    int m_width;
+    int m_height;
+};
+
+// The line's measures, from the characters whose shape is known.
+struct Metrics
+{
+    int xHeight = 0;
+    int baseline = 0; // the bottom of letters without descenders
+    int letterGap = 0; // the usual gap between letters of a word
+};
+
+Metrics metricsOf(const GlyphLine &line)
+{
+    std::vector<int> xHeights;
+    std::vector<int> bottoms;
+    std::vector<int> heights;
+    std::vector<int> gaps;
+    for (size_t i = 0; i < line.size(); ++i) {
+        const Glyph &glyph = line[i];
+        heights.push_back(glyph.bottom - glyph.top + 1);
+        if (isOneOf(glyph, "acemnorsuvwxz"))
+            xHeights.push_back(glyph.bottom - glyph.top + 1);
+        if (glyph.text.size() == 1 && std::isalnum(static_cast<unsigned char>(glyph.text[0]))
+            && !isOneOf(glyph, "gjpqyQ"))
+            bottoms.push_back(glyph.bottom);
+        if (i > 0 && !glyph.wordStart)
+            gaps.push_back(glyph.left - line[i - 1].right - 1);
+    }
+    Metrics metrics;
+    metrics.xHeight = std::max(2, median(xHeights, median(heights, 10) * 2 / 3));
+    metrics.baseline = median(bottoms, line.empty() ? 0 : line.front().bottom);
+    metrics.letterGap = std::max(0, median(gaps, metrics.xHeight / 6));
+    return metrics;
+}
+
+int spaceThreshold(const Metrics &metrics)
+{
+    static const int percent = std::getenv("ZQP_SPACE") ? std::atoi(std::getenv("ZQP_SPACE")) : 25;
+    return std::max(1, metrics.xHeight * percent / 100);
+}
+
+// Ink lying flat on the baseline across a gap, and nothing above it.
+bool underscoreIn(const Ink &ink, int left, int right, const Metrics &metrics)
+{
+    if (right - left < 1)
+        return false;
+    const int low = metrics.baseline - metrics.xHeight / 4;
+    const int deep = metrics.baseline + metrics.xHeight / 2;
+    int inked = 0;
+    for (int x = left; x <= right; ++x) {
+        if (ink.column(x, metrics.baseline - metrics.xHeight - metrics.xHeight / 2, low - 1))
+            return false;
+        inked += ink.column(x, low, deep);
+    }
+    return inked * 10 >= (right - left + 1) * 7;
+}
+
+// A mark of one or two strokes is straight when each row of it is about
+// as wide as the others; a curly one has a head twice as wide as its tail.
+bool straightMark(const Ink &ink, const Glyph &glyph)
+{
+    std::vector<int> widths;
+    for (int y = glyph.top; y <= glyph.bottom; ++y) {
+        int width = 0;
+        for (int x = glyph.left; x <= glyph.right; ++x)
+            width += ink.at(x, y);
+        if (width > 0)
+            widths.push_back(width);
+    }
+    if (widths.size() < 3)
+        return true;
+    // The first and the last row are the strokes' rounded ends.
+    const auto inner = std::minmax_element(widths.begin() + 1, widths.end() - 1);
+    static const int percent = std::getenv("ZQP_CURLY") ? std::atoi(std::getenv("ZQP_CURLY")) : 200;
+    return *inner.second * 100 < *inner.first * percent;
+}
+
+// The height of a stem and whether a dot sits over it: a small mark,
+// no wider than the stem's box, over a blank row.
+struct Stem
+{
+    int height = 0;
+    bool dot = false;
+};
+
+Stem stemOf(const Ink &ink, const Glyph &glyph, const Metrics &metrics)
+{
+    Stem stem;
+    const int top = glyph.top - metrics.xHeight;
+    int y = glyph.bottom;
+    while (y >= top && ink.row(glyph.left, glyph.right, y))
+        --y;
+    stem.height = glyph.bottom - y;
+    const int stemTop = y + 1;
+    while (y >= top && stemTop - y <= metrics.xHeight / 2 + 1 && !ink.row(glyph.left, glyph.right, y))
+        --y;
+    if (y < top || !ink.row(glyph.left, glyph.right, y))
+        return stem;
+    const int dotBottom = y;
+    while (y >= top && ink.row(glyph.left, glyph.right, y))
+        --y;
+    const int margin = std::max(2, metrics.xHeight / 3);
+    for (int row = y + 1; row <= dotBottom; ++row) {
+        if (ink.row(glyph.left - margin, glyph.left - 1, row) || ink.row(glyph.right + 1, glyph.right + margin, row))
+            return stem;
+    }
+    stem.dot = y >= top && dotBottom - y <= metrics.xHeight * 2 / 3;
+    return stem;
+}
+
+const char *straightFor(const std::string &text)
+{
+    static const char *const curly[][2] = {{"\u201c", "\""}, {"\u201d", "\""}, {"\u201e", "\""},
+                                           {"\u2018", "'"},  {"\u2019", "'"},  {"\u201a", ","}};
+    for (const auto &pair : curly) {
+        if (text == pair[0])
+            return pair[1];
+    }
+    return nullptr;
+}
+
+} // namespace
+
+std::vector<GlyphLine> readGlyphs(tesseract::ResultIterator *it)
+{
+    std::vector<GlyphLine> lines;
+    if (!it)
+        return lines;
+    it->Begin();
+    do {
+        if (it->Empty(tesseract::RIL_SYMBOL))
+            continue;
+        if (lines.empty() || it->IsAtBeginningOf(tesseract::RIL_TEXTLINE))
+            lines.emplace_back();
+        Glyph glyph;
+        const std::unique_ptr<char[]> text(it->GetUTF8Text(tesseract::RIL_SYMBOL));
+        glyph.text = text ? text.get() : "";
+        it->BoundingBox(tesseract::RIL_SYMBOL, &glyph.left, &glyph.top, &glyph.right, &glyph.bottom);
+        --glyph.right;
+        --glyph.bottom;
+        glyph.wordStart = it->IsAtBeginningOf(tesseract::RIL_WORD);
+        if (glyph.wordStart) {
+            int top = 0;
+            int bottom = 0;
+            it->BoundingBox(tesseract::RIL_WORD, &glyph.wordLeft, &top, &glyph.wordRight, &bottom);
+            --glyph.wordRight;
+        } else {
+            glyph.wordLeft = lines.back().back().wordLeft;
+            glyph.wordRight = lines.back().back().wordRight;
+        }
+        lines.back().push_back(glyph);
+    } while (it->Next(tesseract::RIL_SYMBOL));
+    return lines;
+}
+
+std::string lineText(const GlyphLine &line, Pix *binary)
+{
+    const Ink ink(binary);
+    const Metrics metrics = metricsOf(line);
+    const int threshold = spaceThreshold(metrics);
+    std::string text;
+    for (size_t i = 0; i < line.size(); ++i) {
+        const Glyph &glyph = line[i];
+        if (i > 0) {
+            const Glyph &previous = line[i - 1];
+            if (glyph.wordStart) {
+                const int gap = glyph.wordLeft - previous.wordRight - 1;
+                if (ink && underscoreIn(ink, previous.wordRight + 1, glyph.wordLeft - 1, metrics))
+                    text += '_';
+                else if (!ink || gap > threshold)
+                    text += ' ';
+            }
+        }
+        const char *straight = ink ? straightFor(glyph.text) : nullptr;
+        if (straight && straightMark(ink, glyph)) {
+            text += straight;
+        } else if (ink && std::getenv("ZQP_IL") && isOneOf(glyph, "ilI1|")) {
+            const Stem stem = stemOf(ink, glyph, metrics);
+            const bool shortStem = stem.height <= metrics.xHeight * 6 / 5;
+            if (glyph.text == "i" && !stem.dot && !shortStem)
+                text += 'l';
+            else if (glyph.text != "i" && stem.dot && shortStem && stem.height * 2 >= metrics.xHeight)
+                text += 'i';
+            else
+                text += glyph.text;
+        } else {
+            text += glyph.text;
+        }
+    }
+    return text;
+}
