@@ -135,6 +135,11 @@ def scene_qt(spec):
         else:
             widget = kind(text)
             widget.setFocusPolicy(QtCore.Qt.NoFocus)
+        if kind is QtWidgets.QLineEdit:
+            # Room below the baseline: a line edit of the font's own height
+            # clips underscores, which would then be in the truth but not on
+            # the screen.
+            widget.setFixedHeight(spec["size"] * 2 + 8)
         layout.addWidget(widget, 0, QtCore.Qt.AlignLeft)
     window.move(0, 0)
     window.show()
@@ -148,7 +153,9 @@ def scene_gtk(spec):
     settings = Gtk.Settings.get_default()
     settings.set_property("gtk-cursor-blink", False)
     settings.set_property("gtk-enable-animations", False)
-    css = "* { font-family: '%s'; font-size: %dpx; caret-color: transparent; }" % (spec["font"], spec["size"])
+    # The padding keeps underscores inside the widgets (see scene_qt).
+    css = "* { font-family: '%s'; font-size: %dpx; caret-color: transparent; } " \
+          "button, entry, label { padding-top: 4px; padding-bottom: 4px; }" % (spec["font"], spec["size"])
     if spec["conceal"]:
         css += " * { color: transparent; }"
     provider = Gtk.CssProvider()

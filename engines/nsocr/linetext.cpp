@@ -72,7 +72,6 @@ struct Metrics
 {
     int xHeight = 0;
     int baseline = 0; // the bottom of letters without descenders
-    int letterGap = 0; // the usual gap between letters of a word
 };
 
 Metrics metricsOf(const GlyphLine &line)
@@ -80,29 +79,25 @@ Metrics metricsOf(const GlyphLine &line)
     std::vector<int> xHeights;
     std::vector<int> bottoms;
     std::vector<int> heights;
-    std::vector<int> gaps;
-    for (size_t i = 0; i < line.size(); ++i) {
-        const Glyph &glyph = line[i];
+    for (const Glyph &glyph : line) {
         heights.push_back(glyph.bottom - glyph.top + 1);
         if (isOneOf(glyph, "acemnorsuvwxz"))
             xHeights.push_back(glyph.bottom - glyph.top + 1);
         if (glyph.text.size() == 1 && std::isalnum(static_cast<unsigned char>(glyph.text[0]))
             && !isOneOf(glyph, "gjpqyQ"))
             bottoms.push_back(glyph.bottom);
-        if (i > 0 && !glyph.wordStart)
-            gaps.push_back(glyph.left - line[i - 1].right - 1);
     }
     Metrics metrics;
     metrics.xHeight = std::max(2, median(xHeights, median(heights, 10) * 2 / 3));
     metrics.baseline = median(bottoms, line.empty() ? 0 : line.front().bottom);
-    metrics.letterGap = std::max(0, median(gaps, metrics.xHeight / 6));
     return metrics;
 }
 
 int spaceThreshold(const Metrics &metrics)
 {
-    static const int percent = std::getenv("ZQP_SPACE") ? std::atoi(std::getenv("ZQP_SPACE")) : 25;
-    return std::max(1, metrics.xHeight * percent / 100);
+    // A quarter of the x-height: below the narrowest space of the fonts
+    // measured, above the gaps that punctuation leaves inside a word.
+    return std::max(1, metrics.xHeight / 4);
 }
 
 // Ink lying flat on the baseline across a gap, and nothing above it.
@@ -137,41 +132,7 @@ bool straightMark(const Ink &ink, const Glyph &glyph)
         return true;
     // The first and the last row are the strokes' rounded ends.
     const auto inner = std::minmax_element(widths.begin() + 1, widths.end() - 1);
-    static const int percent = std::getenv("ZQP_CURLY") ? std::atoi(std::getenv("ZQP_CURLY")) : 200;
-    return *inner.second * 100 < *inner.first * percent;
-}
-
-// The height of a stem and whether a dot sits over it: a small mark,
-// no wider than the stem's box, over a blank row.
-struct Stem
-{
-    int height = 0;
-    bool dot = false;
-};
-
-Stem stemOf(const Ink &ink, const Glyph &glyph, const Metrics &metrics)
-{
-    Stem stem;
-    const int top = glyph.top - metrics.xHeight;
-    int y = glyph.bottom;
-    while (y >= top && ink.row(glyph.left, glyph.right, y))
-        --y;
-    stem.height = glyph.bottom - y;
-    const int stemTop = y + 1;
-    while (y >= top && stemTop - y <= metrics.xHeight / 2 + 1 && !ink.row(glyph.left, glyph.right, y))
-        --y;
-    if (y < top || !ink.row(glyph.left, glyph.right, y))
-        return stem;
-    const int dotBottom = y;
-    while (y >= top && ink.row(glyph.left, glyph.right, y))
-        --y;
-    const int margin = std::max(2, metrics.xHeight / 3);
-    for (int row = y + 1; row <= dotBottom; ++row) {
-        if (ink.row(glyph.left - margin, glyph.left - 1, row) || ink.row(glyph.right + 1, glyph.right + margin, row))
-            return stem;
-    }
-    stem.dot = y >= top && dotBottom - y <= metrics.xHeight * 2 / 3;
-    return stem;
+    return *inner.second < *inner.first * 2;
 }
 
 const char *straightFor(const std::string &text)
@@ -231,27 +192,16 @@ std::string lineText(const GlyphLine &line, Pix *binary)
             const Glyph &previous = line[i - 1];
             if (glyph.wordStart) {
                 const int gap = glyph.wordLeft - previous.wordRight - 1;
+                // Overlapping boxes measure nothing: the recogniser's
+                // word break stands.
                 if (ink && underscoreIn(ink, previous.wordRight + 1, glyph.wordLeft - 1, metrics))
                     text += '_';
-                else if (!ink || gap > threshold)
+                else if (!ink || gap < 0 || gap > threshold)
                     text += ' ';
             }
         }
         const char *straight = ink ? straightFor(glyph.text) : nullptr;
-        if (straight && straightMark(ink, glyph)) {
-            text += straight;
-        } else if (ink && std::getenv("ZQP_IL") && isOneOf(glyph, "ilI1|")) {
-            const Stem stem = stemOf(ink, glyph, metrics);
-            const bool shortStem = stem.height <= metrics.xHeight * 6 / 5;
-            if (glyph.text == "i" && !stem.dot && !shortStem)
-                text += 'l';
-            else if (glyph.text != "i" && stem.dot && shortStem && stem.height * 2 >= metrics.xHeight)
-                text += 'i';
-            else
-                text += glyph.text;
-        } else {
-            text += glyph.text;
-        }
+        text += straight && straightMark(ink, glyph) ? std::string(straight) : glyph.text;
     }
     return text;
 }

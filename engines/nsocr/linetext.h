@@ -34,8 +34,7 @@ std::vector<GlyphLine> readGlyphs(tesseract::ResultIterator *it);
 // - no space stands between two words closer than a space's width on
 //   this line ("notes. txt");
 // - ink lying flat on the baseline under such a gap is an underscore;
-// - a quote mark whose strokes are straight is a straight quote;
-// - an "i" without its dot is an "l", an "l" with one is an "i".
+// - a quote mark whose strokes are straight is a straight quote.
 // `binary` is the recogniser's 1-bit image (ink = 1) in the same pixels.
 std::string lineText(const GlyphLine &line, Pix *binary);
 
