@@ -99,22 +99,22 @@ def half_of(text):
 # --- scenes, each drawn by its toolkit in a process of its own ---------------
 
 
-def scene_qt(spec):
+def scene_qt(setup):
     from PyQt5 import QtCore, QtGui, QtWidgets
     app = QtWidgets.QApplication(["scene"])
     app.setStyle("Fusion")
     palette = app.palette()
-    if spec["theme"] == "dark":
+    if setup["theme"] == "dark":
         for role, colour in ((QtGui.QPalette.Window, "#353535"), (QtGui.QPalette.Base, "#232323"),
                              (QtGui.QPalette.Button, "#454545"), (QtGui.QPalette.WindowText, "#e6e6e6"),
                              (QtGui.QPalette.Text, "#e6e6e6"), (QtGui.QPalette.ButtonText, "#e6e6e6")):
             palette.setColor(role, QtGui.QColor(colour))
-    if spec["conceal"]:
+    if setup["conceal"]:
         for role in (QtGui.QPalette.WindowText, QtGui.QPalette.Text, QtGui.QPalette.ButtonText):
             palette.setColor(role, QtGui.QColor(0, 0, 0, 0))
     app.setPalette(palette)
-    font = QtGui.QFont(spec["font"])
-    font.setPixelSize(spec["size"])
+    font = QtGui.QFont(setup["font"])
+    font.setPixelSize(setup["size"])
     app.setFont(font)
     window = QtWidgets.QWidget()
     window.setWindowFlags(QtCore.Qt.FramelessWindowHint)
@@ -122,7 +122,7 @@ def scene_qt(spec):
     layout.setSpacing(8)
     kinds = [QtWidgets.QLabel, QtWidgets.QPushButton, QtWidgets.QLineEdit, QtWidgets.QCheckBox,
              QtWidgets.QRadioButton, QtWidgets.QListWidget]
-    for i, text in enumerate(spec["lines"]):
+    for i, text in enumerate(setup["lines"]):
         kind = kinds[i % len(kinds)]
         if kind is QtWidgets.QListWidget:
             widget = kind()
@@ -139,14 +139,14 @@ def scene_qt(spec):
             # Room below the baseline: a line edit of the font's own height
             # clips underscores, which would then be in the truth but not on
             # the screen.
-            widget.setFixedHeight(spec["size"] * 2 + 8)
+            widget.setFixedHeight(setup["size"] * 2 + 8)
         layout.addWidget(widget, 0, QtCore.Qt.AlignLeft)
     window.move(0, 0)
     window.show()
     app.exec_()
 
 
-def scene_gtk(spec):
+def scene_gtk(setup):
     import gi
     gi.require_version("Gtk", "3.0")
     from gi.repository import Gtk, Gdk
@@ -155,8 +155,8 @@ def scene_gtk(spec):
     settings.set_property("gtk-enable-animations", False)
     # The padding keeps underscores inside the widgets (see scene_qt).
     css = "* { font-family: '%s'; font-size: %dpx; caret-color: transparent; } " \
-          "button, entry, label { padding-top: 4px; padding-bottom: 4px; }" % (spec["font"], spec["size"])
-    if spec["conceal"]:
+          "button, entry, label { padding-top: 4px; padding-bottom: 4px; }" % (setup["font"], setup["size"])
+    if setup["conceal"]:
         css += " * { color: transparent; }"
     provider = Gtk.CssProvider()
     provider.load_from_data(css.encode())
@@ -166,7 +166,7 @@ def scene_gtk(spec):
     window.move(0, 0)
     box = Gtk.Box(orientation=Gtk.Orientation.VERTICAL, spacing=8)
     box.set_border_width(10)
-    for i, text in enumerate(spec["lines"]):
+    for i, text in enumerate(setup["lines"]):
         kind = i % 5
         if kind == 0:
             widget = Gtk.Label(label=text)
@@ -191,15 +191,15 @@ def scene_gtk(spec):
     Gtk.main()
 
 
-def scene_tk(spec):
+def scene_tk(setup):
     import tkinter
     root = tkinter.Tk()
     root.overrideredirect(True)
     root.geometry("+0+0")
-    if spec["theme"] == "dark":
+    if setup["theme"] == "dark":
         root.tk_setPalette(background="#2b2b2b", foreground="#dddddd")
-    font = (spec["font"], -spec["size"])
-    for i, text in enumerate(spec["lines"]):
+    font = (setup["font"], -setup["size"])
+    for i, text in enumerate(setup["lines"]):
         kind = i % 4
         if kind == 0:
             widget = tkinter.Label(root, text=text, font=font)
@@ -211,7 +211,7 @@ def scene_tk(spec):
         else:
             widget = tkinter.Listbox(root, font=font, height=1, width=len(text) + 3)
             widget.insert(0, text)
-        if spec["conceal"]:
+        if setup["conceal"]:
             widget.configure(foreground=widget.cget("background"))
         widget.pack(anchor="w", padx=8, pady=4)
     root.mainloop()
@@ -373,11 +373,11 @@ def main():
                 lines = [phrase(rng, longest) for _ in range(count)]
 
                 def command(conceal):
-                    spec = os.path.join(work, "%s-%d.json" % (prefix, conceal))
-                    with open(spec, "w") as f:
+                    setup = os.path.join(work, "%s-%d.json" % (prefix, conceal))
+                    with open(setup, "w") as f:
                         json.dump({"lines": lines, "font": font, "size": size, "theme": theme,
                                    "conceal": conceal}, f)
-                    return [sys.executable, me, toolkit, spec]
+                    return [sys.executable, me, toolkit, setup]
                 return run_scene(display, work, out, index, rng, blank, toolkit, prefix, command,
                                  lambda conceal: env, lines, kinds)
 
