@@ -136,10 +136,12 @@ def scene_qt(setup):
             widget = kind(text)
             widget.setFocusPolicy(QtCore.Qt.NoFocus)
         if kind is QtWidgets.QLineEdit:
-            # Room below the baseline: a line edit of the font's own height
-            # clips underscores, which would then be in the truth but not on
-            # the screen.
+            # Room for all of the text: a line edit of the font's own height
+            # clips underscores, and a narrow one scrolls the text's start
+            # away; either would be in the truth but not on the screen.
             widget.setFixedHeight(setup["size"] * 2 + 8)
+            widget.setFixedWidth(widget.fontMetrics().horizontalAdvance(text) + 24)
+            widget.setCursorPosition(0)
         layout.addWidget(widget, 0, QtCore.Qt.AlignLeft)
     window.move(0, 0)
     window.show()
@@ -206,10 +208,10 @@ def scene_tk(setup):
         elif kind == 1:
             widget = tkinter.Button(root, text=text, font=font)
         elif kind == 2:
-            widget = tkinter.Entry(root, font=font, width=len(text) + 3)
+            widget = tkinter.Entry(root, font=font, width=len(text) + 8)
             widget.insert(0, text)
         else:
-            widget = tkinter.Listbox(root, font=font, height=1, width=len(text) + 3)
+            widget = tkinter.Listbox(root, font=font, height=1, width=len(text) + 8)
             widget.insert(0, text)
         if setup["conceal"]:
             widget.configure(foreground=widget.cget("background"))
@@ -289,7 +291,14 @@ def bands(mask):
             result[-1][1] = y
         else:
             result.append([y, y])
-    return result
+    # An underscore a few rows under its line belongs to that line.
+    merged = []
+    for band in result:
+        if merged and band[1] - band[0] <= 2 and band[0] - merged[-1][1] <= 6:
+            merged[-1][1] = band[1]
+        else:
+            merged.append(band)
+    return merged
 
 
 def cut(image, mask, lines, prefix, rng, out, index, toolkit, crop_kinds, extra=0):
