@@ -19,9 +19,13 @@ constexpr int screenDpi = 96;
 
 struct GreyStats
 {
-    int background = 255; // median of the border pixels
+    int background = 255; // median of the pixels near the border
     int darkest = 255;
 };
+
+// Pixels this close to an edge tell the background: a frame a pixel or two
+// wide all round a crop does not outvote them.
+constexpr int borderDepth = 4;
 
 GreyStats greyStats(Pix *grey)
 {
@@ -37,7 +41,7 @@ GreyStats greyStats(Pix *grey)
         for (int x = 0; x < w; ++x) {
             const int v = GET_DATA_BYTE(line, x);
             stats.darkest = std::min(stats.darkest, v);
-            if (y == 0 || y == h - 1 || x == 0 || x == w - 1)
+            if (std::min({y, h - 1 - y, x, w - 1 - x}) < borderDepth)
                 border.push_back(v);
         }
     }

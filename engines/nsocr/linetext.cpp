@@ -113,26 +113,43 @@ bool underscoreIn(const Ink &ink, int left, int right, const Metrics &metrics)
             return false;
         inked += ink.column(x, low, deep);
     }
-    return inked * 10 >= (right - left + 1) * 7;
+    if (inked * 10 < (right - left + 1) * 7)
+        return false;
+    // A border line under the whole text runs on far beyond the gap on
+    // both sides; an underscore ends under the neighbouring letters.
+    const int reach = 2 * metrics.xHeight;
+    for (int y = low; y <= deep; ++y) {
+        bool through = true;
+        for (int x = left - reach; x <= right + reach && through; ++x)
+            through = ink.at(x, y);
+        if (through)
+            return false;
+    }
+    return true;
 }
 
-// A mark of one or two strokes is straight when each row of it is about
-// as wide as the others; a curly one has a head twice as wide as its tail.
+// A straight quote's strokes run straight down, however they taper; a
+// curly one's tail swings aside from its head. The middle of each row's
+// ink shows which.
 bool straightMark(const Ink &ink, const Glyph &glyph)
 {
-    std::vector<int> widths;
+    std::vector<double> middles;
     for (int y = glyph.top; y <= glyph.bottom; ++y) {
-        int width = 0;
-        for (int x = glyph.left; x <= glyph.right; ++x)
-            width += ink.at(x, y);
-        if (width > 0)
-            widths.push_back(width);
+        int count = 0;
+        int sum = 0;
+        for (int x = glyph.left; x <= glyph.right; ++x) {
+            if (ink.at(x, y)) {
+                ++count;
+                sum += x;
+            }
+        }
+        if (count > 0)
+            middles.push_back(double(sum) / count);
     }
-    if (widths.size() < 3)
+    if (middles.size() < 3)
         return true;
-    // The first and the last row are the strokes' rounded ends.
-    const auto inner = std::minmax_element(widths.begin() + 1, widths.end() - 1);
-    return *inner.second < *inner.first * 2;
+    const auto range = std::minmax_element(middles.begin(), middles.end());
+    return (*range.second - *range.first) * 5 <= double(middles.size());
 }
 
 const char *straightFor(const std::string &text)
