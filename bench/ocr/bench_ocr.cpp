@@ -13,6 +13,9 @@
 
 #include <QApplication>
 #include <QBuffer>
+#include <QCryptographicHash>
+#include <QFile>
+#include <QProcess>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QImage>
@@ -30,10 +33,24 @@ namespace {
 
 struct Sample
 {
+    QString name;
     QString truth;
     QImage image;
     QByteArray bmp;
+    bool heldOut = false; // never looked at while tuning
 };
+
+bool isSmall(const QImage &image)
+{
+    return image.width() <= 300 && image.height() <= 60;
+}
+
+// The halves are decided by the text alone, the same way as for the
+// screenshots (bench/ocr/screens.py), before any tuning.
+bool heldOut(const QString &truth)
+{
+    return quint8(QCryptographicHash::hash(truth.toUtf8(), QCryptographicHash::Sha1).at(0)) % 2 == 1;
+}
 
 struct Style
 {
@@ -153,39 +170,33 @@ struct Score
     long characters = 0;
     int exact = 0;
     int lines = 0;
-    std::vector<double> latencies; // ms, small captures only
+    std::vector<double> small; // latency in ms of crops up to 300 x 60
+    std::vector<double> large;
     QStringList misreads;
 
-    void add(const QString &truth, const QString &read, double ms, bool small)
+    void add(const Sample &sample, const QString &read, double ms)
     {
-        const QString expected = trimmed(truth);
+        const QString expected = trimmed(sample.truth);
         const QString got = trimmed(read).replace(QLatin1Char('\n'), QLatin1Char(' '));
         errors += distance(expected, got);
         characters += expected.size();
         exact += expected == got;
         if (expected != got)
-            misreads << QStringLiteral("  \"%1\" read as \"%2\"").arg(expected, got);
+            misreads << QStringLiteral("  %1: \"%2\" read as \"%3\"").arg(sample.name, expected, got);
         ++lines;
-        if (small)
-            latencies.push_back(ms);
+        (isSmall(sample.image) ? small : large).push_back(ms);
     }
-    void print(const char *name, double baselineLatency) const
+    void print(const char *set, const char *half, const char *path) const
     {
-        const double latency = median(latencies);
-        std::printf("%-34s CER %6.2f%%  exact %5.1f%%  median latency %6.1f ms (x%.2f)\n", name,
-                    100.0 * errors / std::max(1L, characters), 100.0 * exact / std::max(1, lines), latency,
-                    baselineLatency > 0 ? latency / baselineLatency : 1.0);
+        std::printf("| %-8s | %-4s | %-22s | %4d | %6.2f %% | %5.1f %% | %6.1f ms | %6.1f ms |\n", set, half,
+                    path, lines, 100.0 * errors / std::max(1L, characters), 100.0 * exact / std::max(1, lines),
+                    small.empty() ? 0.0 : median(small), large.empty() ? 0.0 : median(large));
     }
 };
 
-bool isSmall(const QImage &image)
-{
-    return image.width() <= 300 && image.height() <= 60;
-}
-
-// Plain Tesseract as its command line runs it (automatic page layout), on
-// the image as it is or scaled up smoothly.
-Score plainTesseract(const std::vector<Sample> &samples, int scale)
+// Plain Tesseract as its command line runs it, with its default page layout
+// or as one line ("--psm 7"), on the image as it is.
+Score plainTesseract(const std::vector<Sample> &samples, tesseract::PageSegMode layout)
 {
     Score score;
     tesseract::TessBaseAPI api;
@@ -193,18 +204,15 @@ Score plainTesseract(const std::vector<Sample> &samples, int scale)
         std::fprintf(stderr, "plain Tesseract does not start\n");
         return score;
     }
-    api.SetPageSegMode(tesseract::PSM_AUTO);
+    api.SetPageSegMode(layout);
     for (const Sample &sample : samples) {
         QElapsedTimer timer;
         timer.start();
-        const QImage image = (scale == 1 ? sample.image
-                                         : sample.image.scaled(sample.image.size() * scale, Qt::IgnoreAspectRatio,
-                                                               Qt::SmoothTransformation))
-                                     .convertToFormat(QImage::Format_RGB888);
+        const QImage image = sample.image.convertToFormat(QImage::Format_RGB888);
         api.SetImage(image.constBits(), image.width(), image.height(), 3, image.bytesPerLine());
-        api.SetSourceResolution(96 * scale);
+        api.SetSourceResolution(96);
         std::unique_ptr<char[]> text(api.GetUTF8Text());
-        score.add(sample.truth, QString::fromUtf8(text.get()), timer.nsecsElapsed() / 1e6, isSmall(sample.image));
+        score.add(sample, QString::fromUtf8(text.get()), timer.nsecsElapsed() / 1e6);
     }
     api.End();
     return score;
@@ -239,7 +247,7 @@ Score pluginPath(ZQPOcrText *ocr, Receiver &receiver, const std::vector<Sample> 
         const double ms = timer.nsecsElapsed() / 1e6;
         while (ocr->isBusy())
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        score.add(sample.truth, receiver.text, ms, isSmall(sample.image));
+        score.add(sample, receiver.text, ms);
     }
     return score;
 }
@@ -321,76 +329,207 @@ void measureStall(ZQPOcrText *ocr, Receiver &receiver, const QByteArray &bmp)
                 rounds, busyStall, idleStall, busyStall / std::max(0.001, idleStall), callTime, jobTime);
 }
 
-} // namespace
 
-int main(int argc, char **argv)
+// The screenshots of real toolkits, made by screens.py into a folder of the
+// build tree on the first run.
+std::vector<Sample> screenshots(const QString &folder)
 {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
-    QApplication app(argc, argv);
-    const int sampleCount = argc > 1 ? QByteArray(argv[1]).toInt() : 300;
-
-    std::mt19937 random(20241209);
     std::vector<Sample> samples;
-    for (int i = 0; i < sampleCount; ++i) {
+    if (!QFile::exists(folder + QStringLiteral("/index.tsv"))) {
+        std::printf("making the screenshots (%s)...\n", ZQP_SCREENS_SCRIPT);
+        std::fflush(stdout);
+        if (QProcess::execute(QStringLiteral(ZQP_SCREENS_SCRIPT), {folder}) != 0) {
+            std::fprintf(stderr, "screens.py failed; the screenshot set is left out\n");
+            return samples;
+        }
+    }
+    QFile index(folder + QStringLiteral("/index.tsv"));
+    if (!index.open(QIODevice::ReadOnly))
+        return samples;
+    for (const QByteArray &row : index.readAll().split('\n')) {
+        const QList<QByteArray> fields = row.split('\t');
+        if (fields.size() != 5)
+            continue;
         Sample sample;
+        sample.name = QString::fromUtf8(fields.at(1) + '/' + fields.at(0));
+        sample.truth = QString::fromUtf8(fields.at(4));
+        sample.image = QImage(folder + QLatin1Char('/') + QString::fromUtf8(fields.at(0)));
+        sample.bmp = bmpOf(sample.image);
+        sample.heldOut = fields.at(2) == "held";
+        if (!sample.image.isNull())
+            samples.push_back(sample);
+    }
+    return samples;
+}
+
+std::vector<Sample> renderedLines(int count, std::mt19937 &random)
+{
+    std::vector<Sample> samples;
+    for (int i = 0; i < count; ++i) {
+        Sample sample;
+        sample.name = QStringLiteral("rendered/%1").arg(i);
         sample.truth = phrase(random);
         sample.image = renderTight(sample.truth, fonts.at(i % fonts.size()), 11 + (i / 4) % 6,
                                    styles.at((i / 24) % styles.size()));
         sample.bmp = bmpOf(sample.image);
+        sample.heldOut = heldOut(sample.truth);
         samples.push_back(sample);
     }
-    const int small = int(std::count_if(samples.begin(), samples.end(),
-                                        [](const Sample &s) { return isSmall(s.image); }));
+    return samples;
+}
 
-    QDir::setCurrent(QStringLiteral(ZQP_STAGE_DIR));
-    ZQPObject *object = ZQPObject::loadObject(QStringLiteral(ZQP_STAGE_DIR "/zqp/zqp.ocr.nicomsoft.so"), nullptr);
-    ZQPOcrText *ocr = qobject_cast<ZQPOcrText *>(object);
-    if (!ocr) {
-        std::fprintf(stderr, "cannot load the OCR plugin\n");
-        return 1;
+std::vector<Sample> half(const std::vector<Sample> &samples, bool held)
+{
+    std::vector<Sample> result;
+    std::copy_if(samples.begin(), samples.end(), std::back_inserter(result),
+                 [held](const Sample &s) { return s.heldOut == held; });
+    return result;
+}
+
+struct Plugin
+{
+    ZQPObject *object = nullptr;
+    ZQPOcrText *ocr = nullptr;
+    double initialMs = 0;
+};
+
+Plugin loadPlugin(Receiver &receiver)
+{
+    Plugin plugin;
+    plugin.object = ZQPObject::loadObject(QStringLiteral(ZQP_STAGE_DIR "/zqp/zqp.ocr.nicomsoft.so"), nullptr);
+    plugin.ocr = qobject_cast<ZQPOcrText *>(plugin.object);
+    if (!plugin.ocr)
+        return plugin;
+    plugin.ocr->setDataPath(QStringLiteral("./nsocr/libNSOCR.so"));
+    QElapsedTimer timer;
+    timer.start();
+    if (!plugin.ocr->initial()) {
+        plugin.ocr = nullptr;
+        return plugin;
     }
-    ocr->setDataPath(QStringLiteral("./nsocr/libNSOCR.so"));
-    if (!ocr->initial()) {
-        std::fprintf(stderr, "cannot start the OCR engine\n");
-        return 1;
-    }
-    Receiver receiver;
-    QObject::connect(object, SIGNAL(textOcred(QString)), &receiver, SLOT(take(QString)));
-    QObject::connect(object, SIGNAL(error(QString)), &receiver, SLOT(fail(QString)));
-    ocr->setLanguages(QStringList(), QString());
-    ocr->ocrMemory(samples.front().bmp); // starts the recogniser
-    while (ocr->isBusy())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    plugin.initialMs = timer.nsecsElapsed() / 1e6;
+    QObject::connect(plugin.object, SIGNAL(textOcred(QString)), &receiver, SLOT(take(QString)));
+    QObject::connect(plugin.object, SIGNAL(error(QString)), &receiver, SLOT(fail(QString)));
+    plugin.ocr->setLanguages(QStringList(), QString());
+    return plugin;
+}
 
-    std::printf("%d tight text lines (%d fonts, 11 to 16 px, 4 colour schemes, %d of them up to 300 x 60)\n",
-                sampleCount, int(fonts.size()), small);
-    const Score plugin = pluginPath(ocr, receiver, samples);
-
-    // The plain runs on a thread of their own: the engine tames OpenMP in
-    // the threads it recognises in, this one included.
-    Score plainDefault;
-    Score plainUpscaled;
-    std::thread([&] {
-        plainDefault = plainTesseract(samples, 1);
-        plainUpscaled = plainTesseract(samples, 3);
-    }).join();
-
-    const double baseline = median(plainDefault.latencies);
-    plainDefault.print("plain Tesseract, defaults", baseline);
-    plainUpscaled.print("plain Tesseract, 3x upscale", baseline);
-    plugin.print("plugin and engine", baseline);
-    if (!plugin.misreads.isEmpty())
-        std::printf("misread by the plugin:\n%s\n", qPrintable(plugin.misreads.join(QLatin1Char('\n'))));
-
-    measureStall(ocr, receiver, bmpOf(fullScreen(random)));
-
-    // Released as the program releases a plugin, which stops the engine.
+// Released as the program releases a plugin, which stops the engine.
+void unloadPlugin(const Plugin &plugin)
+{
     bool released = false;
-    QObject::connect(object, &QObject::destroyed, [&] { released = true; });
-    object->unload();
+    QObject::connect(plugin.object, &QObject::destroyed, [&] { released = true; });
+    plugin.object->unload();
     QTimer::singleShot(5000, [&] { released = true; });
     while (!released)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+double oneCall(ZQPOcrText *ocr, Receiver &receiver, const Sample &sample)
+{
+    std::vector<Sample> one{sample};
+    return pluginPath(ocr, receiver, one).small.front();
+}
+
+// The first recognition of a freshly started engine, right after initial()
+// and after the pause a person takes to mark a region, against later ones.
+void measureFirstCall(Receiver &receiver, const Sample &sample)
+{
+    for (const int pause : {0, 1000}) {
+        const Plugin plugin = loadPlugin(receiver);
+        if (!plugin.ocr)
+            return;
+        QElapsedTimer idle;
+        idle.start();
+        while (idle.elapsed() < pause)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, pause);
+        const double first = oneCall(plugin.ocr, receiver, sample);
+        std::vector<double> later;
+        for (int i = 0; i < 9; ++i)
+            later.push_back(oneCall(plugin.ocr, receiver, sample));
+        const double laterMedian = median(later);
+        std::printf("first call %4d ms after initial() (which took %.1f ms): %.1f ms, later calls %.1f ms, "
+                    "x%.2f\n", pause, plugin.initialMs, first, laterMedian, first / laterMedian);
+        unloadPlugin(plugin);
+    }
+}
+
+} // namespace
+
+// bench_ocr [rendered line count] [--misreads] [--held-misreads] [--quick] [--only=NAME]
+// Misreads of the held-out half are for the final report only, never for
+// tuning. --quick measures the plugin's tuning half alone, --only the
+// crops whose names contain NAME.
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    QApplication app(argc, argv);
+    const QStringList arguments = app.arguments();
+    const int sampleCount = arguments.size() > 1 && arguments.at(1).toInt() > 0 ? arguments.at(1).toInt() : 300;
+    const bool showMisreads = arguments.contains(QStringLiteral("--misreads"));
+    const bool showHeldMisreads = arguments.contains(QStringLiteral("--held-misreads"));
+    const bool quick = arguments.contains(QStringLiteral("--quick"));
+    const QString only = arguments.filter(QStringLiteral("--only=")).value(0).mid(7);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+
+    std::mt19937 random(20241209);
+    const std::vector<Sample> rendered = renderedLines(sampleCount, random);
+    const std::vector<Sample> screens = screenshots(QStringLiteral(ZQP_SCREENS_DIR));
+
+    QDir::setCurrent(QStringLiteral(ZQP_STAGE_DIR));
+    Receiver receiver;
+    if (!quick)
+        measureFirstCall(receiver, rendered.front());
+
+    const Plugin plugin = loadPlugin(receiver);
+    if (!plugin.ocr) {
+        std::fprintf(stderr, "cannot load the OCR plugin or start its engine\n");
+        return 1;
+    }
+    oneCall(plugin.ocr, receiver, rendered.front()); // starts the recogniser
+
+    std::printf("\nrendered: %d tight lines (%d fonts, 11 to 16 px, 4 colour schemes); "
+                "screens: %d crops of real toolkits' text\n",
+                int(rendered.size()), int(fonts.size()), int(screens.size()));
+    std::printf("| set      | half | path                   | crops |    CER   | exact  | median <= 300x60 | "
+                "median larger |\n");
+    const std::vector<std::pair<const char *, const std::vector<Sample> *>> sets = {{"rendered", &rendered},
+                                                                                     {"screens", &screens}};
+    QStringList misreads;
+    for (const auto &[setName, set] : sets) {
+        for (const bool held : {false, true}) {
+            std::vector<Sample> samples = half(*set, held);
+            if (!only.isEmpty())
+                samples.erase(std::remove_if(samples.begin(), samples.end(),
+                                             [&](const Sample &s) { return !s.name.contains(only); }),
+                              samples.end());
+            if (samples.empty() || (quick && held))
+                continue;
+            const char *halfName = held ? "held" : "tune";
+            const Score score = pluginPath(plugin.ocr, receiver, samples);
+            // The plain runs on a thread of their own: the engine tames
+            // OpenMP in the threads it recognises in, this one included.
+            Score plainDefault;
+            Score plainLine;
+            if (!quick) {
+                std::thread([&] {
+                    plainDefault = plainTesseract(samples, tesseract::PSM_AUTO);
+                    plainLine = plainTesseract(samples, tesseract::PSM_SINGLE_LINE);
+                }).join();
+                plainDefault.print(setName, halfName, "plain Tesseract");
+                plainLine.print(setName, halfName, "plain Tesseract --psm 7");
+            }
+            score.print(setName, halfName, "plugin and engine");
+            if ((held && showHeldMisreads) || (!held && showMisreads))
+                misreads << score.misreads;
+        }
+    }
+    if (!misreads.isEmpty())
+        std::printf("misread by the plugin:\n%s\n", qPrintable(misreads.join(QLatin1Char('\n'))));
+
+    if (!quick)
+        measureStall(plugin.ocr, receiver, bmpOf(fullScreen(random)));
+    unloadPlugin(plugin);
     return 0;
 }
 

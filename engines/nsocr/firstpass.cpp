@@ -19,9 +19,13 @@ constexpr int screenDpi = 96;
 
 struct GreyStats
 {
-    int background = 255; // median of the border pixels
+    int background = 255; // median of the pixels near the border
     int darkest = 255;
 };
+
+// Pixels this close to an edge tell the background: a frame a pixel or two
+// wide all round a crop does not outvote them.
+constexpr int borderDepth = 4;
 
 GreyStats greyStats(Pix *grey)
 {
@@ -37,7 +41,7 @@ GreyStats greyStats(Pix *grey)
         for (int x = 0; x < w; ++x) {
             const int v = GET_DATA_BYTE(line, x);
             stats.darkest = std::min(stats.darkest, v);
-            if (y == 0 || y == h - 1 || x == 0 || x == w - 1)
+            if (std::min({y, h - 1 - y, x, w - 1 - x}) < borderDepth)
                 border.push_back(v);
         }
     }
@@ -99,6 +103,93 @@ LineStats lineStats(Pix *grey, const GreyStats &stats)
     return result;
 }
 
+// Groups of consecutive indices whose flag is set, as (first, last).
+std::vector<std::pair<int, int>> runs(const std::vector<int> &counts)
+{
+    std::vector<std::pair<int, int>> result;
+    for (int i = 0; i < int(counts.size()); ++i) {
+        if (!counts[i])
+            continue;
+        if (!result.empty() && result.back().second == i - 1)
+            result.back().second = i;
+        else
+            result.emplace_back(i, i);
+    }
+    return result;
+}
+
+// Frame and border lines that a drag caught at the crop's edges are no
+// text, and the recogniser reads them as "|", "J" or "i". A line across the
+// top or the bottom is a band of rows apart from the text, each row inked
+// over most of the width. A frame at the left or the right is a group of
+// columns at that edge that reaches above and below all the other ink,
+// which no letter does.
+void removeEdgeLines(Pix *grey, const GreyStats &stats)
+{
+    const int contrast = stats.background - stats.darkest;
+    if (contrast < 32)
+        return;
+    const int threshold = stats.background - contrast / 2;
+    const int w = pixGetWidth(grey);
+    const int h = pixGetHeight(grey);
+    const int wpl = pixGetWpl(grey);
+    l_uint32 *data = pixGetData(grey);
+    auto ink = [&](int x, int y) { return int(GET_DATA_BYTE(data + y * wpl, x)) < threshold; };
+    auto erase = [&](int x0, int x1, int y0, int y1) {
+        for (int y = y0; y <= y1; ++y) {
+            for (int x = x0; x <= x1; ++x)
+                SET_DATA_BYTE(data + y * wpl, x, stats.background);
+        }
+    };
+
+    std::vector<int> rowInk(h);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x)
+            rowInk[y] += ink(x, y);
+    }
+    std::vector<std::pair<int, int>> bands = runs(rowInk);
+    if (bands.size() > 1) {
+        for (const auto &band : bands) {
+            bool line = true;
+            for (int y = band.first; y <= band.second && line; ++y)
+                line = rowInk[y] * 10 >= w * 6;
+            if (line)
+                erase(0, w - 1, band.first, band.second);
+        }
+    }
+
+    std::vector<int> columnInk(w);
+    for (int x = 0; x < w; ++x) {
+        for (int y = 0; y < h; ++y)
+            columnInk[x] += ink(x, y);
+    }
+    const std::vector<std::pair<int, int>> groups = runs(columnInk);
+    if (groups.size() < 2)
+        return;
+    // Rows inked by the columns first..last.
+    auto extent = [&](int first, int last) {
+        std::pair<int, int> rows(h, -1);
+        for (int x = first; x <= last; ++x) {
+            for (int y = 0; y < h; ++y) {
+                if (ink(x, y)) {
+                    rows.first = std::min(rows.first, y);
+                    rows.second = std::max(rows.second, y);
+                }
+            }
+        }
+        return rows;
+    };
+    const auto frameAt = [&](const std::pair<int, int> &group, int restFirst, int restLast) {
+        const auto own = extent(group.first, group.second);
+        const auto rest = extent(restFirst, restLast);
+        return rest.second >= 0 && own.first + 2 <= rest.first && own.second >= rest.second + 2;
+    };
+    if (frameAt(groups.front(), groups[1].first, w - 1))
+        erase(groups.front().first, groups.front().second, 0, h - 1);
+    if (frameAt(groups.back(), 0, groups[groups.size() - 2].second))
+        erase(groups.back().first, groups.back().second, 0, h - 1);
+}
+
 int scaleFor(const LineStats &lines, int width, int height)
 {
     int scale = 1;
@@ -127,6 +218,7 @@ PreparedImage prepareImage(Pix *source)
         pixInvert(grey.get(), grey.get());
         stats = greyStats(grey.get());
     }
+    removeEdgeLines(grey.get(), stats);
     const LineStats lines = lineStats(grey.get(), stats);
     const int width = pixGetWidth(grey.get());
     const int height = pixGetHeight(grey.get());

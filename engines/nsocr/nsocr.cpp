@@ -247,6 +247,10 @@ try {
     if (!recognition)
         return ERROR_INVALIDHANDLE;
     auto image = std::make_shared<Image>();
+    const OcrOptions &options = recognition->cfg->options;
+    // Starting the recogniser costs several recognitions: do it now, on the
+    // image's worker, rather than in the caller's first job.
+    image->image.warmUp({options.dataDirectory(), options.languageCodes()});
     image->ocr = std::move(recognition);
     *img = engine().images.add(std::move(image), engine().nextHandle());
     return 0;

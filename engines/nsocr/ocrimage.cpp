@@ -125,6 +125,15 @@ void OcrImage::finishJob()
         m_worker.join();
 }
 
+void OcrImage::warmUp(const RecogniserSetup &setup)
+{
+    if (busy())
+        return;
+    finishJob();
+    m_cancel = false;
+    m_worker = std::thread([this, setup] { m_recogniser.warmUp(setup, m_cancel); });
+}
+
 int32_t OcrImage::loadFile(const std::u16string &fileName)
 {
     if (busy())

@@ -28,6 +28,11 @@ public:
     OcrImage(const OcrImage &) = delete;
     OcrImage &operator=(const OcrImage &) = delete;
 
+    // Warms the recogniser up on the worker thread, so that the caller's
+    // first recognition is as quick as a later one. Anything that needs
+    // the worker waits for it.
+    void warmUp(const RecogniserSetup &setup);
+
     int32_t loadFile(const std::u16string &fileName);
     int32_t loadMemory(const uint8_t *bytes, size_t size);
     int32_t size(int32_t *width, int32_t *height) const;

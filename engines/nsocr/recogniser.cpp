@@ -1,9 +1,12 @@
 #include "recogniser.h"
 
+#include "linetext.h"
 #include "nsocr.h"
 
+#include <leptonica/allheaders.h>
 #include <tesseract/baseapi.h>
 #include <tesseract/ocrclass.h>
+#include <tesseract/resultiterator.h>
 
 #include <cstdlib>
 
@@ -79,8 +82,30 @@ int32_t Recogniser::recognise(const RecogniserSetup &setup, const PreparedImage 
         return ERROR_JOBCANCELLED;
     if (recognised != 0)
         return ERROR_OPERATIONFAILED;
-    std::unique_ptr<char[]> utf8(m_api->GetUTF8Text());
-    text = utf8 ? utf8.get() : "";
+    PixPtr binary(m_api->GetThresholdedImage());
+    const std::unique_ptr<tesseract::ResultIterator> it(m_api->GetIterator());
+    text.clear();
+    for (const GlyphLine &line : readGlyphs(it.get())) {
+        if (!text.empty())
+            text += '\n';
+        text += lineText(line, binary.get());
+    }
     m_api->Clear();
     return 0;
+}
+
+void Recogniser::warmUp(const RecogniserSetup &setup, const std::atomic<bool> &cancel)
+{
+    // A line of strokes of screen-text size, prepared like any image, so
+    // that the recogniser allocates what a real line needs.
+    PixPtr line(pixCreate(60, 16, 8));
+    if (!line)
+        return;
+    pixSetAll(line.get());
+    for (int x = 4; x < 56; x += 7)
+        pixRasterop(line.get(), x, 3, 2, x % 3 ? 10 : 7, PIX_CLR, nullptr, 0, 0);
+    const PreparedImage prepared = prepareImage(line.get());
+    std::string text;
+    if (prepared.pix)
+        recognise(setup, prepared, cancel, text);
 }

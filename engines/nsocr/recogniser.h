@@ -32,6 +32,9 @@ public:
     // Returns 0, ERROR_JOBCANCELLED when *cancel became true, or an error.
     int32_t recognise(const RecogniserSetup &setup, const PreparedImage &image,
                       const std::atomic<bool> &cancel, std::string &text);
+    // Starts the recogniser and runs it once over a small line, so that
+    // the first real recognition costs no more than a later one.
+    void warmUp(const RecogniserSetup &setup, const std::atomic<bool> &cancel);
 
 private:
     int32_t start(const RecogniserSetup &setup);

@@ -24,6 +24,8 @@ private Q_SLOTS:
 
     void recognise_data();
     void recognise();
+    void screenText_data();
+    void screenText();
     void stopCancels();
     void unreadableInput_data();
     void unreadableInput();
@@ -117,6 +119,40 @@ void tst_NsOcrEngine::recognise()
     QTRY_COMPARE_WITH_TIMEOUT(texts->count(), 1, 10000);
     QCOMPARE(texts->at(0).at(0).toString(), text);
     QCOMPARE(errorsOf(*errors), QStringList());
+}
+
+// Where a recogniser left to itself goes wrong on screen text: spaces at
+// wide punctuation, underscores, straight quotes read as curly ones, and a
+// widget's frame caught at the crop's edge.
+void tst_NsOcrEngine::screenText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QRect>("frame"); // drawn in the text's colour; empty: none
+
+    const QRect none;
+    QTest::newRow("file name and address") << "Saved notes.txt for anna@example.net" << QSize(300, 30) << none;
+    QTest::newRow("underscore") << "Set max_len to 42" << QSize(200, 30) << none;
+    QTest::newRow("straight quotes") << "Say \"yes\" or 'no' now" << QSize(220, 30) << none;
+    QTest::newRow("frame all round") << "Open the file" << QSize(140, 30) << QRect(0, 0, 139, 29);
+    QTest::newRow("frame over the margin") << "Import Export" << QSize(140, 34) << QRect(2, 2, 135, 29);
+}
+
+void tst_NsOcrEngine::screenText()
+{
+    QFETCH(QString, text);
+    QFETCH(QSize, size);
+    QFETCH(QRect, frame);
+
+    QImage image = renderText({text}, size);
+    if (!frame.isNull()) {
+        QPainter painter(&image);
+        painter.setPen(Qt::black);
+        painter.drawRect(frame);
+    }
+    ocr->ocrMemory(encoded(image));
+    QCOMPARE(texts->count(), 1);
+    QCOMPARE(texts->at(0).at(0).toString(), text);
 }
 
 void tst_NsOcrEngine::stopCancels()

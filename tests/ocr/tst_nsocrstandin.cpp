@@ -41,6 +41,8 @@ private Q_SLOTS:
     void loadErrors_data();
     void loadErrors();
     void textBuffer();
+    void callsDuringWarmUp_data();
+    void callsDuringWarmUp();
     void backgroundJobStates();
     void cancelDiscardsText();
     void destroyWhileRunning();
@@ -222,6 +224,38 @@ void tst_NsOcrStandIn::textBuffer()
     QCOMPARE(QString::fromUtf16(buffer), QStringLiteral("Fir"));
     QCOMPARE(buffer[4], NSOCR_UTF16('#'));
     QCOMPARE(engine.Img_GetImgText(img, buffer, 0, IMGTEXT_LINEBREAKS), int32_t(ERROR_INVALIDPARAMETER));
+}
+
+// A new image starts the recogniser on its worker; whatever comes first
+// waits for it or stops it, and sees a started recogniser afterwards.
+void tst_NsOcrStandIn::callsDuringWarmUp_data()
+{
+    QTest::addColumn<QString>("language"); // switched on before the job
+    QTest::addColumn<bool>("destroy");     // the image, before anything else
+
+    QTest::newRow("job at once") << QString() << false;
+    QTest::newRow("language changed at once") << QStringLiteral("German") << false;
+    QTest::newRow("destroyed at once") << QString() << true;
+}
+
+void tst_NsOcrStandIn::callsDuringWarmUp()
+{
+    QFETCH(QString, language);
+    QFETCH(bool, destroy);
+
+    if (destroy) {
+        QCOMPARE(engine.Img_Destroy(img), 0);
+        QCOMPARE(engine.Img_Create(ocr, &img), 0);
+    }
+    if (!language.isEmpty()) {
+        const QString option = QStringLiteral("Languages/") + language;
+        QCOMPARE(engine.Cfg_SetOption(cfg, 0, utf16(option), utf16(QStringLiteral("1"))), 0);
+    }
+    QCOMPARE(load(textBmp({QStringLiteral("Warm start 42")}, QSize(140, 30))), 0);
+    QCOMPARE(engine.Img_OCR(img, 0, 255, OCRFLAG_NONE), 0);
+    NSOCR_UTF16 buffer[32] = {};
+    QCOMPARE(engine.Img_GetImgText(img, buffer, 32, IMGTEXT_LINEBREAKS), 13);
+    QCOMPARE(QString::fromUtf16(buffer), QStringLiteral("Warm start 42"));
 }
 
 void tst_NsOcrStandIn::backgroundJobStates()

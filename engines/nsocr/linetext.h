@@ -1,0 +1,41 @@
+#ifndef LINETEXT_H
+#define LINETEXT_H
+
+#include <string>
+#include <vector>
+
+struct Pix;
+
+namespace tesseract {
+class ResultIterator;
+}
+
+// One recognised character with its ink box, in the pixels of the image
+// the recogniser read.
+struct Glyph
+{
+    std::string text; // UTF-8, usually one character
+    int left = 0;
+    int top = 0;
+    int right = 0; // inclusive
+    int bottom = 0;
+    bool wordStart = false; // the recogniser began a word here
+    int wordLeft = 0; // the ink box of the recogniser's word, whose
+    int wordRight = 0; // sides are surer than those of its characters
+};
+
+using GlyphLine = std::vector<Glyph>;
+
+// The recogniser's characters, line by line.
+std::vector<GlyphLine> readGlyphs(tesseract::ResultIterator *it);
+
+// A line's text, decided from the pixels where the recogniser's own
+// choices are known to go wrong on screen text:
+// - no space stands between two words closer than a space's width on
+//   this line ("notes. txt");
+// - ink lying flat on the baseline under such a gap is an underscore;
+// - a quote mark whose strokes are straight is a straight quote.
+// `binary` is the recogniser's 1-bit image (ink = 1) in the same pixels.
+std::string lineText(const GlyphLine &line, Pix *binary);
+
+#endif // LINETEXT_H
