@@ -12,6 +12,7 @@ extern "C" {
 #include <algorithm>
 #include <cstring>
 #include <mutex>
+#include <string>
 #include <vector>
 
 namespace zqaudio {
@@ -114,7 +115,10 @@ bool FfmpegDecoder::open()
     m_format = avformat_alloc_context();
     if (!m_format)
         return false;
-    const char *url = nullptr;
+    // A path goes to FFmpeg as a file URL, so that a file whose name starts
+    // like one of FFmpeg's protocols ("pipe:", "concat:", "http:") is still
+    // read as the file it is.
+    std::string url;
     if (m_source->isMemory()) {
         if (m_source->size() == 0)
             return false;
@@ -127,10 +131,10 @@ bool FfmpegDecoder::open()
         m_format->pb = m_io;
         m_format->flags |= AVFMT_FLAG_CUSTOM_IO;
     } else {
-        url = m_source->path().c_str();
+        url = "file:" + m_source->path();
     }
     // On failure avformat_open_input frees the context and nulls it.
-    if (avformat_open_input(&m_format, url, nullptr, nullptr) < 0)
+    if (avformat_open_input(&m_format, url.empty() ? nullptr : url.c_str(), nullptr, nullptr) < 0)
         return false;
     if (m_format->probe_score < MinimumProbeScore || avformat_find_stream_info(m_format, nullptr) < 0)
         return false;

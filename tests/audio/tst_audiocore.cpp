@@ -31,6 +31,7 @@ private Q_SLOTS:
     void decode_data();
     void decode();
     void decoderList();
+    void protocolLikeName();
     void playOut();
     void stopAndResume();
     void rapidReplace();
@@ -163,6 +164,19 @@ void tst_AudioCore::decoderList()
     QVERIFY(!list.open(fileSource("missing.wav"), &error));
     QCOMPARE(error, Error::FileOpen);
     QVERIFY(asked.isEmpty());
+}
+
+// A relative path that reads like one of FFmpeg's protocols is the file of
+// that name, not standard input.
+void tst_AudioCore::protocolLikeName()
+{
+    QVERIFY(QFile::copy(path("tone.wav"), path("pipe:0")));
+    const QString home = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(m_dir.path()));
+    std::unique_ptr<Decoder> decoder = openFfmpegDecoder(Source::fromPath("pipe:0"));
+    QDir::setCurrent(home);
+    QVERIFY(decoder);
+    QCOMPARE(readAll(*decoder), m_tone);
 }
 
 // A stream plays out by itself and can then be played again.
