@@ -106,7 +106,11 @@ void TestWidget::pluginLoaded(int index)
 
 void TestWidget::open()
 {
-    const QString path = QFileDialog::getOpenFileName(this, tr("Select an Audio or Image file"), pickedFile,
+    // Until a file is picked, the dialog starts where the user started the
+    // program: the installed launcher moves into the program's own folder
+    // and says in ZQP_START_DIR where it was called from.
+    const QString start = pickedFile.isEmpty() ? qEnvironmentVariable("ZQP_START_DIR") : pickedFile;
+    const QString path = QFileDialog::getOpenFileName(this, tr("Select an Audio or Image file"), start,
         QLatin1String(fileFilter));
     if (path.isEmpty())
         return;

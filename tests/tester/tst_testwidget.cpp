@@ -461,8 +461,9 @@ void tst_TestWidget::loadAfterFailedLoad()
     QCOMPARE(callsOf(pluginPath(QStringLiteral("b.so"))), QStringList { QStringLiteral("initial") });
 }
 
-// The dialog offers the file types and starts at the file picked last; a
-// dialog cancelled after a pick keeps it, and a later plugin gets it at once.
+// The dialog offers the file types and starts in the folder the launcher
+// names, then at the file picked last; a dialog cancelled after a pick keeps
+// it, and a later plugin gets it at once.
 void tst_TestWidget::dialog()
 {
     QVERIFY(usePlugins({ QStringLiteral("a.so=") + audioFixture, QStringLiteral("b.so=") + ocrFixture }));
@@ -471,11 +472,16 @@ void tst_TestWidget::dialog()
 
     Window window;
     QStringList filters;
-    whenDialogShows([&filters, path](QFileDialog *dialog) {
+    QString start;
+    qputenv("ZQP_START_DIR", QFile::encodeName(m_files.path()));
+    whenDialogShows([&filters, &start, path](QFileDialog *dialog) {
         filters = dialog->nameFilters();
+        start = dialog->directory().absolutePath();
         accept(dialog, path);
     });
     QTest::mouseClick(window.open, Qt::LeftButton);
+    qunsetenv("ZQP_START_DIR");
+    QCOMPARE(start, QDir(m_files.path()).absolutePath());
     // Two filters, split at the line feed.
     QCOMPARE(filters, (QStringList { QStringLiteral("*.mp3 *.wav *.flac *.ape *.jpg *.bmp *.png *.tiff "
                                                     "*.MP3 *.WAV *.FLAC *.APE *.JPG *.BMP *.PNG *.TIFF"),
