@@ -8,10 +8,9 @@
 
 namespace {
 
-const int AudioPlayerType = 0x02010010;
-const DWORD RequiredVersion = 0x0204;
-const int DefaultDevice = -1;
-const DWORD OutputRate = 44100;
+const DWORD requiredVersion = 0x0204;
+const int defaultDevice = -1;
+const DWORD outputRate = 44100;
 
 // Add-on libraries follow the platform's naming.
 #if defined(Q_OS_WIN)
@@ -40,7 +39,7 @@ BassPluginsPlayer::~BassPluginsPlayer()
 
 int BassPluginsPlayer::type()
 {
-    return AudioPlayerType;
+    return TypeCode;
 }
 
 QString BassPluginsPlayer::name()
@@ -58,11 +57,11 @@ bool BassPluginsPlayer::initial()
     // Already initialised: the device is open and the add-ons are loaded.
     if (streamHandle)
         return true;
-    if ((BASS_GetVersion() >> 16) != RequiredVersion) {
+    if ((BASS_GetVersion() >> 16) != requiredVersion) {
         reportError(tr("An incorrect version of BASS.DLL was loaded"));
         return false;
     }
-    if (!BASS_Init(DefaultDevice, OutputRate, 0, nullptr, nullptr)) {
+    if (!BASS_Init(defaultDevice, outputRate, 0, nullptr, nullptr)) {
         reportError(tr("Can't initialize device"));
         return false;
     }
@@ -123,5 +122,5 @@ void BassPluginsPlayer::stop()
 void BassPluginsPlayer::reportError(const QString &message)
 {
     const int code = streamHandle ? BASS_ErrorGetCode() : 0;
-    emit error(tr("BASS ERR: %1 (error code: %2)").arg(message).arg(code));
+    Q_EMIT error(tr("BASS ERR: %1 (error code: %2)").arg(message).arg(code));
 }

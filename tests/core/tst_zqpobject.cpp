@@ -135,6 +135,7 @@ void tst_ZQPObject::interfaces_data()
     QTest::addColumn<QString>("path");
     QTest::addColumn<int>("type");
     QTest::addColumn<bool>("isAudio");
+    // Spelled out: these are the codes hosts know the kinds by.
     QTest::newRow("audio player") << audioFixture << 0x02010010 << true;
     QTest::newRow("ocr") << ocrFixture << 0x02010028 << false;
 }

@@ -59,7 +59,7 @@ void tst_ZQOcrWords::metaCast()
     QCOMPARE(ZQOcrWords::staticMetaObject.superClass(), &ZQPObject::staticMetaObject);
     QCOMPARE(engine.qt_metacast("ZQOcrWords"), static_cast<void *>(&engine));
     QCOMPARE(qobject_cast<ZQPObject *>(&engine), static_cast<ZQPObject *>(&engine));
-    QCOMPARE(engine.type(), 0x02010028);
+    QCOMPARE(engine.type(), ZQPOcrText::TypeCode);
 
     // Invoked through the meta-object, the slots reach the engine's overrides.
     QVERIFY(QMetaObject::invokeMethod(&engine, "stop"));
