@@ -1,19 +1,27 @@
-# zqp_add_plugin(<target> FILE <file name> DIRECTORY <dir> SOURCES <src>... [LIBRARIES <lib>...])
+# zqp_add_plugin(<target> FILE <file name> [DIRECTORY <dir>] SOURCES <src>... [LIBRARIES <lib>...])
 #
 # Builds a plugin the way the framework expects it: a module without the
-# "lib" prefix named <file name>.so, placed in <dir>, linking ZQCore, with
-# hidden visibility so that no symbol of it becomes STB_GNU_UNIQUE (such a
-# library could never be unloaded again).
+# "lib" prefix named <file name> with the platform's suffix (.so, .dll),
+# placed in <dir> when given, linking ZQP::Interfaces and so ZQP::Core, run
+# through moc, and with hidden visibility so that no symbol of it becomes
+# STB_GNU_UNIQUE (such a library could never be unloaded again).
+# Installed with the ZQP package for plugins built outside this project.
 function(zqp_add_plugin target)
     cmake_parse_arguments(ARG "" "FILE;DIRECTORY" "SOURCES;LIBRARIES" ${ARGN})
+    if(NOT ARG_FILE)
+        message(FATAL_ERROR "zqp_add_plugin(${target}): FILE is required, e.g. FILE zqp.adp.mything")
+    endif()
     add_library(${target} MODULE ${ARG_SOURCES})
-    target_link_libraries(${target} PRIVATE ZQCore ${ARG_LIBRARIES})
+    target_link_libraries(${target} PRIVATE ZQP::Interfaces ${ARG_LIBRARIES})
     set_target_properties(${target} PROPERTIES
         PREFIX ""
         OUTPUT_NAME ${ARG_FILE}
-        LIBRARY_OUTPUT_DIRECTORY ${ARG_DIRECTORY}
+        AUTOMOC ON
         CXX_VISIBILITY_PRESET hidden
         VISIBILITY_INLINES_HIDDEN ON)
+    if(ARG_DIRECTORY)
+        set_target_properties(${target} PROPERTIES LIBRARY_OUTPUT_DIRECTORY ${ARG_DIRECTORY})
+    endif()
 endfunction()
 
 # zqp_add_plugin_objects(<target> SOURCES <src>... [LIBRARIES <lib>...])

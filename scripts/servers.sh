@@ -9,10 +9,13 @@
 #                side by side; exports ZQP_TWO_SCREEN_DISPLAY, not DISPLAY
 #   start_pulse  a private PulseAudio daemon with the null sink "testsink";
 #                exports PULSE_SERVER and ZQP_NULL_SINK
+#   start_wayland a headless Wayland desktop with the screenshot portal
+#                (wayland.sh); exports ZQP_WAYLAND_ENV
 #   stop_servers stops what was started and removes the private folder
 
 zqp_server_dir=""
 zqp_server_pids=()
+source "$(dirname "${BASH_SOURCE[0]}")/wayland.sh"
 
 zqp_private_dir()
 {
@@ -43,6 +46,10 @@ start_xvfb()
 {
     zqp_start_x xvfb Xvfb -displayfd 3 -screen 0 1280x1024x24 -dpi 96 -nolisten tcp -noreset || return 1
     export DISPLAY=$zqp_display
+    # Programs on this display are in an X11 session, whatever session the
+    # caller runs in: they must not turn to a Wayland compositor's portal.
+    unset WAYLAND_DISPLAY
+    export XDG_SESSION_TYPE=x11
 }
 
 start_two_screens()
@@ -80,6 +87,7 @@ start_pulse()
 stop_servers()
 {
     local pid
+    stop_wayland
     for pid in "${zqp_server_pids[@]}"; do
         kill -TERM "$pid" 2>/dev/null || true
     done

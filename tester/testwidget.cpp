@@ -4,6 +4,7 @@
 #include "zqpaudioplayer.h"
 #include "zqpobject.h"
 #include "zqpocrtext.h"
+#include "zqpplatform.h"
 
 #include <QCoreApplication>
 #include <QFileDialog>
@@ -11,8 +12,23 @@
 #include <QTextCursor>
 
 namespace {
-const int ocrEngineType = 0x02010028;
+
+// File dialogs split a filter into patterns at blanks. Qt's own dialog
+// ignores case, but GTK's (on GNOME desktops) does not, so each extension
+// is also listed in capitals.
+const char fileFilter[] = "*.mp3 *.wav *.flac *.ape *.jpg *.bmp *.png *.tiff "
+                          "*.MP3 *.WAV *.FLAC *.APE *.JPG *.BMP *.PNG *.TIFF\n*";
+
+// Text from outside (paths, plugin names, messages, recognised text) goes
+// into the log's HTML escaped, so that it shows as it reads. Sources and
+// results also keep their line feeds as line breaks: a line whose source
+// held a line feed before the first tag would be taken for plain text.
+QString htmlLines(const QString &text)
+{
+    return text.toHtmlEscaped().replace(QLatin1Char('\n'), QLatin1String("<br />"));
 }
+
+} // namespace
 
 TestWidget::TestWidget(QWidget *parent)
     : QWidget(parent)
@@ -23,7 +39,7 @@ TestWidget::TestWidget(QWidget *parent)
     ui->setupUi(this);
 
     const QString pluginDirectory = QCoreApplication::applicationDirPath() + QLatin1String("/zqp");
-    const auto plugins = ZQPObject::metaInfo(pluginDirectory, QStringLiteral("*.so"));
+    const auto plugins = ZQPObject::metaInfo(pluginDirectory, QLatin1String(ZQPPlatform::PluginPattern));
     int index = 0;
     for (const auto &plugin : plugins)
         ui->cbAudioPlayers->insertItem(index++, plugin.first, QVariant(plugin.second));
@@ -69,7 +85,7 @@ void TestWidget::pluginLoaded(int index)
         // no data path and no result connection.
         if (ZQPOcrText *ocr = qobject_cast<ZQPOcrText *>(pluginObject)) {
             if (text.contains(QLatin1String("Nicomsoft")))
-                ocr->setDataPath(QStringLiteral("./nsocr/libNSOCR.so"));
+                ocr->setDataPath(QLatin1String(ZQPPlatform::NicomsoftEnginePath));
             else if (text.contains(QLatin1String("Tesseract")))
                 ocr->setDataPath(QStringLiteral("./tessdata"));
             msg(tr("set dataPath to ") + ocr->dataPath(), name);
@@ -89,7 +105,7 @@ void TestWidget::pluginLoaded(int index)
 void TestWidget::open()
 {
     const QString path = QFileDialog::getOpenFileName(this, tr("Select an Audio or Image file"), pickedFile,
-        QStringLiteral("*.mp3; *.wav; *.flac; *.ape; *.jpg; *.bmp; *.png; *.tiff; \n*"));
+        QLatin1String(fileFilter));
     if (path.isEmpty())
         return;
 
@@ -129,19 +145,21 @@ void TestWidget::stopAudio()
 
 void TestWidget::err(QString l)
 {
-    appendLine(senderName() + QLatin1String(":<span style=\"color:red;\">") + l + QLatin1String("</span>"));
+    appendLine(htmlLines(senderName()) + QLatin1String(":<span style=\"color:red;\">") + l.toHtmlEscaped()
+        + QLatin1String("</span>"));
 }
 
 void TestWidget::ret(QString l)
 {
-    appendLine(senderName() + QLatin1String(":<p style=\"color:blue;margin-left:16px;\">")
-        + l.replace(QLatin1Char('\n'), QLatin1String("<br />")) + QLatin1String("</p><br />"));
+    appendLine(htmlLines(senderName()) + QLatin1String(":<p style=\"color:blue;margin-left:16px;\">") + htmlLines(l)
+        + QLatin1String("</p><br />"));
 }
 
 void TestWidget::msg(const QString &message, const QString &source)
 {
     const QString from = source.isEmpty() ? ui->cbAudioPlayers->currentText() : source;
-    appendLine(from + QLatin1String(": <span style=\"color:#333;\"> ") + message + QLatin1String("</span>"));
+    appendLine(htmlLines(from) + QLatin1String(": <span style=\"color:#333;\"> ") + message.toHtmlEscaped()
+        + QLatin1String("</span>"));
 }
 
 void TestWidget::appendLine(const QString &line)
@@ -161,7 +179,7 @@ QString TestWidget::senderName() const
 
 bool TestWidget::isOcrEngine() const
 {
-    return pluginObject->type() == ocrEngineType;
+    return pluginObject->type() == ZQPOcrText::TypeCode;
 }
 
 // Picking a file plays it or recognises it at once with the held plugin.

@@ -1,4 +1,5 @@
 #include "basspluginsplayer.h"
+#include "zqpplatform.h"
 
 #include <bass.h>
 
@@ -11,15 +12,6 @@ namespace {
 const DWORD requiredVersion = 0x0204;
 const int defaultDevice = -1;
 const DWORD outputRate = 44100;
-
-// Add-on libraries follow the platform's naming.
-#if defined(Q_OS_WIN)
-const char AddOnPattern[] = "bass*.dll";
-#elif defined(Q_OS_MACOS)
-const char AddOnPattern[] = "libbass*.dylib";
-#else
-const char AddOnPattern[] = "libbass*.so";
-#endif
 
 } // namespace
 
@@ -72,7 +64,7 @@ bool BassPluginsPlayer::initial()
 
 void BassPluginsPlayer::loadAddOns(const QString &dirPath)
 {
-    QDirIterator it(dirPath, QStringList(QLatin1String(AddOnPattern)), QDir::Files | QDir::NoSymLinks);
+    QDirIterator it(dirPath, QStringList(QLatin1String(ZQPPlatform::BassAddOnPattern)), QDir::Files | QDir::NoSymLinks);
     while (it.hasNext()) {
         const QString path = it.next();
         if (!BASS_PluginLoad(path.toUtf8().constData(), 0))
@@ -122,5 +114,5 @@ void BassPluginsPlayer::stop()
 void BassPluginsPlayer::reportError(const QString &message)
 {
     const int code = streamHandle ? BASS_ErrorGetCode() : 0;
-    Q_EMIT error(tr("BASS ERR: %1 (error code: %2)").arg(message).arg(code));
+    Q_EMIT error(tr("BASS ERR: %1 (error code: %2)").arg(message, QString::number(code)));
 }

@@ -1,5 +1,7 @@
 #include "capturescreen.h"
 
+#include "portalscreenshot.h"
+
 #include <QBuffer>
 #include <QCursor>
 #include <QGuiApplication>
@@ -55,6 +57,28 @@ QRect CaptureScreen::selectionRect(const QPoint &from, const QPoint &to)
     return QRect(std::min(from.x(), to.x()), std::min(from.y(), to.y()),
                  std::max(1, std::abs(from.x() - to.x())),
                  std::max(1, std::abs(from.y() - to.y())));
+}
+
+void CaptureScreen::setVisible(bool visible)
+{
+    if (!visible || !desktop.isNull() || !PortalScreenshot::isWaylandSession()) {
+        QWidget::setVisible(visible);
+        return;
+    }
+    if (portal)
+        return;
+    // The event loop runs on while the portal works; the overlay shows once
+    // the picture has come.
+    portal = new PortalScreenshot(QDBusConnection::sessionBus(), this);
+    connect(portal, &PortalScreenshot::taken, this, [this](const QImage &image) {
+        desktop = image;
+        show();
+    });
+    connect(portal, &PortalScreenshot::failed, this, [this](const QString &message, int code) {
+        Q_EMIT captureFailed(message, code);
+        close();
+    });
+    portal->take();
 }
 
 QScreen *CaptureScreen::screenContaining(const QPoint &point)
@@ -177,8 +201,15 @@ bool CaptureScreen::compositorRunning()
 
 void CaptureScreen::takeFrame(QScreen *screen)
 {
-    frame = ScreenFrame::grab(screen);
-    paintsFrame = !compositorRunning();
+    if (desktop.isNull()) {
+        frame = ScreenFrame::grab(screen);
+        paintsFrame = !compositorRunning();
+    } else {
+        // The portal's frame is frozen: the overlay shows it, and the
+        // desktop beneath it no longer matters.
+        frame = PortalScreenshot::screenFrame(desktop, screen->geometry());
+        paintsFrame = true;
+    }
     update();
 }
 

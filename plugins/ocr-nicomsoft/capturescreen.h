@@ -8,6 +8,7 @@
 #include <QRect>
 #include <QWidget>
 
+class PortalScreenshot;
 class QCursor;
 class QScreen;
 
@@ -15,6 +16,9 @@ class QScreen;
 // the left mouse button. On release it hides, grabs the region, hands it out
 // as BMP file bytes and closes itself; any other button cancels. It deletes
 // itself on close and announces its end with captureFinished().
+// In a Wayland session, where the screen cannot be grabbed, it asks the
+// screenshot portal for the desktop before it shows, and shows that frame;
+// when the portal fails it reports captureFailed() and closes unshown.
 class CaptureScreen : public QWidget
 {
     Q_OBJECT
@@ -27,9 +31,12 @@ public:
     // left out, and an empty side becomes one pixel thick.
     static QRect selectionRect(const QPoint &from, const QPoint &to);
 
+    void setVisible(bool visible) override;
+
 Q_SIGNALS:
     void signalCompleteCature(const QByteArray &bArray);
     void captureFinished();
+    void captureFailed(const QString &message, int code);
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
@@ -61,6 +68,9 @@ private:
     // Without a compositor the window's opacity is ignored and the overlay
     // would hide the screen; it then paints the frame under its tint itself.
     bool paintsFrame = false;
+    // The portal's picture of the whole desktop, and the request for it.
+    QImage desktop;
+    PortalScreenshot *portal = nullptr;
 };
 
 #endif // CAPTURESCREEN_H

@@ -54,6 +54,7 @@ void ZQOcrWords::ocrScreen()
     capture = new CaptureScreen(nullptr);
     connect(capture, SIGNAL(signalCompleteCature(QByteArray)), this, SLOT(ocrMemory(QByteArray)));
     connect(capture, SIGNAL(captureFinished()), this, SLOT(captureFinished()));
+    connect(capture, SIGNAL(captureFailed(QString,int)), this, SLOT(postError(QString,int)));
     capture->show();
 }
 

@@ -106,8 +106,9 @@ void tst_Acceptance::init()
 void tst_Acceptance::cleanup()
 {
     ++m_step;
-    DesktopDriver::screenshot(QStringLiteral("%1/step%2-%3.png").arg(m_screens).arg(m_step)
-                                  .arg(QString::fromLatin1(QTest::currentTestFunction())));
+    DesktopDriver::screenshot(QStringLiteral("%1/step%2-%3.png")
+                                      .arg(m_screens, QString::number(m_step),
+                                           QString::fromLatin1(QTest::currentTestFunction())));
     if (QTest::currentTestFailed()) {
         m_broken = true;
         qWarning("log as shown:\n%s", qPrintable(m_desktop.logText()));

@@ -1,4 +1,5 @@
 #include "../core/mappedlibraries.h"
+#include "themefiledialog.h"
 #include "pluginfolder.h"
 #include "testwidget.h"
 #include "zqpobject.h"
@@ -7,6 +8,7 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QPluginLoader>
 #include <QPointer>
 #include <QPushButton>
@@ -96,18 +98,36 @@ QStringList callsOf(const QString &path)
     return calls;
 }
 
-// Runs action once the next modal file dialog is shown.
-void whenDialogShows(std::function<void(QFileDialog *)> action)
+// Runs action once shown() holds.
+void whenShown(std::function<bool()> shown, std::function<void()> action)
 {
     auto *timer = new QTimer;
-    QObject::connect(timer, &QTimer::timeout, [timer, action] {
-        if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
+    QObject::connect(timer, &QTimer::timeout, [timer, shown, action] {
+        if (shown()) {
             timer->deleteLater();
             timer->stop();
-            action(dialog);
+            action();
         }
     });
     timer->start(10);
+}
+
+// Runs action once the next modal file dialog is shown.
+void whenDialogShows(std::function<void(QFileDialog *)> action)
+{
+    whenShown([] { return qobject_cast<QFileDialog *>(QApplication::activeModalWidget()) != nullptr; },
+              [action] { action(qobject_cast<QFileDialog *>(QApplication::activeModalWidget())); });
+}
+
+// The names that a file dialog of Qt's own lists in its current folder.
+QStringList listedNames(QFileDialog *dialog)
+{
+    const QListView *view = dialog->findChild<QListView *>(QStringLiteral("listView"));
+    QStringList names;
+    for (int row = 0; row < view->model()->rowCount(view->rootIndex()); ++row)
+        names << view->model()->index(row, 0, view->rootIndex()).data().toString();
+    names.sort();
+    return names;
 }
 
 // Answers the dialog as a user does: types the path, then confirms.
@@ -171,6 +191,9 @@ private Q_SLOTS:
     void userActions_data();
     void userActions();
     void dialog();
+    void fileFilter();
+    void hostileText_data();
+    void hostileText();
     void messages_data();
     void messages();
     void errorFromAnotherThread();
@@ -453,10 +476,10 @@ void tst_TestWidget::dialog()
         accept(dialog, path);
     });
     QTest::mouseClick(window.open, Qt::LeftButton);
-    // Two filters, split at the line feed; the dialog trims each.
-    QCOMPARE(filters,
-             (QStringList { QStringLiteral("*.mp3; *.wav; *.flac; *.ape; *.jpg; *.bmp; *.png; *.tiff;"),
-                            QStringLiteral("*") }));
+    // Two filters, split at the line feed.
+    QCOMPARE(filters, (QStringList { QStringLiteral("*.mp3 *.wav *.flac *.ape *.jpg *.bmp *.png *.tiff "
+                                                    "*.MP3 *.WAV *.FLAC *.APE *.JPG *.BMP *.PNG *.TIFF"),
+                                     QStringLiteral("*") }));
 
     window.markLog();
     QStringList selected;
@@ -476,6 +499,111 @@ void tst_TestWidget::dialog()
     QCOMPARE(callsOf(pluginPath(QStringLiteral("b.so"))),
              (QStringList { QStringLiteral("initial"), QStringLiteral("setLanguages [] "),
                             QStringLiteral("ocrFile ") + path }));
+}
+
+// The first filter lists the audio and image files, whatever the case of
+// their extensions, and nothing else: in Qt's own dialog, and in the GTK
+// dialog when the process runs with that platform theme.
+void tst_TestWidget::fileFilter()
+{
+    QVERIFY(usePlugins({ audioFixture }));
+    const QStringList listed { "SONG.MP3", "Scan.PNG", "a.bmp", "a.jpg", "a.tiff", "song.ape",
+                               "song.flac",  "song.mp3", "song.wav", "text.png" };
+    const QStringList unlisted { "mp3", "notes.txt", "song.mp3.part", "song.ogg", "song.mp3;" };
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    for (const QString &name : listed + unlisted)
+        QVERIFY(writeFile(folder.filePath(name), QByteArray()));
+
+    Window window;
+    QStringList names;
+    QStringList filters;
+    if (qgetenv("QT_QPA_PLATFORMTHEME") == "gtk3") {
+        whenShown(ThemeFileDialog::isShown, [&] {
+            names = ThemeFileDialog::listed(listed + unlisted);
+            filters = ThemeFileDialog::filterNames();
+            ThemeFileDialog::cancel();
+        });
+        // Without the GTK dialog, Qt's own would wait for ever.
+        QTimer::singleShot(20000, [] {
+            if (QWidget *dialog = QApplication::activeModalWidget())
+                dialog->close();
+        });
+    } else {
+        whenDialogShows([&](QFileDialog *dialog) {
+            dialog->setDirectory(folder.path());
+            filters = dialog->nameFilters();
+            // The folder is read in the background: wait until it is listed.
+            const bool complete = QTest::qWaitFor([&] { return (names = listedNames(dialog)) == listed; }, 5000);
+            Q_UNUSED(complete) // what it lists is compared below
+            dialog->reject();
+        });
+    }
+    QTest::mouseClick(window.open, Qt::LeftButton);
+    names.sort();
+    QCOMPARE(names, listed);
+    QCOMPARE(filters.size(), 2);
+    QCOMPARE(filters.last(), QStringLiteral("*"));
+}
+
+void tst_TestWidget::hostileText_data()
+{
+    QTest::addColumn<QString>("file"); // picked with "Open...", or empty
+    QTest::addColumn<QByteArray>("method"); // a fixture method called with text, or empty
+    QTest::addColumn<QString>("text"); // the file's content, or what the method gets
+    // As composed; %FILE% is the path, escaped, and %FILE-LINES% the same
+    // with line breaks for its line feeds.
+    QTest::addColumn<QStringList>("lines");
+
+    const QStringList picked { info("%FILE%", "is picked."), info(engine, "ocr %FILE%") };
+    // A source keeps its line feeds as line breaks, or the line would show as plain text.
+    QTest::newRow("line feed in a file name")
+        << "two\nlines.png" << QByteArray() << "one"
+        << QStringList { info("%FILE-LINES%", "is picked."), info(engine, "ocr %FILE%"),
+                         result(engine, "one") };
+    QTest::newRow("markup in a file name")
+        << "a<b>B & C<i>.png" << QByteArray() << "one"
+        << picked + QStringList { result(engine, "one") };
+    QTest::newRow("image in a file name")
+        << "<img src=x.png>.png" << QByteArray() << "one"
+        << picked + QStringList { result(engine, "one") };
+    QTest::newRow("markup in the recognised text")
+        << "scan.png" << QByteArray() << "<a href=\"http://example.org/\">here</a> & <b>there</b>\n<i>2</i>"
+        << picked + QStringList { result(engine, "&lt;a href=&quot;http://example.org/&quot;&gt;here&lt;/a&gt; &amp; "
+                                                 "&lt;b&gt;there&lt;/b&gt;<br />&lt;i&gt;2&lt;/i&gt;") };
+    QTest::newRow("markup in an error")
+        << QString() << QByteArray("emitError") << "OCR Error: <img src=x.png> & <b>bold Code:#0"
+        << QStringList { error(engine, "OCR Error: &lt;img src=x.png&gt; &amp; &lt;b&gt;bold Code:#0") };
+    QTest::newRow("entity in an error")
+        << QString() << QByteArray("emitError") << "&lt;b&gt; &amp;"
+        << QStringList { error(engine, "&amp;lt;b&amp;gt; &amp;amp;") };
+}
+
+// Text from outside shows as it reads, never as markup.
+void tst_TestWidget::hostileText()
+{
+    QFETCH(QString, file);
+    QFETCH(QByteArray, method);
+    QFETCH(QString, text);
+    QFETCH(QStringList, lines);
+
+    QVERIFY(usePlugins({ ocrFixture }));
+    Window window;
+    window.markLog();
+    const QString path = file.isEmpty() ? QString() : m_files.filePath(file);
+    if (!path.isEmpty()) {
+        QVERIFY(writeFile(path, text.toUtf8()));
+        window.pick(path);
+    } else {
+        QVERIFY(QMetaObject::invokeMethod(instanceOf(pluginPath(ocrFixture)), method.constData(), Q_ARG(QString, text)));
+    }
+    lines.replaceInStrings(QStringLiteral("%FILE-LINES%"), path.toHtmlEscaped().replace(QLatin1Char('\n'), QLatin1String("<br />")));
+    COMPARE_LOG(window, withFile(lines, path.toHtmlEscaped()));
+    const QString shown = window.log->toPlainText();
+    QVERIFY2(shown.contains(path.isEmpty() ? text : path.section(QLatin1Char('\n'), -1)), qPrintable(shown));
+    QVERIFY(!shown.contains(QChar::ObjectReplacementCharacter)); // no image
+    QVERIFY(!shown.contains(QLatin1String("<span"))); // no markup shown
+    QVERIFY(!window.log->toHtml().contains(QLatin1String("<a href"))); // no link
 }
 
 void tst_TestWidget::userActions_data()

@@ -138,7 +138,7 @@ HSTREAM BASSAPI BASS_StreamCreateFile(BOOL mem, const void *file, QWORD offset, 
     else
         what = QLatin1Char('"') + QString::fromUtf8(static_cast<const char *>(file)) + QLatin1Char('"');
     record(QStringLiteral("BASS_StreamCreateFile(%1, %2, %3, %4, %5)")
-               .arg(boolText(mem), what).arg(offset).arg(length).arg(hex(flags)));
+               .arg(boolText(mem), what, QString::number(offset), QString::number(length), hex(flags)));
     if (mem)
         s.lastMemory = file;
     if (scriptedFailure("BASS_StreamCreateFile"))

@@ -1,0 +1,203 @@
+#include "portalscreenshot.h"
+
+#include <QAtomicInt>
+#include <QCoreApplication>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QImageReader>
+#include <QScreen>
+#include <QUrl>
+
+namespace {
+
+const QString portalService = QStringLiteral("org.freedesktop.portal.Desktop");
+const QString portalPath = QStringLiteral("/org/freedesktop/portal/desktop");
+const QString requestInterface = QStringLiteral("org.freedesktop.portal.Request");
+
+// Files under the temporary folders are nobody's to keep: the portal's
+// picture is ours to remove there, and nowhere else.
+bool inTemporaryFolder(const QString &path)
+{
+    const QString file = QFileInfo(path).canonicalFilePath();
+    const QStringList temporary = {QDir::tempPath(), QStringLiteral("/tmp"), QStringLiteral("/var/tmp")};
+    for (const QString &folder : temporary) {
+        const QString canonical = QFileInfo(folder).canonicalFilePath();
+        if (!file.isEmpty() && !canonical.isEmpty() && file.startsWith(canonical + QLatin1Char('/')))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+PortalScreenshot::PortalScreenshot(const QDBusConnection &bus, QObject *parent)
+    : QObject(parent)
+    , bus(bus)
+{
+    timer.setSingleShot(true);
+    timer.setInterval(5000);
+    connect(&timer, &QTimer::timeout, this, &PortalScreenshot::onTimeout);
+}
+
+bool PortalScreenshot::isWaylandSession()
+{
+    const QString platform = QGuiApplication::platformName();
+    if (platform.startsWith(QLatin1String("wayland")))
+        return true;
+    // Without a window system there is no screen to ask the portal about.
+    if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal"))
+        return false;
+    return !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
+        || qgetenv("XDG_SESSION_TYPE") == "wayland";
+}
+
+ScreenFrame PortalScreenshot::screenFrame(const QImage &desktop, const QRect &screen, const QRect &desktopGeometry)
+{
+    QRect box = desktopGeometry;
+    if (box.isNull()) {
+        const QList<QScreen *> screens = QGuiApplication::screens();
+        for (const QScreen *each : screens)
+            box |= each->geometry();
+    }
+    if (box.isEmpty() || desktop.isNull())
+        return ScreenFrame();
+    const qreal ratio = qreal(desktop.width()) / box.width();
+    const QPointF offset = QPointF(screen.topLeft() - box.topLeft()) * ratio;
+    const QRect device(offset.toPoint(), (QSizeF(screen.size()) * ratio).toSize());
+    return ScreenFrame(desktop.copy(device & desktop.rect()), screen, ratio);
+}
+
+void PortalScreenshot::setTimeout(int milliseconds)
+{
+    timer.setInterval(milliseconds);
+}
+
+void PortalScreenshot::take()
+{
+    if (pending)
+        return;
+    if (!bus.isConnected()) {
+        Q_EMIT failed(tr("The screenshot portal cannot be reached: there is no session bus."), 0);
+        return;
+    }
+    pending = true;
+    static QAtomicInt serial;
+    const QString token = QStringLiteral("zqp%1_%2").arg(QCoreApplication::applicationPid()).arg(serial.fetchAndAddRelaxed(1));
+    // The portal answers on a request object whose path follows from our
+    // unique name and the token. Listening there before the call means a
+    // fast answer cannot slip past.
+    QString sender = bus.baseService().mid(1);
+    sender.replace(QLatin1Char('.'), QLatin1Char('_'));
+    if (!watch(QStringLiteral("%1/request/%2/%3").arg(portalPath, sender, token))) {
+        fail(tr("The screenshot portal cannot be reached: %1").arg(bus.lastError().message()), 0);
+        return;
+    }
+
+    QDBusMessage call = QDBusMessage::createMethodCall(portalService, portalPath,
+                                                       QStringLiteral("org.freedesktop.portal.Screenshot"),
+                                                       QStringLiteral("Screenshot"));
+    QVariantMap options;
+    options.insert(QStringLiteral("handle_token"), token);
+    options.insert(QStringLiteral("interactive"), false);
+    call << QString() << options;
+    timer.start();
+    auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, -1), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, &PortalScreenshot::onCallFinished);
+}
+
+bool PortalScreenshot::watch(const QString &path)
+{
+    handle = path;
+    return bus.connect(portalService, handle, requestInterface, QStringLiteral("Response"), this,
+                       SLOT(onResponse(uint,QVariantMap)));
+}
+
+void PortalScreenshot::unwatch()
+{
+    if (!handle.isEmpty())
+        bus.disconnect(portalService, handle, requestInterface, QStringLiteral("Response"), this,
+                       SLOT(onResponse(uint,QVariantMap)));
+    handle.clear();
+}
+
+void PortalScreenshot::onCallFinished(QDBusPendingCallWatcher *watcher)
+{
+    watcher->deleteLater();
+    if (!pending)
+        return;
+    QDBusPendingReply<QDBusObjectPath> reply = *watcher;
+    if (reply.isError()) {
+        fail(tr("The screenshot portal is not available: %1").arg(reply.error().message()), 0);
+        return;
+    }
+    // Portals older than the handle token answer on a path of their own.
+    const QString returned = reply.value().path();
+    if (returned != handle) {
+        unwatch();
+        if (!watch(returned))
+            fail(tr("The screenshot portal cannot be reached: %1").arg(bus.lastError().message()), 0);
+    }
+}
+
+void PortalScreenshot::onResponse(uint response, const QVariantMap &results)
+{
+    if (!pending)
+        return;
+    switch (response) {
+    case 0:
+        break;
+    case 1:
+        fail(tr("The screenshot was refused."), 1);
+        return;
+    default:
+        fail(tr("The screenshot portal could not take the screenshot."), int(response));
+        return;
+    }
+    pending = false;
+    timer.stop();
+    unwatch();
+    load(results.value(QStringLiteral("uri")).toString());
+}
+
+void PortalScreenshot::load(const QString &uri)
+{
+    const QUrl url(uri);
+    if (!url.isLocalFile()) {
+        Q_EMIT failed(tr("The screenshot portal gave no readable picture: \"%1\".").arg(uri), 0);
+        return;
+    }
+    const QString path = url.toLocalFile();
+    QImageReader reader(path);
+    const QImage image = reader.read();
+    if (inTemporaryFolder(path))
+        QFile::remove(path);
+    if (image.isNull()) {
+        Q_EMIT failed(tr("The screenshot %1 cannot be read: %2").arg(path, reader.errorString()), 0);
+        return;
+    }
+    Q_EMIT taken(image);
+}
+
+void PortalScreenshot::onTimeout()
+{
+    if (!pending)
+        return;
+    // Tell the portal we no longer wait; its answer would find nobody.
+    if (!handle.isEmpty())
+        bus.asyncCall(QDBusMessage::createMethodCall(portalService, handle, requestInterface, QStringLiteral("Close")));
+    fail(tr("The screenshot portal did not answer within %1 s.").arg(timer.interval() / 1000.0), 0);
+}
+
+void PortalScreenshot::fail(const QString &message, int code)
+{
+    pending = false;
+    timer.stop();
+    unwatch();
+    Q_EMIT failed(message, code);
+}
