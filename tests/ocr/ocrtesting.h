@@ -1,17 +1,13 @@
 #ifndef OCRTESTING_H
 #define OCRTESTING_H
 
+#include "messageformats.h"
+
 #include <QBuffer>
 #include <QImage>
 #include <QPainter>
 #include <QSignalSpy>
 #include <QStringList>
-
-// An error line as the OCR classes word it.
-inline QString ocrError(const QString &message, qint64 code)
-{
-    return QStringLiteral("OCR Error: %1 Code:#%2").arg(message, QString::number(code, 16));
-}
 
 const QString ghostscriptMessage = QStringLiteral(
         "NsOCR - GhostSript library is needed to support PDF files. Just download and install it "
