@@ -3,11 +3,11 @@
 
 #include <map>
 #include <memory>
+#include <utility>
 
-// The live objects of one kind that an engine has handed out, by handle.
-// A stale or foreign handle finds nothing, so an entry point can refuse it
-// instead of crashing. Not locked: each engine guards its tables with its
-// own lock, and works on a found object outside it where calls are long.
+// The live objects of one kind that an engine has handed out, by handle, so
+// that a stale or foreign handle finds nothing instead of crashing. Not
+// locked: each engine guards its tables with its own lock.
 template<typename Handle, typename T>
 class HandleTable
 {
@@ -19,8 +19,8 @@ public:
         m_objects.emplace(handle, std::move(object));
         return handle;
     }
-    // A new handle for add(): the one after last that is not 0, which
-    // entry points return for failure, and not in use.
+    // The first handle after last that is neither 0 (failure to callers)
+    // nor in use.
     Handle unusedAfter(Handle &last) const
     {
         do {
@@ -33,14 +33,10 @@ public:
         const auto it = m_objects.find(handle);
         return it == m_objects.end() ? nullptr : it->second;
     }
-    bool contains(Handle handle) const { return m_objects.count(handle) != 0; }
     std::shared_ptr<T> take(Handle handle)
     {
-        const auto it = m_objects.find(handle);
-        if (it == m_objects.end())
-            return nullptr;
-        std::shared_ptr<T> object = std::move(it->second);
-        m_objects.erase(it);
+        std::shared_ptr<T> object = find(handle);
+        m_objects.erase(handle);
         return object;
     }
     template<typename Predicate>
@@ -55,12 +51,7 @@ public:
         }
         return taken;
     }
-    Objects takeAll()
-    {
-        Objects all;
-        all.swap(m_objects);
-        return all;
-    }
+    Objects takeAll() { return std::exchange(m_objects, Objects()); }
     typename Objects::const_iterator begin() const { return m_objects.begin(); }
     typename Objects::const_iterator end() const { return m_objects.end(); }
 

@@ -115,7 +115,7 @@ FMOD_RESULT FMOD_CALL FMOD_System_Create(FMOD_SYSTEM **system)
 FMOD_RESULT FMOD_CALL FMOD_System_GetVersion(FMOD_SYSTEM *system, unsigned int *version)
 {
     const std::lock_guard<std::mutex> guard(lock);
-    if (!systems.contains(system))
+    if (!systems.find(system))
         return FMOD_ERR_INVALID_HANDLE;
     if (!version)
         return FMOD_ERR_INVALID_PARAM;
@@ -128,7 +128,7 @@ FMOD_RESULT FMOD_CALL FMOD_System_GetVersion(FMOD_SYSTEM *system, unsigned int *
 FMOD_RESULT FMOD_CALL FMOD_System_Init(FMOD_SYSTEM *system, int maxChannels, FMOD_INITFLAGS, void *)
 {
     const std::lock_guard<std::mutex> guard(lock);
-    if (!systems.contains(system))
+    if (!systems.find(system))
         return FMOD_ERR_INVALID_HANDLE;
     if (maxChannels < 1)
         return FMOD_ERR_INVALID_PARAM;
@@ -142,7 +142,7 @@ FMOD_RESULT FMOD_CALL FMOD_System_Init(FMOD_SYSTEM *system, int maxChannels, FMO
 FMOD_RESULT FMOD_CALL FMOD_System_Release(FMOD_SYSTEM *system)
 {
     const std::lock_guard<std::mutex> guard(lock);
-    if (!systems.contains(system))
+    if (!systems.find(system))
         return FMOD_ERR_INVALID_HANDLE;
     system->channel.stop();
     sounds.takeIf([system](const FMOD_SOUND &sound) { return sound.system == system; });
@@ -154,7 +154,7 @@ FMOD_RESULT FMOD_CALL FMOD_System_CreateSound(FMOD_SYSTEM *system, const char *n
                                              FMOD_CREATESOUNDEXINFO *exinfo, FMOD_SOUND **sound)
 {
     const std::lock_guard<std::mutex> guard(lock);
-    if (!systems.contains(system))
+    if (!systems.find(system))
         return FMOD_ERR_INVALID_HANDLE;
     if (!nameOrData || !sound || (exinfo && exinfo->cbsize != int(sizeof(FMOD_CREATESOUNDEXINFO))))
         return FMOD_ERR_INVALID_PARAM;
@@ -190,7 +190,7 @@ FMOD_RESULT FMOD_CALL FMOD_System_PlaySound(FMOD_SYSTEM *system, FMOD_CHANNELIND
                                            FMOD_SOUND *sound, FMOD_BOOL paused, FMOD_CHANNEL **channel)
 {
     const std::lock_guard<std::mutex> guard(lock);
-    if (!systems.contains(system) || !sounds.contains(sound) || sound->system != system)
+    if (!systems.find(system) || !sounds.find(sound) || sound->system != system)
         return FMOD_ERR_INVALID_HANDLE;
     if (channelIndex == FMOD_CHANNEL_REUSE && channel && *channel && *channel != &system->channel)
         return FMOD_ERR_INVALID_HANDLE;
@@ -225,13 +225,13 @@ FMOD_RESULT FMOD_CALL FMOD_System_PlaySound(FMOD_SYSTEM *system, FMOD_CHANNELIND
 FMOD_RESULT FMOD_CALL FMOD_Sound_SetMode(FMOD_SOUND *sound, FMOD_MODE)
 {
     const std::lock_guard<std::mutex> guard(lock);
-    return sounds.contains(sound) ? FMOD_OK : FMOD_ERR_INVALID_HANDLE;
+    return sounds.find(sound) ? FMOD_OK : FMOD_ERR_INVALID_HANDLE;
 }
 
 FMOD_RESULT FMOD_CALL FMOD_Sound_Release(FMOD_SOUND *sound)
 {
     const std::lock_guard<std::mutex> guard(lock);
-    if (!sounds.contains(sound))
+    if (!sounds.find(sound))
         return FMOD_ERR_INVALID_HANDLE;
     releaseSound(sound);
     return FMOD_OK;

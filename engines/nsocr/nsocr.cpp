@@ -40,17 +40,14 @@ struct Scanner
     std::shared_ptr<Configuration> cfg;
 };
 
-template<typename T>
-using Table = HandleTable<NSOCR_HANDLE, T>;
-
 struct Engine
 {
     std::mutex lock;
     NSOCR_HANDLE lastHandle = 0;
-    Table<Configuration> configurations;
-    Table<Recognition> recognitions;
-    Table<Image> images;
-    Table<Scanner> scanners;
+    HandleTable<NSOCR_HANDLE, Configuration> configurations;
+    HandleTable<NSOCR_HANDLE, Recognition> recognitions;
+    HandleTable<NSOCR_HANDLE, Image> images;
+    HandleTable<NSOCR_HANDLE, Scanner> scanners;
 
     // One count for every kind, so that no handle names two objects.
     NSOCR_HANDLE nextHandle() { return ++lastHandle; }
@@ -72,7 +69,7 @@ std::shared_ptr<Image> findImage(NSOCR_HANDLE img)
 }
 
 template<typename T>
-int32_t destroy(Table<T> &table, NSOCR_HANDLE handle)
+int32_t destroy(HandleTable<NSOCR_HANDLE, T> &table, NSOCR_HANDLE handle)
 {
     std::shared_ptr<T> object;
     {
@@ -115,7 +112,7 @@ try {
 
 NSOCR_API int32_t NSOCR_CALL Engine_Uninitialize(void)
 try {
-    Table<Image>::Objects images;
+    HandleTable<NSOCR_HANDLE, Image>::Objects images;
     {
         std::lock_guard<std::mutex> guard(engine().lock);
         images = engine().images.takeAll();

@@ -59,10 +59,8 @@ protected:
     virtual int ocrMemoryJob(const QByteArray &bmpdata) = 0;
     virtual int ocrFileJob(const QString &file) = 0;
 
-    // Ends the busy state of a job that ended with result: 100 ms after a
-    // delivered text, at once otherwise. A background job that delivered
-    // its text emits delayedUnJob() instead, which the engine class
-    // connects to jobDone().
+    // Ends the busy state: 100 ms after a delivered text, else at once. A
+    // background job's text is followed by delayedUnJob() instead.
     void endJob(int result);
 
     // Cancellations requested since the current job started.

@@ -235,7 +235,7 @@ void tst_FmodexEngine::playerFailures()
     QCOMPARE(player->initial(), !serverless);
     QCOMPARE(player->playFile(fileName), QString());
     player->stop();
-    QCOMPARE(AudioTest::messages(*m_errors), QStringList(message));
+    QCOMPARE(errorsOf(*m_errors), QStringList(message));
 }
 
 void tst_FmodexEngine::toneArrives_data()

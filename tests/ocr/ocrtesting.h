@@ -13,15 +13,6 @@ const QString ghostscriptMessage = QStringLiteral(
         "NsOCR - GhostSript library is needed to support PDF files. Just download and install it "
         "with default settings. https://ghostscript.com/releases/gsdnld.html.");
 
-// The first arguments of the spied signals: the messages, in order.
-inline QStringList errorsOf(const QSignalSpy &spy)
-{
-    QStringList errors;
-    for (const QList<QVariant> &arguments : spy)
-        errors << arguments.at(0).toString();
-    return errors;
-}
-
 // Lines of text as a screen shows them: a UI font at its pixel size.
 inline QImage renderText(const QStringList &lines, QSize size, QColor ink = Qt::black, QColor paper = Qt::white,
                          int pixelSize = 14)

@@ -82,7 +82,7 @@ struct LoadedPlayer
     {
         errors.clear();
         const QString returned = call();
-        QStringList messages = AudioTest::messages(errors);
+        QStringList messages = errorsOf(errors);
         if (!returned.isEmpty())
             messages.prepend(returned);
         return messages;
@@ -243,7 +243,7 @@ void tst_AudioRobustness::addOn()
             const Watchdog watchdog(QTest::currentDataTag(), CallLimit);
             QVERIFY(p.player->initial());
         }
-        messages = AudioTest::messages(p.errors);
+        messages = errorsOf(p.errors);
         if (messages.size() == 1)
             QCOMPARE(p.play([&] { return p.player->playFile(tone("m4a")); }), QStringList());
         p.player->stop();
