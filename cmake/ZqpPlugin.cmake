@@ -1,4 +1,4 @@
-# zqp_add_plugin(<target> FILE <file name> [DIRECTORY <dir>] SOURCES <src>... [LIBRARIES <lib>...])
+# zqp_add_plugin(<target> FILE <file name> [DIRECTORY <dir>] [SOURCES <src>...] [LIBRARIES <lib>...])
 #
 # Builds a plugin the way the framework expects it: a module without the
 # "lib" prefix named <file name> with the platform's suffix (.so, .dll),
@@ -28,15 +28,13 @@ endfunction()
 #
 # A plugin's code compiled once, as an object library, so that the plugin
 # and the tests that run it over a recording double link the same objects.
-# Built like a plugin: position independent, hidden visibility. Its folder
-# is on the include path of whatever links it.
+# Position independent, and linked by target name, so that its objects and
+# its usage requirements travel together. Its folder is on the include path
+# of whatever links it.
 function(zqp_add_plugin_objects target)
     cmake_parse_arguments(ARG "" "" "SOURCES;LIBRARIES" ${ARGN})
     add_library(${target} OBJECT ${ARG_SOURCES})
     target_include_directories(${target} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
     target_link_libraries(${target} PUBLIC ${ARG_LIBRARIES})
-    set_target_properties(${target} PROPERTIES
-        POSITION_INDEPENDENT_CODE ON
-        CXX_VISIBILITY_PRESET hidden
-        VISIBILITY_INLINES_HIDDEN ON)
+    set_target_properties(${target} PROPERTIES POSITION_INDEPENDENT_CODE ON)
 endfunction()

@@ -9,6 +9,9 @@
 class ZQPAudioPlayer : public ZQPObject
 {
 public:
+    // What type() answers, by which hosts tell an audio player.
+    static constexpr int TypeCode = 0x02010010;
+
     // Plays an audio file whose complete content is given. Returns an empty
     // string, or a failure text that was not emitted through error().
     virtual QString playMemory(const QByteArray &data) = 0;

@@ -14,7 +14,10 @@
 class ZQPOcrText : public ZQPObject
 {
 public:
-    int type() override { return 0x02010028; }
+    // What type() answers, by which hosts tell an OCR engine.
+    static constexpr int TypeCode = 0x02010028;
+
+    int type() override { return TypeCode; }
 
     // Switches on languages by engine name; an empty list means English.
     virtual void setLanguages(const QStringList &languages, const QString &group) = 0;

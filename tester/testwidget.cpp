@@ -13,8 +13,6 @@
 
 namespace {
 
-const int ocrEngineType = 0x02010028;
-
 // File dialogs split a filter into patterns at blanks. Qt's own dialog
 // ignores case, but GTK's (on GNOME desktops) does not, so each extension
 // is also listed in capitals.
@@ -185,7 +183,7 @@ QString TestWidget::senderName() const
 
 bool TestWidget::isOcrEngine() const
 {
-    return pluginObject->type() == ocrEngineType;
+    return pluginObject->type() == ZQPOcrText::TypeCode;
 }
 
 // Picking a file plays it or recognises it at once with the held plugin.

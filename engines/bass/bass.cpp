@@ -2,6 +2,7 @@
 #include "bass.h"
 
 #include "bassaddonlibrary.h"
+#include "handletable.h"
 #include "utf8.h"
 
 #include "zqaudiodecoderlist.h"
@@ -10,7 +11,6 @@
 #include "zqaudiosource.h"
 #include "zqaudiostream.h"
 
-#include <map>
 #include <mutex>
 #include <string>
 
@@ -31,9 +31,9 @@ struct Engine
     std::mutex mutex;
     std::unique_ptr<zqaudio::Device> device;
     zqaudio::DecoderList decoders;
-    std::map<HSTREAM, std::unique_ptr<zqaudio::Stream>> streams;
+    HandleTable<HSTREAM, zqaudio::Stream> streams;
     HSTREAM lastStream = 0;
-    std::map<HPLUGIN, AddOn> addOns;
+    HandleTable<HPLUGIN, AddOn> addOns;
     HPLUGIN lastAddOn = 0;
 };
 
@@ -77,16 +77,6 @@ int errorCode(zqaudio::Error error)
     return BASS_ERROR_UNKNOWN;
 }
 
-// Handles count up and skip 0, which means failure.
-template<typename Map>
-DWORD nextHandle(DWORD &last, const Map &used)
-{
-    do {
-        ++last;
-    } while (last == 0 || used.count(last));
-    return last;
-}
-
 std::string pathArgument(const void *file, DWORD flags)
 {
     return (flags & BASS_UNICODE) ? toUtf8(static_cast<const char16_t *>(file))
@@ -123,7 +113,7 @@ BASSDEF(BOOL) BASS_Free(void)
     std::lock_guard<std::mutex> lock(e.mutex);
     if (!e.device)
         return fail(BASS_ERROR_INIT, FALSE);
-    e.streams.clear();
+    e.streams.takeAll();
     e.device.reset();
     return succeed(TRUE);
 }
@@ -156,16 +146,14 @@ BASSDEF(HSTREAM) BASS_StreamCreateFile(BOOL mem, const void *file, QWORD offset,
     std::unique_ptr<zqaudio::Stream> stream = zqaudio::Stream::create(*e.device, e.decoders, source, &error);
     if (!stream)
         return fail<HSTREAM>(errorCode(error));
-    const HSTREAM handle = nextHandle(e.lastStream, e.streams);
-    e.streams[handle] = std::move(stream);
-    return succeed(handle);
+    return succeed(e.streams.add(std::move(stream), e.streams.unusedAfter(e.lastStream)));
 }
 
 BASSDEF(BOOL) BASS_StreamFree(HSTREAM handle)
 {
     Engine &e = engine();
     std::lock_guard<std::mutex> lock(e.mutex);
-    if (!e.streams.erase(handle))
+    if (!e.streams.take(handle))
         return fail(BASS_ERROR_HANDLE, FALSE);
     return succeed(TRUE);
 }
@@ -174,11 +162,11 @@ BASSDEF(BOOL) BASS_ChannelPlay(DWORD handle, BOOL restart)
 {
     Engine &e = engine();
     std::lock_guard<std::mutex> lock(e.mutex);
-    const auto found = e.streams.find(handle);
-    if (found == e.streams.end())
+    const std::shared_ptr<zqaudio::Stream> stream = e.streams.find(handle);
+    if (!stream)
         return fail(BASS_ERROR_HANDLE, FALSE);
     zqaudio::Error error = zqaudio::Error::None;
-    if (!found->second->play(restart != FALSE, &error))
+    if (!stream->play(restart != FALSE, &error))
         return fail(errorCode(error), FALSE);
     return succeed(TRUE);
 }
@@ -193,12 +181,12 @@ BASSDEF(HPLUGIN) BASS_PluginLoad(const char *file, DWORD flags)
     Engine &e = engine();
     std::lock_guard<std::mutex> lock(e.mutex);
     for (const auto &entry : e.addOns) {
-        if (entry.second.library->nativeHandle() == library->nativeHandle())
+        if (entry.second->library->nativeHandle() == library->nativeHandle())
             return fail<HPLUGIN>(BASS_ERROR_ALREADY);
     }
-    const HPLUGIN handle = nextHandle(e.lastAddOn, e.addOns);
-    e.addOns[handle] = AddOn{library, e.decoders.add(library->decoderFactory())};
-    return succeed(handle);
+    const HPLUGIN handle = e.addOns.unusedAfter(e.lastAddOn);
+    return succeed(e.addOns.add(std::make_shared<AddOn>(AddOn{library, e.decoders.add(library->decoderFactory())}),
+                                handle));
 }
 
 BASSDEF(BOOL) BASS_PluginFree(HPLUGIN handle)
@@ -206,15 +194,13 @@ BASSDEF(BOOL) BASS_PluginFree(HPLUGIN handle)
     Engine &e = engine();
     std::lock_guard<std::mutex> lock(e.mutex);
     if (handle == 0) {
-        for (const auto &entry : e.addOns)
-            e.decoders.remove(entry.second.decoderId);
-        e.addOns.clear();
+        for (const auto &entry : e.addOns.takeAll())
+            e.decoders.remove(entry.second->decoderId);
         return succeed(TRUE);
     }
-    const auto found = e.addOns.find(handle);
-    if (found == e.addOns.end())
+    const std::shared_ptr<AddOn> addOn = e.addOns.take(handle);
+    if (!addOn)
         return fail(BASS_ERROR_HANDLE, FALSE);
-    e.decoders.remove(found->second.decoderId);
-    e.addOns.erase(found);
+    e.decoders.remove(addOn->decoderId);
     return succeed(TRUE);
 }

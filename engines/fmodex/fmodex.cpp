@@ -4,6 +4,7 @@
 // a stale or foreign handle gives FMOD_ERR_INVALID_HANDLE, never a crash.
 
 #include "fmodex.h"
+#include "handletable.h"
 
 #include "zqaudiodecoderlist.h"
 #include "zqaudiodevice.h"
@@ -15,7 +16,6 @@
 #include <memory>
 #include <mutex>
 #include <new>
-#include <set>
 #include <string>
 
 struct FMOD_SOUND
@@ -51,24 +51,16 @@ namespace {
 
 // The live objects, guarded by one lock that every entry point holds: calls
 // are short, and the streams play on their own threads.
+// A handle is the object's own address.
 std::mutex lock;
-std::set<FMOD_SYSTEM *> systems;
-std::set<FMOD_SOUND *> sounds;
+HandleTable<FMOD_SYSTEM *, FMOD_SYSTEM> systems;
+HandleTable<FMOD_SOUND *, FMOD_SOUND> sounds;
 
-bool isLive(FMOD_SYSTEM *system)
-{
-    return systems.count(system);
-}
-
-bool isLive(FMOD_SOUND *sound)
-{
-    return sounds.count(sound);
-}
-
+// Channels are part of their system.
 bool isLive(FMOD_CHANNEL *channel)
 {
-    for (FMOD_SYSTEM *system : systems) {
-        if (&system->channel == channel)
+    for (const auto &entry : systems) {
+        if (&entry.second->channel == channel)
             return true;
     }
     return false;
@@ -100,8 +92,7 @@ void releaseSound(FMOD_SOUND *sound)
     FMOD_CHANNEL &channel = sound->system->channel;
     if (channel.sound == sound)
         channel.stop();
-    sounds.erase(sound);
-    delete sound;
+    sounds.take(sound);
 }
 
 } // namespace
@@ -116,15 +107,15 @@ FMOD_RESULT FMOD_CALL FMOD_System_Create(FMOD_SYSTEM **system)
     created->decoders.add(zqaudio::openSndfileDecoder);
     created->decoders.add(zqaudio::openFfmpegDecoder);
     const std::lock_guard<std::mutex> guard(lock);
-    *system = created.release();
-    systems.insert(*system);
+    *system = created.get();
+    systems.add(std::move(created), *system);
     return FMOD_OK;
 }
 
 FMOD_RESULT FMOD_CALL FMOD_System_GetVersion(FMOD_SYSTEM *system, unsigned int *version)
 {
     const std::lock_guard<std::mutex> guard(lock);
-    if (!isLive(system))
+    if (!systems.find(system))
         return FMOD_ERR_INVALID_HANDLE;
     if (!version)
         return FMOD_ERR_INVALID_PARAM;
@@ -137,7 +128,7 @@ FMOD_RESULT FMOD_CALL FMOD_System_GetVersion(FMOD_SYSTEM *system, unsigned int *
 FMOD_RESULT FMOD_CALL FMOD_System_Init(FMOD_SYSTEM *system, int maxChannels, FMOD_INITFLAGS, void *)
 {
     const std::lock_guard<std::mutex> guard(lock);
-    if (!isLive(system))
+    if (!systems.find(system))
         return FMOD_ERR_INVALID_HANDLE;
     if (maxChannels < 1)
         return FMOD_ERR_INVALID_PARAM;
@@ -151,16 +142,11 @@ FMOD_RESULT FMOD_CALL FMOD_System_Init(FMOD_SYSTEM *system, int maxChannels, FMO
 FMOD_RESULT FMOD_CALL FMOD_System_Release(FMOD_SYSTEM *system)
 {
     const std::lock_guard<std::mutex> guard(lock);
-    if (!isLive(system))
+    if (!systems.find(system))
         return FMOD_ERR_INVALID_HANDLE;
     system->channel.stop();
-    for (auto it = sounds.begin(); it != sounds.end();) {
-        FMOD_SOUND *sound = *it++;
-        if (sound->system == system)
-            releaseSound(sound);
-    }
-    systems.erase(system);
-    delete system;
+    sounds.takeIf([system](const FMOD_SOUND &sound) { return sound.system == system; });
+    systems.take(system);
     return FMOD_OK;
 }
 
@@ -168,7 +154,7 @@ FMOD_RESULT FMOD_CALL FMOD_System_CreateSound(FMOD_SYSTEM *system, const char *n
                                              FMOD_CREATESOUNDEXINFO *exinfo, FMOD_SOUND **sound)
 {
     const std::lock_guard<std::mutex> guard(lock);
-    if (!isLive(system))
+    if (!systems.find(system))
         return FMOD_ERR_INVALID_HANDLE;
     if (!nameOrData || !sound || (exinfo && exinfo->cbsize != int(sizeof(FMOD_CREATESOUNDEXINFO))))
         return FMOD_ERR_INVALID_PARAM;
@@ -193,8 +179,8 @@ FMOD_RESULT FMOD_CALL FMOD_System_CreateSound(FMOD_SYSTEM *system, const char *n
     if (!created->decoder)
         return resultOf(error);
 
-    *sound = created.release();
-    sounds.insert(*sound);
+    *sound = created.get();
+    sounds.add(std::move(created), *sound);
     return FMOD_OK;
 }
 
@@ -204,7 +190,7 @@ FMOD_RESULT FMOD_CALL FMOD_System_PlaySound(FMOD_SYSTEM *system, FMOD_CHANNELIND
                                            FMOD_SOUND *sound, FMOD_BOOL paused, FMOD_CHANNEL **channel)
 {
     const std::lock_guard<std::mutex> guard(lock);
-    if (!isLive(system) || !isLive(sound) || sound->system != system)
+    if (!systems.find(system) || !sounds.find(sound) || sound->system != system)
         return FMOD_ERR_INVALID_HANDLE;
     if (channelIndex == FMOD_CHANNEL_REUSE && channel && *channel && *channel != &system->channel)
         return FMOD_ERR_INVALID_HANDLE;
@@ -239,13 +225,13 @@ FMOD_RESULT FMOD_CALL FMOD_System_PlaySound(FMOD_SYSTEM *system, FMOD_CHANNELIND
 FMOD_RESULT FMOD_CALL FMOD_Sound_SetMode(FMOD_SOUND *sound, FMOD_MODE)
 {
     const std::lock_guard<std::mutex> guard(lock);
-    return isLive(sound) ? FMOD_OK : FMOD_ERR_INVALID_HANDLE;
+    return sounds.find(sound) ? FMOD_OK : FMOD_ERR_INVALID_HANDLE;
 }
 
 FMOD_RESULT FMOD_CALL FMOD_Sound_Release(FMOD_SOUND *sound)
 {
     const std::lock_guard<std::mutex> guard(lock);
-    if (!isLive(sound))
+    if (!sounds.find(sound))
         return FMOD_ERR_INVALID_HANDLE;
     releaseSound(sound);
     return FMOD_OK;

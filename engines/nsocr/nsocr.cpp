@@ -5,6 +5,7 @@
 // recognition in the calling thread blocks no other call.
 
 #include "nsocr.h"
+#include "handletable.h"
 #include "ocrimage.h"
 #include "ocroptions.h"
 #include "utf16.h"
@@ -12,7 +13,6 @@
 #include <leptonica/allheaders.h>
 #include <tesseract/baseapi.h>
 
-#include <map>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -40,49 +40,16 @@ struct Scanner
     std::shared_ptr<Configuration> cfg;
 };
 
-template<typename T>
-class HandleTable
-{
-public:
-    NSOCR_HANDLE add(std::shared_ptr<T> object, NSOCR_HANDLE handle)
-    {
-        m_objects.emplace(handle, std::move(object));
-        return handle;
-    }
-    std::shared_ptr<T> find(NSOCR_HANDLE handle) const
-    {
-        const auto it = m_objects.find(handle);
-        return it == m_objects.end() ? nullptr : it->second;
-    }
-    std::shared_ptr<T> take(NSOCR_HANDLE handle)
-    {
-        const auto it = m_objects.find(handle);
-        if (it == m_objects.end())
-            return nullptr;
-        std::shared_ptr<T> object = std::move(it->second);
-        m_objects.erase(it);
-        return object;
-    }
-    std::map<NSOCR_HANDLE, std::shared_ptr<T>> takeAll()
-    {
-        std::map<NSOCR_HANDLE, std::shared_ptr<T>> all;
-        all.swap(m_objects);
-        return all;
-    }
-
-private:
-    std::map<NSOCR_HANDLE, std::shared_ptr<T>> m_objects;
-};
-
 struct Engine
 {
     std::mutex lock;
     NSOCR_HANDLE lastHandle = 0;
-    HandleTable<Configuration> configurations;
-    HandleTable<Recognition> recognitions;
-    HandleTable<Image> images;
-    HandleTable<Scanner> scanners;
+    HandleTable<NSOCR_HANDLE, Configuration> configurations;
+    HandleTable<NSOCR_HANDLE, Recognition> recognitions;
+    HandleTable<NSOCR_HANDLE, Image> images;
+    HandleTable<NSOCR_HANDLE, Scanner> scanners;
 
+    // One count for every kind, so that no handle names two objects.
     NSOCR_HANDLE nextHandle() { return ++lastHandle; }
 };
 
@@ -102,7 +69,7 @@ std::shared_ptr<Image> findImage(NSOCR_HANDLE img)
 }
 
 template<typename T>
-int32_t destroy(HandleTable<T> &table, NSOCR_HANDLE handle)
+int32_t destroy(HandleTable<NSOCR_HANDLE, T> &table, NSOCR_HANDLE handle)
 {
     std::shared_ptr<T> object;
     {
@@ -145,7 +112,7 @@ try {
 
 NSOCR_API int32_t NSOCR_CALL Engine_Uninitialize(void)
 try {
-    std::map<NSOCR_HANDLE, std::shared_ptr<Image>> images;
+    HandleTable<NSOCR_HANDLE, Image>::Objects images;
     {
         std::lock_guard<std::mutex> guard(engine().lock);
         images = engine().images.takeAll();

@@ -21,7 +21,7 @@ class SinePlayer : public ZQPAudioPlayer
 public:
     ~SinePlayer() override;
 
-    int type() override { return 0x02010010; }
+    int type() override { return TypeCode; }
     QString name() override { return tr("Sine tone"); }
     QString author() override { return QStringLiteral("ZQ plugins examples"); }
     bool initial() override;

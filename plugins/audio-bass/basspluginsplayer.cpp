@@ -9,10 +9,9 @@
 
 namespace {
 
-const int AudioPlayerType = 0x02010010;
-const DWORD RequiredVersion = 0x0204;
-const int DefaultDevice = -1;
-const DWORD OutputRate = 44100;
+const DWORD requiredVersion = 0x0204;
+const int defaultDevice = -1;
+const DWORD outputRate = 44100;
 
 } // namespace
 
@@ -32,7 +31,7 @@ BassPluginsPlayer::~BassPluginsPlayer()
 
 int BassPluginsPlayer::type()
 {
-    return AudioPlayerType;
+    return TypeCode;
 }
 
 QString BassPluginsPlayer::name()
@@ -50,11 +49,11 @@ bool BassPluginsPlayer::initial()
     // Already initialised: the device is open and the add-ons are loaded.
     if (streamHandle)
         return true;
-    if ((BASS_GetVersion() >> 16) != RequiredVersion) {
+    if ((BASS_GetVersion() >> 16) != requiredVersion) {
         reportError(tr("An incorrect version of BASS.DLL was loaded"));
         return false;
     }
-    if (!BASS_Init(DefaultDevice, OutputRate, 0, nullptr, nullptr)) {
+    if (!BASS_Init(defaultDevice, outputRate, 0, nullptr, nullptr)) {
         reportError(tr("Can't initialize device"));
         return false;
     }
@@ -115,5 +114,5 @@ void BassPluginsPlayer::stop()
 void BassPluginsPlayer::reportError(const QString &message)
 {
     const int code = streamHandle ? BASS_ErrorGetCode() : 0;
-    emit error(tr("BASS ERR: %1 (error code: %2)").arg(message, QString::number(code)));
+    Q_EMIT error(tr("BASS ERR: %1 (error code: %2)").arg(message, QString::number(code)));
 }

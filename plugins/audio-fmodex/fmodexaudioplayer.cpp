@@ -13,12 +13,16 @@ struct FmodexHandles
     FMOD_CHANNEL *channel;
 };
 
-static const unsigned int requiredVersion = 0x00044464;
-static const int maxChannels = 1;
-static const FMOD_INITFLAGS initFlags = 0x00400001;
-static const FMOD_MODE memoryMode = FMOD_HARDWARE | FMOD_OPENMEMORY;
-static const FMOD_MODE fileMode = FMOD_SOFTWARE;
-static const FMOD_MODE soundMode = FMOD_LOOP_OFF;
+namespace {
+
+const unsigned int requiredVersion = 0x00044464;
+const int maxChannels = 1;
+const FMOD_INITFLAGS initFlags = 0x00400001;
+const FMOD_MODE memoryMode = FMOD_HARDWARE | FMOD_OPENMEMORY;
+const FMOD_MODE fileMode = FMOD_SOFTWARE;
+const FMOD_MODE soundMode = FMOD_LOOP_OFF;
+
+} // namespace
 
 FmodexAudioPlayer::FmodexAudioPlayer()
     : handles(nullptr)
@@ -37,7 +41,7 @@ FmodexAudioPlayer::~FmodexAudioPlayer()
 
 int FmodexAudioPlayer::type()
 {
-    return 0x02010010;
+    return TypeCode;
 }
 
 QString FmodexAudioPlayer::name()
@@ -67,13 +71,10 @@ bool FmodexAudioPlayer::initial()
     }
     if (version < requiredVersion) {
         checkResult(FMOD_System_Release(system));
-        QString message = tr("FMOD ERR: You are using an old version of FMOD %08x. This program requires %08x.");
-        for (unsigned int value : {version, requiredVersion}) {
-            const int at = message.indexOf(QLatin1String("%08x"));
-            if (at >= 0)
-                message.replace(at, 4, QStringLiteral("%1").arg(value, 8, 16, QLatin1Char('0')));
-        }
-        Q_EMIT error(message);
+        // The message's numbers are in printf notation.
+        const QByteArray format =
+                tr("FMOD ERR: You are using an old version of FMOD %08x. This program requires %08x.").toUtf8();
+        Q_EMIT error(QString::asprintf(format.constData(), version, requiredVersion));
         return false;
     }
     if (checkResult(FMOD_System_Init(system, maxChannels, initFlags, nullptr))) {

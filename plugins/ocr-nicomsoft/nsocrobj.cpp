@@ -99,7 +99,7 @@ NSOcrObj::~NSOcrObj()
 {
     stop();
     if (context)
-        closeContext(context.release());
+        closeContext(std::move(context));
 }
 
 QString NSOcrObj::name()
@@ -121,26 +121,26 @@ bool NSOcrObj::initial()
             postError(tr("The OCR engine cannot be restarted while a job is running."), 0);
             return false;
         }
-        closeContext(context.release());
+        closeContext(std::move(context));
     }
 
     const QString path = dataPath();
     if (!QFile::exists(path))
         return false;
-    NsEngineContext *ctx = new NsEngineContext;
-    if (!openContext(ctx, path)) {
-        closeContext(ctx);
+    auto ctx = std::make_unique<NsEngineContext>();
+    if (!openContext(*ctx, path)) {
+        closeContext(std::move(ctx));
         return false;
     }
-    context.reset(ctx);
+    context = std::move(ctx);
     return true;
 }
 
-bool NSOcrObj::openContext(NsEngineContext *ctx, const QString &path)
+bool NSOcrObj::openContext(NsEngineContext &ctx, const QString &path)
 {
-    if (!ctx->engine)
-        ctx->engine.reset(new TNSOCR);
-    TNSOCR *engine = ctx->engine.get();
+    if (!ctx.engine)
+        ctx.engine = std::make_unique<TNSOCR>();
+    TNSOCR *engine = ctx.engine.get();
     if (engine->isLoaded())
         return true;
     if (!engine->load(path))
@@ -149,15 +149,15 @@ bool NSOcrObj::openContext(NsEngineContext *ctx, const QString &path)
     NSOCR_UTF16 version[260] = {};
     engine->Engine_GetVersion(version);
     engine->Engine_Initialize();
-    engine->Cfg_Create(&ctx->cfgHandle);
-    engine->Cfg_LoadOptions(ctx->cfgHandle, utf16(QStringLiteral("Config.dat")));
-    engine->Ocr_Create(ctx->cfgHandle, &ctx->ocrHandle);
-    engine->Img_Create(ctx->ocrHandle, &ctx->imgHandle);
-    engine->Scan_Create(ctx->cfgHandle, &ctx->scanHandle);
+    engine->Cfg_Create(&ctx.cfgHandle);
+    engine->Cfg_LoadOptions(ctx.cfgHandle, utf16(QStringLiteral("Config.dat")));
+    engine->Ocr_Create(ctx.cfgHandle, &ctx.ocrHandle);
+    engine->Img_Create(ctx.ocrHandle, &ctx.imgHandle);
+    engine->Scan_Create(ctx.cfgHandle, &ctx.scanHandle);
     return true;
 }
 
-void NSOcrObj::closeContext(NsEngineContext *ctx)
+void NSOcrObj::closeContext(std::unique_ptr<NsEngineContext> ctx)
 {
     // A poll left running after a time-out must not outlive the engine.
     if (ctx->timerId)
@@ -174,7 +174,6 @@ void NSOcrObj::closeContext(NsEngineContext *ctx)
         engine->Engine_Uninitialize();
         ctx->engine.reset();
     }
-    delete ctx;
 }
 
 bool NSOcrObj::checkContext()
@@ -188,7 +187,7 @@ bool NSOcrObj::checkContext()
 int NSOcrObj::ocrMemoryJob(const QByteArray &bmpdata)
 {
     if (!checkContext())
-        return 3;
+        return Failed;
     return runRecognition(context->engine->Img_LoadFromMemory(
             context->imgHandle, reinterpret_cast<const uint8_t *>(bmpdata.constData()), bmpdata.size()));
 }
@@ -196,7 +195,7 @@ int NSOcrObj::ocrMemoryJob(const QByteArray &bmpdata)
 int NSOcrObj::ocrFileJob(const QString &file)
 {
     if (!checkContext())
-        return 3;
+        return Failed;
     return runRecognition(context->engine->Img_LoadFile(context->imgHandle, utf16(file)));
 }
 
@@ -207,13 +206,13 @@ int NSOcrObj::runRecognition(int32_t loadResult)
 
     if (failed(loadResult)) {
         postError(loadFailure(loadResult), loadResult);
-        return 3;
+        return Failed;
     }
 
     int32_t result = engine->Img_OCR(img, OCRSTEP_FIRST, OCRSTEP_PREPARE_LAST, OCRFLAG_NONE);
     if (failed(result)) {
         postError(QStringLiteral("NsOCR::Img_OCR failed."), result);
-        return 3;
+        return Failed;
     }
 
     int32_t width = 0;
@@ -221,29 +220,29 @@ int NSOcrObj::runRecognition(int32_t loadResult)
     result = engine->Img_GetSize(img, &width, &height);
     if (failed(result)) {
         postError(QStringLiteral("NsOCR::Img_GetSize failed."), result);
-        return 3;
+        return Failed;
     }
 
     if (width > context->maxSyncWidth || height > context->maxSyncHeight) {
         result = engine->Img_OCR(img, OCRSTEP_RECOGNIZE, OCRSTEP_LAST, OCRFLAG_THREAD);
         if (failed(result)) {
             postError(QStringLiteral("NsOCR::Img_OCR(OCRFLAG_THREAD) failed."), result);
-            return 3;
+            return Failed;
         }
         // A poll still running after a time-out would otherwise live on
         // beside the new one.
         endPoll();
         context->pollCount = 0;
         context->timerId = startTimer(pollInterval);
-        return 2;
+        return InBackground;
     }
 
     result = engine->Img_OCR(img, OCRSTEP_RECOGNIZE, OCRSTEP_LAST, OCRFLAG_NONE);
     if (failed(result)) {
         postError(QStringLiteral("NsOCR::Img_OCR(OCRFLAG_NONE) failed."), result);
-        return 3;
+        return Failed;
     }
-    return deliverText() ? 1 : 0;
+    return deliverText() ? TextDelivered : NoText;
 }
 
 bool NSOcrObj::deliverText()
@@ -288,7 +287,7 @@ void NSOcrObj::timerEvent(QTimerEvent *)
         return;
     const int32_t result = context->engine->Img_OCR(context->imgHandle, 0, 0, OCRFLAG_GETRESULT);
     if (result != ERROR_JOBRUNNING) {
-        endJob(result);
+        endBackgroundJob(result);
         return;
     }
     if (++context->pollCount <= maxPendingPolls)
@@ -299,20 +298,20 @@ void NSOcrObj::timerEvent(QTimerEvent *)
     cancelCount.ref();
     const int32_t cancelled = context->engine->Img_OCR(context->imgHandle, 0, 0, OCRFLAG_CANCEL);
     postError(QStringLiteral("NsOCR::Img_OCR(OCRFLAG_CANCEL) canceled on Timeout."), cancelled);
-    jobCount.storeRelease(0);
+    endJob(Failed);
 }
 
-void NSOcrObj::endJob(int32_t result)
+void NSOcrObj::endBackgroundJob(int32_t result)
 {
     endPoll();
     // Any error the engine reports for its worker ends the job as a failure.
     if (result == ERROR_JOBCANCELLED || failed(result)) {
         postError(QStringLiteral("NsOCR::Img_OCR(OCRFLAG_GETRESULT) returned."), result);
-        jobCount.storeRelease(0);
+        endJob(Failed);
     } else if (deliverText()) {
         Q_EMIT delayedUnJob();
     } else {
-        jobCount.storeRelease(0);
+        endJob(NoText);
     }
 }
 
@@ -332,7 +331,7 @@ void NSOcrObj::stop()
     while (context && context->timerId) {
         const int32_t result = context->engine->Img_OCR(context->imgHandle, 0, 0, OCRFLAG_GETRESULT);
         if (result != ERROR_JOBRUNNING) {
-            endJob(result);
+            endBackgroundJob(result);
             break;
         }
         if (waited.elapsed() >= stopWaitMs)
@@ -341,7 +340,7 @@ void NSOcrObj::stop()
     }
     // A delivered text's release, or a worker slow to end, need not be
     // waited for.
-    jobCount.storeRelease(0);
+    unJob();
 }
 
 void NSOcrObj::setLanguages(const QStringList &languages, const QString &group)

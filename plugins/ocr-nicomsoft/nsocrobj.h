@@ -38,15 +38,17 @@ protected:
     void timerEvent(QTimerEvent *event) override;
 
 private:
-    bool openContext(NsEngineContext *ctx, const QString &path);
-    void closeContext(NsEngineContext *ctx);
+    // Starts the engine of ctx, which the caller keeps.
+    bool openContext(NsEngineContext &ctx, const QString &path);
+    // Shuts the engine down and frees ctx.
+    void closeContext(std::unique_ptr<NsEngineContext> ctx);
     bool checkContext();
     int runRecognition(int32_t loadResult);
     bool deliverText();
     void enableLanguage(const QString &name);
     void endPoll();
     // Ends a background job on a poll result other than "still running".
-    void endJob(int32_t result);
+    void endBackgroundJob(int32_t result);
 
     std::unique_ptr<NsEngineContext> context;
 };

@@ -5,9 +5,16 @@
 #include <QFile>
 #include <QTimer>
 
+namespace {
+
+// How long the object stays busy after a job delivered its text.
+const int releaseDelay = 100;
+
+} // namespace
+
 ZQOcrWords::ZQOcrWords()
-    : jobCount(0)
-    , cancelCount(0)
+    : cancelCount(0)
+    , jobCount(0)
     , capture(nullptr)
 {
 }
@@ -73,17 +80,17 @@ void ZQOcrWords::runJob(const std::function<int()> &job)
 {
     jobCount.ref();
     cancelCount.storeRelease(0);
-    switch (job()) {
-    case 1:
-        QTimer::singleShot(100, this, SLOT(unJob()));
-        break;
-    case 2:
-        // The engine class ends the busy state of a background job.
-        break;
-    default:
-        jobCount.storeRelease(0);
-        break;
-    }
+    const int result = job();
+    if (result != InBackground)
+        endJob(result);
+}
+
+void ZQOcrWords::endJob(int result)
+{
+    if (result == TextDelivered)
+        jobDone();
+    else
+        unJob();
 }
 
 void ZQOcrWords::unJob()
@@ -98,7 +105,7 @@ void ZQOcrWords::postError(const QString &ProcName, int ErrorCode)
 
 void ZQOcrWords::jobDone()
 {
-    QTimer::singleShot(100, this, SLOT(unJob()));
+    QTimer::singleShot(releaseDelay, this, SLOT(unJob()));
 }
 
 void ZQOcrWords::captureFinished()

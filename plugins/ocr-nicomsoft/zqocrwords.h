@@ -19,6 +19,15 @@ class ZQOcrWords : public ZQPOcrText
     Q_OBJECT
 
 public:
+    // What a recognition job returns. Any value other than TextDelivered
+    // and InBackground ends the job without text.
+    enum JobResult {
+        NoText = 0,
+        TextDelivered = 1, // through textOcred
+        InBackground = 2, // the engine class ends the job later
+        Failed = 3, // and reported through postError
+    };
+
     ZQOcrWords();
     ~ZQOcrWords() override;
 
@@ -46,21 +55,23 @@ private Q_SLOTS:
     void captureFinished();
 
 protected:
-    // One recognition job. Returns 1 when text was delivered through
-    // textOcred, 2 when the job goes on in the background (the engine class
-    // then ends the busy state itself), anything else when it ended without
-    // text.
+    // One recognition job; returns a JobResult.
     virtual int ocrMemoryJob(const QByteArray &bmpdata) = 0;
     virtual int ocrFileJob(const QString &file) = 0;
 
-    // Non-zero while busy: incremented when a job starts, set back to 0
-    // (never decremented) when the busy state ends.
-    QAtomicInt jobCount;
+    // Ends the busy state: 100 ms after a delivered text, else at once. A
+    // background job's text is followed by delayedUnJob() instead.
+    void endJob(int result);
+
     // Cancellations requested since the current job started.
     QAtomicInt cancelCount;
 
 private:
     void runJob(const std::function<int()> &job);
+
+    // Non-zero while busy: incremented when a job starts, set back to 0
+    // (never decremented) by unJob() when the busy state ends.
+    QAtomicInt jobCount;
 
     CaptureScreen *capture;
     QString path;

@@ -34,7 +34,7 @@ QString identityFault(ZQPObject *object, const char *className, const QString &n
         return QStringLiteral("class %1").arg(QLatin1String(object->metaObject()->className()));
     if (!qobject_cast<ZQPAudioPlayer *>(object) || object->qt_metacast("zqp.OcrText"))
         return QStringLiteral("not exactly an audio player");
-    if (object->type() != 0x02010010 || object->name() != name || !object->author().contains(QLatin1Char('@')))
+    if (object->type() != ZQPAudioPlayer::TypeCode || object->name() != name || !object->author().contains(QLatin1Char('@')))
         return QStringLiteral("type %1, name \"%2\", author \"%3\"")
                 .arg(object->type(), 0, 16).arg(object->name(), object->author());
     return QString();

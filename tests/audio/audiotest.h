@@ -1,6 +1,8 @@
 #ifndef AUDIOTEST_H
 #define AUDIOTEST_H
 
+#include "messageformats.h"
+
 #include <QSignalSpy>
 #include <QStringList>
 #include <QVector>
@@ -39,22 +41,13 @@ private:
     bool m_wasSet;
 };
 
-// The texts of the error signals a spy caught.
-inline QStringList messages(const QSignalSpy &errors)
-{
-    QStringList list;
-    for (const QList<QVariant> &arguments : errors)
-        list << arguments.at(0).toString();
-    return list;
-}
-
 // A new player with a spy on its error signal.
 template<typename Player>
 struct Spied
 {
     std::unique_ptr<Player> player{new Player};
     QSignalSpy errors{player.get(), SIGNAL(error(QString))};
-    QStringList messages() const { return AudioTest::messages(errors); }
+    QStringList messages() const { return errorsOf(errors); }
 };
 
 // What is wrong with what a loaded audio player plugin says of itself.

@@ -1,6 +1,7 @@
 #include "audiotest.h"
 #include "basspluginsplayer.h"
 #include "bassdouble.h"
+#include "messageformats.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -39,11 +40,6 @@ static const QStringList initialCalls = {
     QStringLiteral("BASS_GetVersion()"),
     QStringLiteral("BASS_Init(-1, 44100, 0x0, null, null)"),
 };
-
-static QString report(const QString &message, int code)
-{
-    return QStringLiteral("BASS ERR: %1 (error code: %2)").arg(message, QString::number(code));
-}
 
 static const QString memoryCreationFailure =
     QStringLiteral("Failed to create sound. The sound type may not be supported by BASS.");
@@ -101,7 +97,7 @@ void tst_BassPluginsPlayer::initial_data()
     QTest::addColumn<uint>("version");
     QTest::addColumn<bool>("deviceFails");
     QTest::addColumn<QString>("message");
-    const QString wrongVersion = report(QStringLiteral("An incorrect version of BASS.DLL was loaded"), 0);
+    const QString wrongVersion = bassError(QStringLiteral("An incorrect version of BASS.DLL was loaded"), 0);
     QTest::newRow("ours") << uint(BASS_ENGINE_VERSION) << false << QString();
     QTest::newRow("any revision") << 0x0204ffffu << false << QString();
     QTest::newRow("older") << 0x02030000u << false << wrongVersion;
@@ -109,7 +105,7 @@ void tst_BassPluginsPlayer::initial_data()
     QTest::newRow("only in the low bits") << 0x00000204u << false << wrongVersion;
     // Code 0 in the report: the player is not initialised yet.
     QTest::newRow("device fails") << uint(BASS_ENGINE_VERSION) << true
-                                  << report(QStringLiteral("Can't initialize device"), 0);
+                                  << bassError(QStringLiteral("Can't initialize device"), 0);
 }
 
 // A second initial() keeps what the first one opened; after a failure it
@@ -171,7 +167,7 @@ void tst_BassPluginsPlayer::addOns()
         expected << QStringLiteral("BASS_PluginLoad(\"%1\", 0x0)").arg(dir.filePath(name));
     expected.sort();
     QCOMPARE(calls, expected);
-    QCOMPARE(p.messages(), QStringList(report(QStringLiteral("Loading %1 failed!").arg(refusedPath),
+    QCOMPARE(p.messages(), QStringList(bassError(QStringLiteral("Loading %1 failed!").arg(refusedPath),
                                               BASS_ERROR_ADDON)));
 }
 
@@ -250,7 +246,7 @@ void tst_BassPluginsPlayer::failure_data()
     const QByteArray create("BASS_StreamCreateFile");
     const QByteArray play("BASS_ChannelPlay");
     const QString createFile = QStringLiteral("BASS_StreamCreateFile(FALSE, \"x.aac\", 0, 0, 0x80000000)");
-    const QString playFailure = report(QStringLiteral("Can't play the file"), BASS_ERROR_START);
+    const QString playFailure = bassError(QStringLiteral("Can't play the file"), BASS_ERROR_START);
     // The stream of a refused play call exists all the same and is freed by
     // the next stop().
     const QStringList playCalls = {QStringLiteral("BASS_ChannelPlay(2, FALSE)"), QStringLiteral("BASS_ErrorGetCode()"),

@@ -1,6 +1,7 @@
 #include "audiotest.h"
 #include "fmodexaudioplayer.h"
 #include "fmodexdouble.h"
+#include "messageformats.h"
 
 #include <QtTest>
 
@@ -33,11 +34,6 @@ static const QStringList systemCalls = {
     QStringLiteral("FMOD_System_GetVersion(system1, &0)"),
     QStringLiteral("FMOD_System_Init(system1, 1, 0x00400001, null)"),
 };
-
-static QString codeMessage(int code, const QString &text)
-{
-    return QStringLiteral("FMOD ERR: (%1) - %2").arg(code).arg(text);
-}
 
 void tst_FmodexAudioPlayer::init()
 {
@@ -84,16 +80,16 @@ void tst_FmodexAudioPlayer::initial_data()
     const QByteArray none;
     const QString old = QStringLiteral(
             "FMOD ERR: You are using an old version of FMOD %1. This program requires 00044464.");
-    const QString outputInit = codeMessage(60, QStringLiteral("Error initializing output device. "));
+    const QString outputInit = fmodError(60, QStringLiteral("Error initializing output device. "));
     const QString internal =
-            codeMessage(33, QStringLiteral("An error occured that wasn't supposed to.  Contact support. "));
+            fmodError(33, QStringLiteral("An error occured that wasn't supposed to.  Contact support. "));
     const int output = FMOD_ERR_OUTPUT_INIT;
     QTest::newRow("required version") << 0x00044464u << none << 0 << 0 << 3 << QStringList();
     QTest::newRow("newer") << 0x00050000u << none << 0 << 0 << 3 << QStringList();
     QTest::newRow("one below") << 0x00044463u << none << 0 << 0 << 2 << QStringList{old.arg(QLatin1String("00044463"))};
     QTest::newRow("zero") << 0u << none << 0 << 0 << 2 << QStringList{old.arg(QLatin1String("00000000"))};
     QTest::newRow("old, release fails") << 0x00043000u << none << 0 << int(FMOD_ERR_INVALID_HANDLE) << 2
-            << QStringList{codeMessage(36, QStringLiteral("An invalid object handle was used. ")),
+            << QStringList{fmodError(36, QStringLiteral("An invalid object handle was used. ")),
                            old.arg(QLatin1String("00043000"))};
     QTest::newRow("create") << ours << QByteArray("FMOD_System_Create") << output << 0 << 1 << QStringList{outputInit};
     QTest::newRow("version query") << ours << QByteArray("FMOD_System_GetVersion") << output << 0 << 2
@@ -120,7 +116,7 @@ void tst_FmodexAudioPlayer::initial_data()
     for (const auto &text : texts) {
         QTest::newRow(qPrintable(QStringLiteral("code %1").arg(text.first)))
                 << ours << QByteArray("FMOD_System_Create") << text.first << 0 << 1
-                << QStringList{codeMessage(text.first, text.second)};
+                << QStringList{fmodError(text.first, text.second)};
     }
 }
 
@@ -239,7 +235,7 @@ void tst_FmodexAudioPlayer::playFailures()
     const QString result = memory ? p.player->playMemory(QByteArray("abc"))
                                   : p.player->playFile(QStringLiteral("x.flac"));
     QCOMPARE(result, QString());
-    QCOMPARE(p.messages(), QStringList{codeMessage(25, QStringLiteral("Unsupported file or audio format. "))});
+    QCOMPARE(p.messages(), QStringList{fmodError(25, QStringLiteral("Unsupported file or audio format. "))});
     p.player->stop();
     p.player->stop();
     QCOMPARE(FmodexDouble::calls(), calls);
@@ -300,7 +296,7 @@ void tst_FmodexAudioPlayer::release()
     }
     QCOMPARE(FmodexDouble::calls(), calls);
     QCOMPARE(p.messages(), function.isEmpty() ? QStringList()
-             : QStringList{codeMessage(36, QStringLiteral("An invalid object handle was used. "))});
+             : QStringList{fmodError(36, QStringLiteral("An invalid object handle was used. "))});
 }
 
 QTEST_GUILESS_MAIN(tst_FmodexAudioPlayer)

@@ -1,4 +1,5 @@
 #include "audiotest.h"
+#include "messageformats.h"
 #include "testtone.h"
 #include "zqpaudioplayer.h"
 #include "zqpobject.h"
@@ -212,11 +213,11 @@ void tst_FmodexEngine::playerFailures_data()
     QTest::addColumn<QString>("message");
 
     QTest::newRow("no sound server") << true << tonePath(440, 0.1)
-                                     << QStringLiteral("FMOD ERR: (60) - Error initializing output device. ");
+                                     << fmodError(60, QStringLiteral("Error initializing output device. "));
     QTest::newRow("missing file") << false << QStringLiteral("/nonexistent/tone.wav")
-                                  << QStringLiteral("FMOD ERR: (23) - File not found. ");
+                                  << fmodError(23, QStringLiteral("File not found. "));
     QTest::newRow("not audio") << false << QStringLiteral(ZQP_SOURCE_DIR "/CMakeLists.txt")
-                               << QStringLiteral("FMOD ERR: (25) - Unsupported file or audio format. ");
+                               << fmodError(25, QStringLiteral("Unsupported file or audio format. "));
 }
 
 // One report each, and nothing more from the calls that follow.
@@ -234,7 +235,7 @@ void tst_FmodexEngine::playerFailures()
     QCOMPARE(player->initial(), !serverless);
     QCOMPARE(player->playFile(fileName), QString());
     player->stop();
-    QCOMPARE(AudioTest::messages(*m_errors), QStringList(message));
+    QCOMPARE(errorsOf(*m_errors), QStringList(message));
 }
 
 void tst_FmodexEngine::toneArrives_data()

@@ -206,7 +206,7 @@ void tst_FormatPlayback::plays()
     VERIFY_NO_FAULT(AudioTest::listen(
         [&] { return fromMemory ? player->playMemory(bytes) : player->playFile(file); }, ToneSeconds + 0.4,
         [&](const QVector<qint16> &heard) { return exact ? exactFault(heard, m_tone) : toneFault(heard, m_tone); }));
-    QCOMPARE(AudioTest::messages(errors), QStringList());
+    QCOMPARE(errorsOf(errors), QStringList());
 }
 
 QTEST_GUILESS_MAIN(tst_FormatPlayback)

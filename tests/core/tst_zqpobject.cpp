@@ -1,4 +1,5 @@
 #include "mappedlibraries.h"
+#include "pluginfolder.h"
 #include "zqpaudioplayer.h"
 #include "zqpobject.h"
 #include "zqpocrtext.h"
@@ -11,7 +12,6 @@
 
 static const QString audioFixture = QStringLiteral(ZQP_FIXTURE_DIR "/zqp.adp.fixture.so");
 static const QString ocrFixture = QStringLiteral(ZQP_FIXTURE_DIR "/zqp.ocr.fixture.so");
-static const QString foreignFixture = QStringLiteral(ZQP_FIXTURE_DIR "/zqp.foreign.so");
 
 // A plugin object that did not come from loadObject.
 class LocalObject : public ZQPObject
@@ -73,35 +73,18 @@ void tst_ZQPObject::withoutLoader()
 
 void tst_ZQPObject::failedLoad_data()
 {
-    QTest::addColumn<QString>("kind");
-    QTest::newRow("missing file") << QStringLiteral("missing");
-    QTest::newRow("text file") << QStringLiteral("text");
-    QTest::newRow("empty file") << QStringLiteral("empty");
-    QTest::newRow("truncated plugin") << QStringLiteral("truncated");
-    QTest::newRow("directory") << QStringLiteral("dir");
-    QTest::newRow("root object is no ZQPObject") << QStringLiteral("foreign");
+    QTest::addColumn<QStringList>("entries");
+    QTest::newRow("missing file") << QStringList();
+    for (const char *kind : {"text", "empty", "truncated", "dir", "dangling", "zqp.foreign.so"})
+        QTest::newRow(kind) << QStringList(QStringLiteral("zqp.adp.hostile.so=") + QLatin1String(kind));
 }
 
 void tst_ZQPObject::failedLoad()
 {
-    QFETCH(QString, kind);
+    QFETCH(QStringList, entries);
     QTemporaryDir tmp;
-    QString path = tmp.filePath(QStringLiteral("zqp.adp.hostile.so"));
-    if (kind == QLatin1String("text") || kind == QLatin1String("empty") || kind == QLatin1String("truncated")) {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        if (kind == QLatin1String("text")) {
-            file.write("not a library\n");
-        } else if (kind == QLatin1String("truncated")) {
-            QFile plugin(audioFixture);
-            QVERIFY(plugin.open(QIODevice::ReadOnly));
-            file.write(plugin.read(plugin.size() / 2));
-        }
-    } else if (kind == QLatin1String("dir")) {
-        QVERIFY(QDir(tmp.path()).mkdir(QStringLiteral("zqp.adp.hostile.so")));
-    } else if (kind == QLatin1String("foreign")) {
-        path = foreignFixture;
-    }
+    QVERIFY(fillPluginFolder(tmp.path(), entries));
+    const QString path = tmp.filePath(QStringLiteral("zqp.adp.hostile.so"));
 
     QObject parent;
     QCOMPARE(ZQPObject::loadObject(path, &parent), nullptr);
@@ -135,6 +118,7 @@ void tst_ZQPObject::interfaces_data()
     QTest::addColumn<QString>("path");
     QTest::addColumn<int>("type");
     QTest::addColumn<bool>("isAudio");
+    // Spelled out: these are the codes hosts know the kinds by.
     QTest::newRow("audio player") << audioFixture << 0x02010010 << true;
     QTest::newRow("ocr") << ocrFixture << 0x02010028 << false;
 }

@@ -1,30 +1,17 @@
 #ifndef OCRTESTING_H
 #define OCRTESTING_H
 
+#include "messageformats.h"
+
 #include <QBuffer>
 #include <QImage>
 #include <QPainter>
 #include <QSignalSpy>
 #include <QStringList>
 
-// An error line as the OCR classes word it.
-inline QString ocrError(const QString &message, qint64 code)
-{
-    return QStringLiteral("OCR Error: %1 Code:#%2").arg(message, QString::number(code, 16));
-}
-
 const QString ghostscriptMessage = QStringLiteral(
         "NsOCR - GhostSript library is needed to support PDF files. Just download and install it "
         "with default settings. https://ghostscript.com/releases/gsdnld.html.");
-
-// The first arguments of the spied signals: the messages, in order.
-inline QStringList errorsOf(const QSignalSpy &spy)
-{
-    QStringList errors;
-    for (const QList<QVariant> &arguments : spy)
-        errors << arguments.at(0).toString();
-    return errors;
-}
 
 // Lines of text as a screen shows them: a UI font at its pixel size.
 inline QImage renderText(const QStringList &lines, QSize size, QColor ink = Qt::black, QColor paper = Qt::white,

@@ -32,13 +32,13 @@ public:
         Q_EMIT textOcred(QStringLiteral("late text"));
         Q_EMIT delayedUnJob();
     }
-    void failInBackground() { jobCount.storeRelease(0); }
+    void failInBackground() { endJob(Failed); }
 
     int cancels() const { return cancelCount.loadAcquire(); }
 
     using ZQOcrWords::postError;
 
-    int result = 1;
+    int result = TextDelivered;
     QStringList jobs;
     QByteArray lastBytes;
     bool busyInJob = false;
@@ -58,7 +58,7 @@ private:
         jobs << what;
         busyInJob = isBusy();
         cancelsInJob = cancels();
-        if (result == 1)
+        if (result == TextDelivered)
             Q_EMIT textOcred(QStringLiteral("text of ") + what);
         return result;
     }

@@ -105,7 +105,7 @@ void tst_NSOcrObj::identity()
     TestOcrObj o;
     QCOMPARE(o.dataPath(), QStringLiteral("NSOCR.dll"));
     QCOMPARE(o.name(), QStringLiteral("Nicomsoft OCR"));
-    QCOMPARE(o.type(), 0x02010028);
+    QCOMPARE(o.type(), ZQPOcrText::TypeCode);
     QCOMPARE(o.metaObject()->className(), "NSOcrObj");
     QCOMPARE(o.metaObject()->methodCount(), o.metaObject()->superClass()->methodCount());
     QCOMPARE(o.qt_metacast("zqp.OcrText"), static_cast<void *>(static_cast<ZQPOcrText *>(&o)));

@@ -1,5 +1,6 @@
 #include "audiotest.h"
 #include "hostilecorpus.h"
+#include "messageformats.h"
 #include "processresources.h"
 #include "watchdog.h"
 #include "zqpaudioplayer.h"
@@ -49,8 +50,8 @@ const std::chrono::seconds CallLimit(5);
 const QString BassFileRefused = QStringLiteral("Failed to create sound. File type may not be supported by BASS.");
 const QString BassMemoryRefused =
     QStringLiteral("Failed to create sound. The sound type may not be supported by BASS.");
-const QString FmodNotAFile = QStringLiteral("FMOD ERR: (19) - Error loading file. ");
-const QString FmodFormat = QStringLiteral("FMOD ERR: (25) - Unsupported file or audio format. ");
+const QString FmodNotAFile = fmodError(19, QStringLiteral("Error loading file. "));
+const QString FmodFormat = fmodError(25, QStringLiteral("Unsupported file or audio format. "));
 
 // A player plugin loaded from its staged file, as a host loads it, with a
 // spy on its error signal; unloaded again at the end.
@@ -81,7 +82,7 @@ struct LoadedPlayer
     {
         errors.clear();
         const QString returned = call();
-        QStringList messages = AudioTest::messages(errors);
+        QStringList messages = errorsOf(errors);
         if (!returned.isEmpty())
             messages.prepend(returned);
         return messages;
@@ -242,13 +243,13 @@ void tst_AudioRobustness::addOn()
             const Watchdog watchdog(QTest::currentDataTag(), CallLimit);
             QVERIFY(p.player->initial());
         }
-        messages = AudioTest::messages(p.errors);
+        messages = errorsOf(p.errors);
         if (messages.size() == 1)
             QCOMPARE(p.play([&] { return p.player->playFile(tone("m4a")); }), QStringList());
         p.player->stop();
     }
     QFile::remove(installed);
-    QCOMPARE(messages, QStringList(QStringLiteral("BASS ERR: Loading %1 failed! (error code: 11)").arg(installed)));
+    QCOMPARE(messages, QStringList(bassError(QStringLiteral("Loading %1 failed!").arg(installed), 11)));
 }
 
 QTEST_GUILESS_MAIN(tst_AudioRobustness)

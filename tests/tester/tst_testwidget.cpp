@@ -1,4 +1,4 @@
-#include "../core/mappedlibraries.h"
+#include "mappedlibraries.h"
 #include "themefiledialog.h"
 #include "pluginfolder.h"
 #include "testwidget.h"
