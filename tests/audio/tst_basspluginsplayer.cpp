@@ -192,7 +192,8 @@ void tst_BassPluginsPlayer::play()
     QVERIFY(p.player->initial());
     const QString result = fromMemory ? p.player->playMemory(data) : p.player->playFile(fileName);
     QCOMPARE(result, QString());
-    QCOMPARE(BassDouble::recorder().calls().mid(2), QStringList({creation, QStringLiteral("BASS_ChannelPlay(1, FALSE)")}));
+    QCOMPARE(BassDouble::recorder().calls().mid(2),
+             QStringList({creation, QStringLiteral("BASS_ChannelPlay(1, FALSE)")}));
     QVERIFY(p.errors.isEmpty());
     if (fromMemory) {
         // The stream reads the player's own copy, not the caller's bytes.
