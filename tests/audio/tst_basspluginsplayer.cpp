@@ -79,17 +79,17 @@ void tst_BassPluginsPlayer::uninitialised()
     {
         Player p;
         if (failedInitial) {
-            BassDouble::setFailure("BASS_Init", BASS_ERROR_DRIVER);
+            BassDouble::recorder().setResults("BASS_Init", {BASS_ERROR_DRIVER});
             QVERIFY(!p.player->initial());
         }
-        const QStringList before = BassDouble::calls();
+        const QStringList before = BassDouble::recorder().calls();
         QCOMPARE(p.player->playFile(QStringLiteral("/tmp/a.wav")), QString());
         QCOMPARE(p.player->playMemory(QByteArray("RIFF")), QString());
         p.player->stop();
-        QCOMPARE(BassDouble::calls(), before);
+        QCOMPARE(BassDouble::recorder().calls(), before);
         QCOMPARE(p.errors.count(), failedInitial ? 1 : 0);
     }
-    QCOMPARE(BassDouble::calls(), failedInitial ? initialCalls : QStringList());
+    QCOMPARE(BassDouble::recorder().calls(), failedInitial ? initialCalls : QStringList());
 }
 
 void tst_BassPluginsPlayer::initial_data()
@@ -117,17 +117,17 @@ void tst_BassPluginsPlayer::initial()
     QFETCH(QString, message);
     BassDouble::setVersion(version);
     if (deviceFails)
-        BassDouble::setFailure("BASS_Init", BASS_ERROR_DRIVER);
+        BassDouble::recorder().setResults("BASS_Init", {BASS_ERROR_DRIVER});
     Player p;
     QCOMPARE(p.player->initial(), message.isEmpty());
     const QStringList calls = deviceFails || message.isEmpty() ? initialCalls : QStringList(initialCalls.first());
-    QCOMPARE(BassDouble::calls(), calls);
+    QCOMPARE(BassDouble::recorder().calls(), calls);
     QCOMPARE(p.messages(), message.isEmpty() ? QStringList() : QStringList(message));
 
     if (!message.isEmpty())
         BassDouble::reset();
     QVERIFY(p.player->initial());
-    QCOMPARE(BassDouble::calls(), initialCalls);
+    QCOMPARE(BassDouble::recorder().calls(), initialCalls);
     QCOMPARE(p.errors.count(), message.isEmpty() ? 0 : 1);
 }
 
@@ -152,7 +152,7 @@ void tst_BassPluginsPlayer::addOns()
 
     Player p;
     QVERIFY(p.player->initial());
-    QStringList calls = BassDouble::calls();
+    QStringList calls = BassDouble::recorder().calls();
     QCOMPARE(calls.mid(0, 2), initialCalls);
     calls = calls.mid(2);
     // The refused add-on is followed by its report's code query.
@@ -192,7 +192,8 @@ void tst_BassPluginsPlayer::play()
     QVERIFY(p.player->initial());
     const QString result = fromMemory ? p.player->playMemory(data) : p.player->playFile(fileName);
     QCOMPARE(result, QString());
-    QCOMPARE(BassDouble::calls().mid(2), QStringList({creation, QStringLiteral("BASS_ChannelPlay(1, FALSE)")}));
+    QCOMPARE(BassDouble::recorder().calls().mid(2),
+             QStringList({creation, QStringLiteral("BASS_ChannelPlay(1, FALSE)")}));
     QVERIFY(p.errors.isEmpty());
     if (fromMemory) {
         // The stream reads the player's own copy, not the caller's bytes.
@@ -220,7 +221,7 @@ void tst_BassPluginsPlayer::replace()
     QVERIFY(BassDouble::lastFreedMemoryIntact());
     p.player->stop();
     p.player->stop();
-    QCOMPARE(BassDouble::calls().mid(2), QStringList({
+    QCOMPARE(BassDouble::recorder().calls().mid(2), QStringList({
         QStringLiteral("BASS_StreamCreateFile(TRUE, <1048576 bytes>, 0, 1048576, 0x0)"),
         QStringLiteral("BASS_ChannelPlay(1, FALSE)"),
         QStringLiteral("BASS_StreamFree(1)"),
@@ -281,10 +282,10 @@ void tst_BassPluginsPlayer::failure()
     Player p;
     QVERIFY(p.player->initial());
     QCOMPARE(p.player->playMemory(QByteArray("previous")), QString());
-    BassDouble::setFailure(function.constData(), code);
+    BassDouble::recorder().setResults(function.constData(), {code});
     QCOMPARE(fromMemory ? p.player->playMemory(data) : p.player->playFile(QStringLiteral("x.aac")), answer);
     p.player->stop();
-    QCOMPARE(BassDouble::calls().mid(4), QStringList(QStringLiteral("BASS_StreamFree(1)")) + calls);
+    QCOMPARE(BassDouble::recorder().calls().mid(4), QStringList(QStringLiteral("BASS_StreamFree(1)")) + calls);
     QCOMPARE(p.messages(), messages);
 }
 
@@ -297,7 +298,7 @@ void tst_BassPluginsPlayer::destruction()
         QVERIFY(p.player->initial());
         QCOMPARE(p.player->playFile(QStringLiteral("a.wav")), QString());
     }
-    QCOMPARE(BassDouble::calls().mid(4),
+    QCOMPARE(BassDouble::recorder().calls().mid(4),
              QStringList({QStringLiteral("BASS_Free()"), QStringLiteral("BASS_PluginFree(0)")}));
 }
 

@@ -53,7 +53,7 @@ void tst_FmodexAudioPlayer::uninitialised()
     {
         Player p;
         if (failedInitial) {
-            FmodexDouble::setResult("FMOD_System_Init", FMOD_ERR_OUTPUT_INIT);
+            FmodexDouble::recorder().setResults("FMOD_System_Init", {FMOD_ERR_OUTPUT_INIT});
             QVERIFY(!p.player->initial());
             QCOMPARE(p.errors.count(), 1);
             FmodexDouble::reset();
@@ -64,7 +64,7 @@ void tst_FmodexAudioPlayer::uninitialised()
         p.player.reset();
         QCOMPARE(p.errors.count(), failedInitial ? 1 : 0);
     }
-    QCOMPARE(FmodexDouble::calls(), QStringList());
+    QCOMPARE(FmodexDouble::recorder().calls(), QStringList());
 }
 
 void tst_FmodexAudioPlayer::initial_data()
@@ -134,27 +134,27 @@ void tst_FmodexAudioPlayer::initial()
 
     FmodexDouble::setVersion(version);
     if (!function.isEmpty())
-        FmodexDouble::setResult(function.constData(), result);
-    FmodexDouble::setResult("FMOD_System_Release", releaseResult);
+        FmodexDouble::recorder().setResults(function.constData(), {result});
+    FmodexDouble::recorder().setResults("FMOD_System_Release", {releaseResult});
     Player p;
     QCOMPARE(p.player->initial(), messages.isEmpty());
     QStringList calls = systemCalls.mid(0, callsMade);
     if (!messages.isEmpty() && callsMade > 1)
         calls << QStringLiteral("FMOD_System_Release(system1)");
-    QCOMPARE(FmodexDouble::calls(), calls);
+    QCOMPARE(FmodexDouble::recorder().calls(), calls);
     QCOMPARE(p.messages(), messages);
 
     if (!messages.isEmpty())
         FmodexDouble::reset();
     QVERIFY(p.player->initial());
-    QCOMPARE(FmodexDouble::calls(), systemCalls);
+    QCOMPARE(FmodexDouble::recorder().calls(), systemCalls);
 }
 
 void tst_FmodexAudioPlayer::playSequence()
 {
     Player p;
     QVERIFY(p.player->initial());
-    FmodexDouble::clearCalls();
+    FmodexDouble::recorder().clearCalls();
 
     QCOMPARE(p.player->playFile(QStringLiteral("/music/a b.ogg")), QString());
     const QByteArray data("RIFF....WAVE", 12);
@@ -166,7 +166,7 @@ void tst_FmodexAudioPlayer::playSequence()
     QCOMPARE(p.player->playFile(QStringLiteral("c.mp3")), QString());
     p.player->stop();
 
-    QCOMPARE(FmodexDouble::calls(), (QStringList{
+    QCOMPARE(FmodexDouble::recorder().calls(), (QStringList{
         QStringLiteral("FMOD_System_CreateSound(system1, \"/music/a b.ogg\", 0x00000040, null, &null)"),
         QStringLiteral("FMOD_Sound_SetMode(sound1, 0x00000001)"),
         QStringLiteral("FMOD_System_PlaySound(system1, -1, sound1, 0, &null)"),
@@ -229,8 +229,8 @@ void tst_FmodexAudioPlayer::playFailures()
 
     Player p;
     QVERIFY(p.player->initial());
-    FmodexDouble::clearCalls();
-    FmodexDouble::setResult(function.constData(), FMOD_ERR_FORMAT);
+    FmodexDouble::recorder().clearCalls();
+    FmodexDouble::recorder().setResults(function.constData(), {FMOD_ERR_FORMAT});
 
     const QString result = memory ? p.player->playMemory(QByteArray("abc"))
                                   : p.player->playFile(QStringLiteral("x.flac"));
@@ -238,7 +238,7 @@ void tst_FmodexAudioPlayer::playFailures()
     QCOMPARE(p.messages(), QStringList{fmodError(25, QStringLiteral("Unsupported file or audio format. "))});
     p.player->stop();
     p.player->stop();
-    QCOMPARE(FmodexDouble::calls(), calls);
+    QCOMPARE(FmodexDouble::recorder().calls(), calls);
     QCOMPARE(p.errors.count(), 1);
 }
 
@@ -284,17 +284,17 @@ void tst_FmodexAudioPlayer::release()
     QVERIFY(p.player->initial());
     if (withSound)
         QCOMPARE(p.player->playFile(QStringLiteral("x.wav")), QString());
-    FmodexDouble::clearCalls();
+    FmodexDouble::recorder().clearCalls();
     FmodexDouble::setPlaying(playing);
     if (!function.isEmpty())
-        FmodexDouble::setResult(function.constData(), FMOD_ERR_INVALID_HANDLE);
+        FmodexDouble::recorder().setResults(function.constData(), {FMOD_ERR_INVALID_HANDLE});
     if (destroy) {
         p.player.reset();
     } else {
         p.player->stop();
         p.player->stop();
     }
-    QCOMPARE(FmodexDouble::calls(), calls);
+    QCOMPARE(FmodexDouble::recorder().calls(), calls);
     QCOMPARE(p.messages(), function.isEmpty() ? QStringList()
              : QStringList{fmodError(36, QStringLiteral("An invalid object handle was used. "))});
 }

@@ -21,9 +21,9 @@ public:
 };
 
 const QString anyFile = QStringLiteral(ZQP_SOURCE_DIR "/tests/ocr/tst_nsocrobj.cpp");
-const QString loadCall = QStringLiteral("Img_LoadFile(103,\"" ZQP_SOURCE_DIR "/tests/ocr/tst_nsocrobj.cpp\")");
-const QString getResult = QStringLiteral("Img_OCR(103,0,0,2)");
-const QString cancel = QStringLiteral("Img_OCR(103,0,0,4)");
+const QString loadCall = QStringLiteral("Img_LoadFile(103, \"" ZQP_SOURCE_DIR "/tests/ocr/tst_nsocrobj.cpp\")");
+const QString getResult = QStringLiteral("Img_OCR(103, 0, 0, 2)");
+const QString cancel = QStringLiteral("Img_OCR(103, 0, 0, 4)");
 const QString notInitialised = QStringLiteral("The OCR engine is not initialised.");
 
 using Scripts = QList<QPair<QString, QVector<int32_t>>>;
@@ -133,14 +133,14 @@ void tst_NSOcrObj::startAndShutdown_data()
     QTest::addColumn<QStringList>("shutdownCalls");
 
     const QStringList start = {"Engine_GetVersion(buf)", "Engine_Initialize()", "Cfg_Create(out)",
-                               "Cfg_LoadOptions(101,\"Config.dat\")", "Ocr_Create(101,out)",
-                               "Img_Create(102,out)", "Scan_Create(101,out)"};
+                               "Cfg_LoadOptions(101, \"Config.dat\")", "Ocr_Create(101, out)",
+                               "Img_Create(102, out)", "Scan_Create(101, out)"};
     QTest::newRow("all handles") << Scripts() << start
                                  << QStringList{"Img_Destroy(103)", "Ocr_Destroy(102)", "Cfg_Destroy(101)",
                                                 "Scan_Destroy(104)", "Engine_Uninitialize()"};
     // Failed start-up calls are not examined, their handles not released.
     QStringList noOcr = start;
-    noOcr[5] = "Img_Create(0,out)";
+    noOcr[5] = "Img_Create(0, out)";
     QTest::newRow("no recognition handle")
             << Scripts{{"Ocr_Create", {0x70000001}}} << noOcr
             << QStringList{"Img_Destroy(103)", "Cfg_Destroy(101)", "Scan_Destroy(104)", "Engine_Uninitialize()"};
@@ -259,17 +259,17 @@ void tst_NSOcrObj::runCallSequence()
 
     const QByteArray bytes(54, 'B');
     QCOMPARE(fromMemory ? obj->ocrMemoryJob(bytes) : obj->ocrFileJob(anyFile), background ? 2 : 1);
-    const QStringList start = {fromMemory ? QStringLiteral("Img_LoadFromMemory(103,bytes,54)") : loadCall,
-                               "Img_OCR(103,0,111,0)", "Img_GetSize(103,out,out)"};
-    const QStringList text = {"Img_GetImgText(103,null,0,1)", "Img_GetImgText(103,buf,6,1)"};
+    const QStringList start = {fromMemory ? QStringLiteral("Img_LoadFromMemory(103, bytes, 54)") : loadCall,
+                               "Img_OCR(103, 0, 111, 0)", "Img_GetSize(103, out, out)"};
+    const QStringList text = {"Img_GetImgText(103, null, 0, 1)", "Img_GetImgText(103, buf, 6, 1)"};
     if (background) {
-        QCOMPARE(control->takeCalls(), start + QStringList("Img_OCR(103,112,255,1)"));
+        QCOMPARE(control->takeCalls(), start + QStringList("Img_OCR(103, 112, 255, 1)"));
         QCOMPARE(texts.count(), 0);
         // The poll runs on the object's 100 ms timer.
         QTRY_COMPARE_WITH_TIMEOUT(texts.count(), 1, 3000);
         QCOMPARE(control->takeCalls(), QStringList({getResult, getResult}) + text);
     } else {
-        QCOMPARE(control->takeCalls(), start + QStringList("Img_OCR(103,112,255,0)") + text);
+        QCOMPARE(control->takeCalls(), start + QStringList("Img_OCR(103, 112, 255, 0)") + text);
     }
     QCOMPARE(texts.count(), 1);
     QCOMPARE(texts.at(0).at(0).toString(), QStringLiteral("Hello"));
@@ -285,7 +285,7 @@ void tst_NSOcrObj::jobResult_data()
     // The error test is signed: a negative result is no error.
     QTest::newRow("negative load result") << Scripts{{"Img_LoadFile", {int32_t(0x80000001)}}} << QStringLiteral("OK") << 1;
     QTest::newRow("load fails") << Scripts{{"Img_LoadFile", {0x70000004}}} << QStringLiteral("OK") << 3;
-    QTest::newRow("recognition fails") << Scripts{{"Img_OCR(103,112", {0x70000009}}} << QStringLiteral("OK") << 3;
+    QTest::newRow("recognition fails") << Scripts{{"Img_OCR(103, 112", {0x70000009}}} << QStringLiteral("OK") << 3;
 }
 
 void tst_NSOcrObj::jobResult()
@@ -313,25 +313,25 @@ void tst_NSOcrObj::failureTable_data()
                          << ghostscriptMessage << qint64(0x70000011);
     QTest::newRow("load") << Scripts{{"Img_LoadFile", {0x70000004}}} << full << false
                           << "NsOCR::Img_Load failed." << qint64(0x70000004);
-    QTest::newRow("first pass") << Scripts{{"Img_OCR(103,0,111,0)", {0x70000005}}} << full << false
+    QTest::newRow("first pass") << Scripts{{"Img_OCR(103, 0, 111, 0)", {0x70000005}}} << full << false
                                 << "NsOCR::Img_OCR failed." << qint64(0x70000005);
     QTest::newRow("size") << Scripts{{"Img_GetSize", {0x70000001}}} << full << false
                           << "NsOCR::Img_GetSize failed." << qint64(0x70000001);
     QTest::newRow("size entry point missing") << Scripts() << QStringLiteral(ZQP_NSOCR_DOUBLE_PARTIAL) << false
                                               << "NsOCR::Img_GetSize failed." << qint64(0x70010002);
-    QTest::newRow("background start") << Scripts{{"Img_OCR(103,112,255,1)", {0x7000000B}}} << full << true
+    QTest::newRow("background start") << Scripts{{"Img_OCR(103, 112, 255, 1)", {0x7000000B}}} << full << true
                                       << "NsOCR::Img_OCR(OCRFLAG_THREAD) failed." << qint64(0x7000000B);
-    QTest::newRow("calling thread") << Scripts{{"Img_OCR(103,112,255,0)", {0x70000009}}} << full << false
+    QTest::newRow("calling thread") << Scripts{{"Img_OCR(103, 112, 255, 0)", {0x70000009}}} << full << false
                                     << "NsOCR::Img_OCR(OCRFLAG_NONE) failed." << qint64(0x70000009);
-    QTest::newRow("text query") << Scripts{{"Img_GetImgText(103,null", {0x7000000C}}} << full << false
+    QTest::newRow("text query") << Scripts{{"Img_GetImgText(103, null", {0x7000000C}}} << full << false
                                 << "NsOCR::Img_GetImgText failed or returned nothing." << qint64(0x7000000C);
-    QTest::newRow("empty text") << Scripts{{"Img_GetImgText(103,null", {0}}} << full << false
+    QTest::newRow("empty text") << Scripts{{"Img_GetImgText(103, null", {0}}} << full << false
                                 << "NsOCR::Img_GetImgText failed or returned nothing." << qint64(0);
     QTest::newRow("poll: cancelled") << Scripts{{getResult, {0x7000001C}}} << full << true
                                      << "NsOCR::Img_OCR(OCRFLAG_GETRESULT) returned." << qint64(0x7000001C);
     QTest::newRow("poll: failed") << Scripts{{getResult, {0x7000000A}}} << full << true
                                   << "NsOCR::Img_OCR(OCRFLAG_GETRESULT) returned." << qint64(0x7000000A);
-    QTest::newRow("poll: text query") << Scripts{{getResult, {0}}, {"Img_GetImgText(103,null", {0x7000000C}}}
+    QTest::newRow("poll: text query") << Scripts{{getResult, {0}}, {"Img_GetImgText(103, null", {0x7000000C}}}
                                       << full << true
                                       << "NsOCR::Img_GetImgText failed or returned nothing." << qint64(0x7000000C);
 }
@@ -386,7 +386,7 @@ void tst_NSOcrObj::backgroundDelivery()
     const QStringList calls = control->takeCalls();
     QCOMPARE(calls.count(getResult), 3);
     QCOMPARE(calls.mid(calls.size() - 3),
-             QStringList({getResult, "Img_GetImgText(103,null,0,1)", "Img_GetImgText(103,buf,16,1)"}));
+             QStringList({getResult, "Img_GetImgText(103, null, 0, 1)", "Img_GetImgText(103, buf, 16, 1)"}));
     QCOMPARE(errors.count(), 0);
 }
 
@@ -575,13 +575,13 @@ void tst_NSOcrObj::setLanguages()
     QFETCH(QStringList, errors);
     QVERIFY(startedObject());
     QSignalSpy errorSpy(obj, SIGNAL(error(QString)));
-    control->setResult(QStringLiteral("Cfg_SetOption(101,0,\"Languages/Klingon\""), 0x70000006);
-    control->setResult(QStringLiteral("Cfg_SetOption(101,0,\"Languages/Chinese_Simplified\""), 0x70000007);
+    control->setResult(QStringLiteral("Cfg_SetOption(101, 0, \"Languages/Klingon\""), 0x70000006);
+    control->setResult(QStringLiteral("Cfg_SetOption(101, 0, \"Languages/Chinese_Simplified\""), 0x70000007);
 
     obj->setLanguages(languages, group);
     QStringList expected;
     for (const QString &language : switchedOn)
-        expected << QStringLiteral("Cfg_SetOption(101,0,\"Languages/%1\",\"1\")").arg(language);
+        expected << QStringLiteral("Cfg_SetOption(101, 0, \"Languages/%1\", \"1\")").arg(language);
     QCOMPARE(control->calls(), expected);
     QCOMPARE(errorsOf(errorSpy), errors);
 }

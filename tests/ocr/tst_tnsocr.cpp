@@ -139,9 +139,9 @@ void tst_TNSOCR::forwardsArgumentsAndResult()
     QCOMPARE(width, 640);
     QCOMPARE(height, 480);
 
-    QCOMPARE(control.calls(), QStringList({"Img_OCR(103,112,255,1)",
-                                           "Cfg_SetOption(101,0,\"Languages/\\u00dcnicode\",\"1\")",
-                                           "Img_GetSize(103,out,out)"}));
+    QCOMPARE(control.calls(), QStringList({"Img_OCR(103, 112, 255, 1)",
+                                           "Cfg_SetOption(101, 0, \"Languages/\\u00dcnicode\", \"1\")",
+                                           "Img_GetSize(103, out, out)"}));
 }
 
 void tst_TNSOCR::destructionUnloads()

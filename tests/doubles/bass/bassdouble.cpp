@@ -13,8 +13,7 @@ struct MemoryStream
 
 struct State
 {
-    QStringList calls;
-    QHash<QByteArray, int> failures;
+    CallRecorder recorder;
     QHash<QString, int> refusedAddOns;
     DWORD version = BASS_ENGINE_VERSION;
     int lastError = BASS_OK;
@@ -46,19 +45,13 @@ QString pointer(const void *value)
     return value ? QStringLiteral("ptr") : QStringLiteral("null");
 }
 
-void record(const QString &call)
-{
-    state().calls.append(call);
-}
-
-// Applies the script to a call: true when it is to fail (the error code is
-// then set), false when it succeeds.
-bool scriptedFailure(const char *function)
+// Records the call and applies its script: true when it is to fail (the
+// error code is then set), false when it succeeds.
+bool recordFails(const char *function, const QStringList &arguments = {})
 {
     State &s = state();
-    const auto failure = s.failures.constFind(function);
-    s.lastError = failure == s.failures.constEnd() ? BASS_OK : failure.value();
-    return failure != s.failures.constEnd();
+    s.lastError = int(s.recorder.record(function, arguments).value_or(BASS_OK));
+    return s.lastError != BASS_OK;
 }
 
 } // namespace
@@ -68,11 +61,6 @@ namespace BassDouble {
 void reset()
 {
     state() = State();
-}
-
-void setFailure(const char *function, int errorCode)
-{
-    state().failures.insert(function, errorCode);
 }
 
 void setVersion(DWORD version)
@@ -85,9 +73,9 @@ void refuseAddOn(const QString &fileName, int errorCode)
     state().refusedAddOns.insert(fileName, errorCode);
 }
 
-QStringList calls()
+CallRecorder &recorder()
 {
-    return state().calls;
+    return state().recorder;
 }
 
 const void *lastMemory()
@@ -104,26 +92,24 @@ bool lastFreedMemoryIntact()
 
 DWORD BASSAPI BASS_GetVersion(void)
 {
-    record(QStringLiteral("BASS_GetVersion()"));
+    state().recorder.record(__func__, {});
     return state().version;
 }
 
 BOOL BASSAPI BASS_Init(int device, DWORD freq, DWORD flags, void *win, const void *clsid)
 {
-    record(QStringLiteral("BASS_Init(%1, %2, %3, %4, %5)")
-               .arg(device).arg(freq).arg(hex(flags), pointer(win), pointer(clsid)));
-    return scriptedFailure("BASS_Init") ? FALSE : TRUE;
+    return recordFails(__func__, {QString::number(device), QString::number(freq), hex(flags), pointer(win),
+                                  pointer(clsid)}) ? FALSE : TRUE;
 }
 
 BOOL BASSAPI BASS_Free(void)
 {
-    record(QStringLiteral("BASS_Free()"));
-    return scriptedFailure("BASS_Free") ? FALSE : TRUE;
+    return recordFails(__func__) ? FALSE : TRUE;
 }
 
 int BASSAPI BASS_ErrorGetCode(void)
 {
-    record(QStringLiteral("BASS_ErrorGetCode()"));
+    state().recorder.record(__func__, {});
     return state().lastError;
 }
 
@@ -137,11 +123,9 @@ HSTREAM BASSAPI BASS_StreamCreateFile(BOOL mem, const void *file, QWORD offset, 
         what = QLatin1Char('"') + QString::fromUtf16(static_cast<const char16_t *>(file)) + QLatin1Char('"');
     else
         what = QLatin1Char('"') + QString::fromUtf8(static_cast<const char *>(file)) + QLatin1Char('"');
-    record(QStringLiteral("BASS_StreamCreateFile(%1, %2, %3, %4, %5)")
-               .arg(boolText(mem), what, QString::number(offset), QString::number(length), hex(flags)));
     if (mem)
         s.lastMemory = file;
-    if (scriptedFailure("BASS_StreamCreateFile"))
+    if (recordFails(__func__, {boolText(mem), what, QString::number(offset), QString::number(length), hex(flags)}))
         return 0;
     const HSTREAM handle = ++s.lastStream;
     if (mem) {
@@ -154,28 +138,25 @@ HSTREAM BASSAPI BASS_StreamCreateFile(BOOL mem, const void *file, QWORD offset, 
 BOOL BASSAPI BASS_StreamFree(HSTREAM handle)
 {
     State &s = state();
-    record(QStringLiteral("BASS_StreamFree(%1)").arg(handle));
     const auto stream = s.memoryStreams.constFind(handle);
     if (stream != s.memoryStreams.constEnd()) {
         s.lastFreedMemoryIntact =
             QByteArray::fromRawData(static_cast<const char *>(stream->data), stream->bytes.size()) == stream->bytes;
         s.memoryStreams.erase(stream);
     }
-    return scriptedFailure("BASS_StreamFree") ? FALSE : TRUE;
+    return recordFails(__func__, {QString::number(handle)}) ? FALSE : TRUE;
 }
 
 BOOL BASSAPI BASS_ChannelPlay(DWORD handle, BOOL restart)
 {
-    record(QStringLiteral("BASS_ChannelPlay(%1, %2)").arg(handle).arg(boolText(restart)));
-    return scriptedFailure("BASS_ChannelPlay") ? FALSE : TRUE;
+    return recordFails(__func__, {QString::number(handle), boolText(restart)}) ? FALSE : TRUE;
 }
 
 HPLUGIN BASSAPI BASS_PluginLoad(const char *file, DWORD flags)
 {
     State &s = state();
     const QString path = QString::fromUtf8(file);
-    record(QStringLiteral("BASS_PluginLoad(\"%1\", %2)").arg(path, hex(flags)));
-    if (scriptedFailure("BASS_PluginLoad"))
+    if (recordFails(__func__, {QLatin1Char('"') + path + QLatin1Char('"'), hex(flags)}))
         return 0;
     for (auto refused = s.refusedAddOns.constBegin(); refused != s.refusedAddOns.constEnd(); ++refused) {
         if (path.endsWith(refused.key())) {
@@ -188,6 +169,5 @@ HPLUGIN BASSAPI BASS_PluginLoad(const char *file, DWORD flags)
 
 BOOL BASSAPI BASS_PluginFree(HPLUGIN handle)
 {
-    record(QStringLiteral("BASS_PluginFree(%1)").arg(handle));
-    return scriptedFailure("BASS_PluginFree") ? FALSE : TRUE;
+    return recordFails(__func__, {QString::number(handle)}) ? FALSE : TRUE;
 }

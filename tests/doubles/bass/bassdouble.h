@@ -1,9 +1,9 @@
 #ifndef BASSDOUBLE_H
 #define BASSDOUBLE_H
 
-#include <bass.h>
+#include "callrecorder.h"
 
-#include <QStringList>
+#include <bass.h>
 
 // A recording stand-in for the BASS library: it exports the same entry
 // points, records every call with its arguments and answers as scripted.
@@ -14,14 +14,13 @@ namespace BassDouble {
 // Forgets the calls and the script: every call succeeds, the version is
 // BASS_ENGINE_VERSION, handles count from 1.
 void reset();
-// Every later call of the named entry point fails: it returns 0 and sets the
-// error code that BASS_ErrorGetCode() then returns.
-void setFailure(const char *function, int errorCode);
 void setVersion(DWORD version);
 // BASS_PluginLoad fails with errorCode for paths ending in fileName.
 void refuseAddOn(const QString &fileName, int errorCode);
 
-QStringList calls();
+// The calls, and their scripts: a call scripted with an error code fails,
+// returning 0 and setting the code BASS_ErrorGetCode() returns.
+CallRecorder &recorder();
 // The data pointer of the last stream created from memory.
 const void *lastMemory();
 // Whether, when BASS_StreamFree freed it, the memory stream still had the

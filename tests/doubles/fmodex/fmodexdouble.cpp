@@ -1,6 +1,5 @@
 #include "fmodexdouble.h"
 
-#include <QByteArray>
 #include <QHash>
 
 #include <algorithm>
@@ -10,8 +9,7 @@ namespace {
 
 struct State
 {
-    QStringList calls;
-    QHash<QByteArray, FMOD_RESULT> results;
+    CallRecorder recorder;
     unsigned int version = FMOD_VERSION;
     bool playing = true;
     const void *lastMemory = nullptr;
@@ -52,12 +50,9 @@ QString out(T *const *handle)
     return handle ? QLatin1Char('&') + name(*handle) : QStringLiteral("null");
 }
 
-QString out(const unsigned int *value)
-{
-    return value ? QLatin1Char('&') + QString::number(*value) : QStringLiteral("null");
-}
-
-QString out(const FMOD_BOOL *value)
+// A number's output argument.
+template<typename T>
+QString out(const T *value)
 {
     return value ? QLatin1Char('&') + QString::number(*value) : QStringLiteral("null");
 }
@@ -79,10 +74,7 @@ QString exinfo(const FMOD_CREATESOUNDEXINFO *info)
 
 FMOD_RESULT record(const char *function, const QStringList &arguments)
 {
-    State &s = state();
-    s.calls << QString::fromLatin1(function) + QLatin1Char('(') + arguments.join(QLatin1String(", "))
-            + QLatin1Char(')');
-    return s.results.value(function, FMOD_OK);
+    return FMOD_RESULT(state().recorder.record(function, arguments).value_or(FMOD_OK));
 }
 
 } // namespace
@@ -90,16 +82,6 @@ FMOD_RESULT record(const char *function, const QStringList &arguments)
 void FmodexDouble::reset()
 {
     state() = State();
-}
-
-void FmodexDouble::clearCalls()
-{
-    state().calls.clear();
-}
-
-void FmodexDouble::setResult(const char *function, FMOD_RESULT result)
-{
-    state().results.insert(function, result);
 }
 
 void FmodexDouble::setVersion(unsigned int version)
@@ -112,9 +94,9 @@ void FmodexDouble::setPlaying(bool playing)
     state().playing = playing;
 }
 
-QStringList FmodexDouble::calls()
+CallRecorder &FmodexDouble::recorder()
 {
-    return state().calls;
+    return state().recorder;
 }
 
 const void *FmodexDouble::lastMemory()

@@ -1,9 +1,9 @@
 #ifndef FMODEXDOUBLE_H
 #define FMODEXDOUBLE_H
 
-#include <fmodex.h>
+#include "callrecorder.h"
 
-#include <QStringList>
+#include <fmodex.h>
 
 // A recording stand-in for the FMOD Ex library: it exports the same entry
 // points, records every call with its arguments and answers as scripted.
@@ -15,16 +15,14 @@ namespace FmodexDouble {
 // Forgets the calls and the script: every call succeeds, the version is
 // FMOD_VERSION and a channel plays.
 void reset();
-// Forgets the calls only; the handles keep their names.
-void clearCalls();
-// Every later call of the named entry point returns result and leaves its
-// output arguments untouched, unless result is FMOD_OK.
-void setResult(const char *function, FMOD_RESULT result);
 void setVersion(unsigned int version);
 // What FMOD_Channel_IsPlaying reports.
 void setPlaying(bool playing);
 
-QStringList calls();
+// The calls, and their scripts: a call scripted with a result other than
+// FMOD_OK returns it and leaves its output arguments untouched. Forgetting
+// the calls leaves the handles their names.
+CallRecorder &recorder();
 // The data pointer of the last sound created from memory.
 const void *lastMemory();
 

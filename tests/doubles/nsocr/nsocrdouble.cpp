@@ -1,5 +1,5 @@
 // Recording double of the OCR engine library. It exports the entry points
-// the OCR plugin calls, records every call as text ("Img_OCR(103,0,111,0)")
+// the OCR plugin calls, records every call as text ("Img_OCR(103, 0, 111, 0)")
 // and answers what the test scripted through the NsDouble_ functions.
 //
 // Handles: configuration 101, recognition 102, image 103, scanner 104.
@@ -9,19 +9,16 @@
 
 #include "nsocrdouble.h"
 
+#include "callrecorder.h"
+
 #include <algorithm>
-#include <cstdio>
-#include <deque>
-#include <optional>
-#include <string>
-#include <vector>
 
 namespace {
 
 struct Script
 {
-    std::vector<std::string> calls;
-    std::vector<std::pair<std::string, std::deque<int32_t>>> results; // call prefix, queue
+    CallRecorder recorder;
+    QByteArray calls; // the last NsDouble_Calls() answer
     int32_t width = 100;
     int32_t height = 20;
     std::u16string text = u"text";
@@ -33,79 +30,48 @@ Script &script()
     return instance;
 }
 
-std::string describe(int32_t value)
+QString describe(int32_t value)
 {
-    return std::to_string(value);
+    return QString::number(value);
 }
 
-std::string describe(const NSOCR_UTF16 *text)
+QString describe(const NSOCR_UTF16 *text)
 {
     if (!text)
-        return "null";
-    std::string result = "\"";
-    for (; *text; ++text) {
-        if (*text >= 0x20 && *text < 0x7F) {
-            result += char(*text);
-        } else {
-            char escape[8];
-            std::snprintf(escape, sizeof(escape), "\\u%04x", unsigned(*text));
-            result += escape;
-        }
-    }
-    return result + "\"";
+        return QStringLiteral("null");
+    QString result = QStringLiteral("\"");
+    for (; *text; ++text)
+        result += *text >= 0x20 && *text < 0x7F ? QString(QChar(*text)) : QString::asprintf("\\u%04x", unsigned(*text));
+    return result + QLatin1Char('"');
 }
 
-std::string describe(NSOCR_UTF16 *buffer)
+QString describe(NSOCR_UTF16 *buffer)
 {
-    return buffer ? "buf" : "null";
+    return QLatin1String(buffer ? "buf" : "null");
 }
 
-std::string describe(int32_t *out)
+QString describe(int32_t *out)
 {
-    return out ? "out" : "null";
+    return QLatin1String(out ? "out" : "null");
 }
 
-std::string describe(const uint8_t *bytes)
+QString describe(const uint8_t *bytes)
 {
-    return bytes ? "bytes" : "null";
+    return QLatin1String(bytes ? "bytes" : "null");
 }
 
-std::string joined()
-{
-    return {};
-}
-
-template<typename First, typename... Rest>
-std::string joined(First first, Rest... rest)
-{
-    const std::string tail = joined(rest...);
-    return describe(first) + (tail.empty() ? "" : "," + tail);
-}
-
-// Records the call and answers its scripted result, if any: that of the
-// first script whose prefix starts the call's text; its queue's front, the
-// last one sticking.
+// Records the call and answers its scripted result, if any.
 template<typename... Args>
-std::optional<int32_t> recordScripted(const char *name, Args... args)
+std::optional<qint64> recordScripted(const char *name, Args... args)
 {
-    const std::string call = std::string(name) + "(" + joined(args...) + ")";
-    script().calls.push_back(call);
-    for (auto &result : script().results) {
-        if (call.compare(0, result.first.size(), result.first) != 0)
-            continue;
-        const int32_t value = result.second.front();
-        if (result.second.size() > 1)
-            result.second.pop_front();
-        return value;
-    }
-    return std::nullopt;
+    return script().recorder.record(name, {describe(args)...});
 }
 
 // The same, answering 0 where nothing is scripted.
 template<typename... Args>
 int32_t record(const char *name, Args... args)
 {
-    return recordScripted(name, args...).value_or(0);
+    return int32_t(recordScripted(name, args...).value_or(0));
 }
 
 // Records a creation; one that succeeds hands out the kind's fixed handle.
@@ -127,13 +93,12 @@ NSOCR_API void NsDouble_Reset(void)
 
 NSOCR_API void NsDouble_ClearCalls(void)
 {
-    script().calls.clear();
+    script().recorder.clearCalls();
 }
 
-NSOCR_API void NsDouble_SetResults(const char *callPrefix, const int32_t *results, int32_t count)
+NSOCR_API void NsDouble_SetResults(const char *key, const int32_t *results, int32_t count)
 {
-    if (count > 0)
-        script().results.emplace_back(callPrefix, std::deque<int32_t>(results, results + count));
+    script().recorder.setResults(QString::fromUtf8(key), QVector<qint64>(results, results + std::max(count, 0)));
 }
 
 NSOCR_API void NsDouble_SetImageSize(int32_t width, int32_t height)
@@ -149,14 +114,10 @@ NSOCR_API void NsDouble_SetText(const NSOCR_UTF16 *text)
         script().text += char16_t(*text);
 }
 
-NSOCR_API int32_t NsDouble_CallCount(void)
+NSOCR_API const char *NsDouble_Calls(void)
 {
-    return int32_t(script().calls.size());
-}
-
-NSOCR_API const char *NsDouble_Call(int32_t index)
-{
-    return index >= 0 && size_t(index) < script().calls.size() ? script().calls[index].c_str() : nullptr;
+    script().calls = script().recorder.calls().join(QLatin1Char('\n')).toUtf8();
+    return script().calls.constData();
 }
 
 NSOCR_API int32_t NSOCR_CALL Engine_Initialize(void)
@@ -236,7 +197,7 @@ NSOCR_API int32_t NSOCR_CALL Img_OCR(NSOCR_HANDLE img, int32_t firstStep, int32_
 NSOCR_API int32_t NSOCR_CALL Img_GetImgText(NSOCR_HANDLE img, NSOCR_UTF16 *text, int32_t length, int32_t flags)
 {
     if (const auto scripted = recordScripted("Img_GetImgText", img, text, length, flags))
-        return *scripted;
+        return int32_t(*scripted);
     const int32_t textLength = int32_t(script().text.size());
     if (text && length > 0) {
         const int32_t copied = std::min(textLength, length - 1);

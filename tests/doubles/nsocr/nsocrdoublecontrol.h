@@ -34,13 +34,13 @@ public:
 
     void reset() { call<decltype(&NsDouble_Reset)>("NsDouble_Reset"); }
 
-    void setResults(const QString &callPrefix, const QVector<int32_t> &results)
+    void setResults(const QString &key, const QVector<int32_t> &results)
     {
-        call<decltype(&NsDouble_SetResults)>("NsDouble_SetResults", callPrefix.toUtf8().constData(),
+        call<decltype(&NsDouble_SetResults)>("NsDouble_SetResults", key.toUtf8().constData(),
                                              results.constData(), int32_t(results.size()));
     }
 
-    void setResult(const QString &callPrefix, int32_t result) { setResults(callPrefix, {result}); }
+    void setResult(const QString &key, int32_t result) { setResults(key, {result}); }
 
     void setImageSize(int width, int height)
     {
@@ -54,11 +54,8 @@ public:
 
     QStringList calls()
     {
-        QStringList result;
-        const int count = call<decltype(&NsDouble_CallCount)>("NsDouble_CallCount");
-        for (int i = 0; i < count; ++i)
-            result << QString::fromUtf8(call<decltype(&NsDouble_Call)>("NsDouble_Call", i));
-        return result;
+        const QString calls = QString::fromUtf8(call<decltype(&NsDouble_Calls)>("NsDouble_Calls"));
+        return calls.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     }
 
     // The calls recorded since the last reset or take; scripts stay.
