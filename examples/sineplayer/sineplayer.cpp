@@ -27,9 +27,9 @@ bool SinePlayer::initial()
 {
     if (m_stream)
         return true;
-    const pa_sample_spec spec { PA_SAMPLE_S16LE, sampleRate, 1 };
+    const pa_sample_spec format { PA_SAMPLE_S16LE, sampleRate, 1 };
     int error = 0;
-    m_stream = pa_simple_new(nullptr, "Sine tone", PA_STREAM_PLAYBACK, nullptr, "tone", &spec, nullptr, nullptr, &error);
+    m_stream = pa_simple_new(nullptr, "Sine tone", PA_STREAM_PLAYBACK, nullptr, "tone", &format, nullptr, nullptr, &error);
     if (!m_stream) {
         Q_EMIT this->error(tr("Sine ERR: %1").arg(QString::fromUtf8(pa_strerror(error))));
         return false;
