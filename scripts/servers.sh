@@ -84,16 +84,23 @@ start_pulse()
     return 1
 }
 
-stop_servers()
+# zqp_stop_pids PID...: asks each process to end, the last started first,
+# and waits for them all.
+zqp_stop_pids()
 {
-    local pid
-    stop_wayland
-    for pid in "${zqp_server_pids[@]}"; do
-        kill -TERM "$pid" 2>/dev/null || true
+    local pids=("$@") pid i
+    for (( i = ${#pids[@]} - 1; i >= 0; i-- )); do
+        kill -TERM "${pids[i]}" 2>/dev/null || true
     done
-    for pid in "${zqp_server_pids[@]}"; do
+    for pid in "${pids[@]}"; do
         wait "$pid" 2>/dev/null || true
     done
+}
+
+stop_servers()
+{
+    stop_wayland
+    zqp_stop_pids "${zqp_server_pids[@]}"
     zqp_server_pids=()
     [ -z "$zqp_server_dir" ] || rm -rf "$zqp_server_dir"
     zqp_server_dir=""

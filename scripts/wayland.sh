@@ -188,12 +188,7 @@ zqp_wayland_alive()
 stop_wayland()
 {
     local pid i
-    for (( i = ${#zqp_wayland_pids[@]} - 1; i >= 0; i-- )); do
-        kill -TERM "${zqp_wayland_pids[i]}" 2>/dev/null || true
-    done
-    for pid in "${zqp_wayland_pids[@]}"; do
-        wait "$pid" 2>/dev/null || true
-    done
+    zqp_stop_pids "${zqp_wayland_pids[@]}"
     zqp_wayland_pids=()
     [ ${#zqp_wayland_opened[@]} -eq 0 ] || chmod o-x "${zqp_wayland_opened[@]}"
     zqp_wayland_opened=()
