@@ -24,6 +24,11 @@ bool isOneOf(const Glyph &glyph, const char *characters)
     return glyph.text.size() == 1 && std::strchr(characters, glyph.text[0]);
 }
 
+bool isAlnum(const Glyph &glyph)
+{
+    return glyph.text.size() == 1 && std::isalnum(static_cast<unsigned char>(glyph.text[0]));
+}
+
 // Ink in the rectangle, clipped to the image.
 class Ink
 {
@@ -83,8 +88,7 @@ Metrics metricsOf(const GlyphLine &line)
         heights.push_back(glyph.bottom - glyph.top + 1);
         if (isOneOf(glyph, "acemnorsuvwxz"))
             xHeights.push_back(glyph.bottom - glyph.top + 1);
-        if (glyph.text.size() == 1 && std::isalnum(static_cast<unsigned char>(glyph.text[0]))
-            && !isOneOf(glyph, "gjpqyQ"))
+        if (isAlnum(glyph) && !isOneOf(glyph, "gjpqyQ"))
             bottoms.push_back(glyph.bottom);
     }
     Metrics metrics;
@@ -103,13 +107,21 @@ int spaceThreshold(const Metrics &metrics)
 // Ink lying flat on the baseline across a gap, and nothing above it.
 bool underscoreIn(const Ink &ink, int left, int right, const Metrics &metrics)
 {
-    if (right - left < 1)
-        return false;
     const int low = metrics.baseline - metrics.xHeight / 4;
     const int deep = metrics.baseline + metrics.xHeight / 2;
+    // The word boxes are rough: the gap is where the letters beside it end.
+    const auto letterAt = [&](int x) {
+        return ink.column(x, metrics.baseline - metrics.xHeight - metrics.xHeight / 2, low - 1);
+    };
+    while (left <= right && letterAt(left))
+        ++left;
+    while (right >= left && letterAt(right))
+        --right;
+    if (right - left < 1)
+        return false;
     int inked = 0;
     for (int x = left; x <= right; ++x) {
-        if (ink.column(x, metrics.baseline - metrics.xHeight - metrics.xHeight / 2, low - 1))
+        if (letterAt(x))
             return false;
         inked += ink.column(x, low, deep);
     }
@@ -163,6 +175,193 @@ const char *straightFor(const std::string &text)
     return nullptr;
 }
 
+// A connected piece of ink, in the image's pixels.
+struct Piece
+{
+    int left = 0;
+    int top = 0;
+    int right = 0; // inclusive
+    int bottom = 0;
+    int width() const { return right - left + 1; }
+    int height() const { return bottom - top + 1; }
+};
+
+// What the pixels of a line show of its characters' shapes, where the
+// recogniser's boxes are too rough: its pieces of ink, the width of its
+// strokes and where its baseline, capitals and ascenders end.
+class LineShape
+{
+public:
+    LineShape(const Ink &ink, Pix *binary, const GlyphLine &line, const Metrics &metrics)
+        : m_metrics(metrics)
+    {
+        findPieces(binary, line);
+        std::vector<int> runs;
+        std::vector<int> bottoms;
+        std::vector<int> capitals;
+        std::vector<int> ascenders;
+        const int middle = metrics.baseline - metrics.xHeight / 2;
+        for (const Glyph &glyph : line) {
+            int run = 0;
+            for (int x = glyph.left - 1; x <= glyph.right + 1; ++x) {
+                if (ink.at(x, middle)) {
+                    ++run;
+                } else if (run) {
+                    runs.push_back(run);
+                    run = 0;
+                }
+            }
+            const Piece *body = bodyOf(glyph);
+            if (!body)
+                continue;
+            if (isOneOf(glyph, "abcdefhikmnorstuvwxzABDEFHKLMNPRTUVWXZ"))
+                bottoms.push_back(body->bottom);
+            if (isOneOf(glyph, "ABDEFHKLMNPRTUVWXYZ"))
+                capitals.push_back(body->top);
+            if (isOneOf(glyph, "bdhk"))
+                ascenders.push_back(body->top);
+        }
+        m_stroke = std::max(1, median(runs, metrics.xHeight / 5));
+        m_baseline = median(bottoms, metrics.baseline);
+        m_capitalTop = median(capitals, -1);
+        m_ascenderTop = median(ascenders, -1);
+    }
+
+    // The tallest piece under the glyph's box.
+    const Piece *bodyOf(const Glyph &glyph) const
+    {
+        const Piece *body = nullptr;
+        for (const Piece &piece : m_pieces) {
+            const int centre = (piece.left + piece.right) / 2;
+            if (centre >= glyph.left && centre <= glyph.right && (!body || piece.height() > body->height()))
+                body = &piece;
+        }
+        return body;
+    }
+
+    // For a glyph read as one of the characters that look like a bar: "l",
+    // "I" or "|" where its ink is a plain upright bar, for which no other
+    // of them is drawn so; otherwise what the recogniser read.
+    std::string barText(const Glyph &glyph, const Glyph *before, const Glyph *after) const
+    {
+        const Piece *bar = bodyOf(glyph);
+        // Taller than an "i", no deeper than a "|", and not a frame that
+        // runs past the line.
+        if (!bar || bar->width() > m_stroke + std::max(1, m_stroke / 2)
+            || bar->top > m_baseline - m_metrics.xHeight * 9 / 8 || bar->top < m_baseline - m_metrics.xHeight * 2
+            || bar->bottom < m_baseline - 1 || bar->bottom > m_baseline + m_metrics.xHeight * 3 / 5)
+            return glyph.text;
+        // A dot over it or under it makes an "i", "j" or "!".
+        for (const Piece &piece : m_pieces) {
+            if (&piece != bar && piece.right >= bar->left && piece.left <= bar->right
+                && (piece.bottom < bar->top || piece.top > bar->bottom))
+                return glyph.text;
+        }
+        if (bar->bottom > m_baseline + m_metrics.xHeight / 4)
+            return "|";
+        // Ascenders rise above capitals in most faces; where this line shows
+        // by how much, the bar's top tells which it is.
+        if (m_capitalTop >= 0 && bar->top + 2 <= m_capitalTop)
+            return "l";
+        if (m_ascenderTop >= 0 && bar->top >= m_ascenderTop + 2)
+            return "I";
+        if (m_capitalTop >= 0 && m_ascenderTop >= 0 && m_ascenderTop + 2 <= m_capitalTop)
+            return std::abs(bar->top - m_ascenderTop) < std::abs(bar->top - m_capitalTop) ? "l" : "I";
+        // Otherwise its neighbours in the word: inside a word in lower case
+        // it is an "l", among capitals an "I". A word's first letter keeps
+        // the recogniser's choice, which knows words like "Ill" and "list".
+        const bool lowerNext = after && isLowerLetter(*after);
+        const bool lowerBefore = before && isLowerLetter(*before);
+        if (lowerBefore || (before && lowerNext))
+            return "l";
+        if ((before && isUpperLetter(*before)) || (after && isUpperLetter(*after)))
+            return "I";
+        return isOneOf(glyph, "Il") ? glyph.text : "l";
+    }
+
+    // For a glyph read as "," or ".": a comma's tail hangs below the
+    // baseline, a full stop is a dot on it. A mark without ink of its own,
+    // beside the one the previous glyph holds, is read twice: nothing.
+    std::string stopText(const Glyph &glyph, const Glyph *previous) const
+    {
+        const Piece *mark = bodyOf(glyph);
+        if (!mark)
+            return previous && isOneOf(*previous, ",.") && marksFrom(previous->left, glyph.right) == 1
+                    ? std::string()
+                    : glyph.text;
+        if (mark->height() > m_metrics.xHeight || mark->top < m_baseline - m_metrics.xHeight / 2)
+            return glyph.text;
+        if (mark->bottom > m_baseline && mark->height() * 2 >= mark->width() * 3)
+            return ",";
+        if (mark->bottom <= m_baseline + m_metrics.xHeight / 4 && mark->height() * 5 <= mark->width() * 6)
+            return ".";
+        return glyph.text;
+    }
+
+private:
+    // Small pieces low on the line whose middle lies between left and right.
+    int marksFrom(int left, int right) const
+    {
+        return int(std::count_if(m_pieces.begin(), m_pieces.end(), [&](const Piece &piece) {
+            const int centre = (piece.left + piece.right) / 2;
+            return centre >= left && centre <= right && piece.height() <= m_metrics.xHeight
+                    && piece.top >= m_baseline - m_metrics.xHeight / 2;
+        }));
+    }
+
+    static bool isLowerLetter(const Glyph &glyph)
+    {
+        return glyph.text.size() == 1 && std::islower(static_cast<unsigned char>(glyph.text[0]))
+                && !isOneOf(glyph, "il");
+    }
+    static bool isUpperLetter(const Glyph &glyph)
+    {
+        return glyph.text.size() == 1 && std::isupper(static_cast<unsigned char>(glyph.text[0]))
+                && !isOneOf(glyph, "I");
+    }
+
+    void findPieces(Pix *binary, const GlyphLine &line)
+    {
+        if (!binary || line.empty())
+            return;
+        int left = line.front().left;
+        int right = line.front().right;
+        for (const Glyph &glyph : line) {
+            left = std::max(0, std::min(left, glyph.left - 1));
+            right = std::max(right, glyph.right + 1);
+        }
+        const int top = std::max(0, m_metrics.baseline - 3 * m_metrics.xHeight);
+        const int bottom = m_metrics.baseline + 2 * m_metrics.xHeight;
+        Box *region = boxCreate(left, top, right - left + 1, bottom - top + 1);
+        Pix *clip = region ? pixClipRectangle(binary, region, nullptr) : nullptr;
+        Boxa *boxes = clip ? pixConnCompBB(clip, 8) : nullptr;
+        for (int i = 0; boxes && i < boxaGetCount(boxes); ++i) {
+            l_int32 x = 0;
+            l_int32 y = 0;
+            l_int32 w = 0;
+            l_int32 h = 0;
+            if (boxaGetBoxGeometry(boxes, i, &x, &y, &w, &h) == 0)
+                m_pieces.push_back({left + x, top + y, left + x + w - 1, top + y + h - 1});
+        }
+        boxaDestroy(&boxes);
+        pixDestroy(&clip);
+        boxDestroy(&region);
+    }
+
+    Metrics m_metrics;
+    std::vector<Piece> m_pieces;
+    int m_stroke = 1;
+    int m_baseline = 0;
+    int m_capitalTop = -1;
+    int m_ascenderTop = -1;
+};
+
+// Characters the recogniser confuses with a plain upright bar.
+bool barLike(const Glyph &glyph)
+{
+    return isOneOf(glyph, "Il1|![]");
+}
+
 } // namespace
 
 std::vector<GlyphLine> readGlyphs(tesseract::ResultIterator *it)
@@ -202,6 +401,7 @@ std::string lineText(const GlyphLine &line, Pix *binary)
     const Ink ink(binary);
     const Metrics metrics = metricsOf(line);
     const int threshold = spaceThreshold(metrics);
+    const LineShape shape(ink, binary, line, metrics);
     std::string text;
     for (size_t i = 0; i < line.size(); ++i) {
         const Glyph &glyph = line[i];
@@ -217,8 +417,19 @@ std::string lineText(const GlyphLine &line, Pix *binary)
                     text += ' ';
             }
         }
-        const char *straight = ink ? straightFor(glyph.text) : nullptr;
-        text += straight && straightMark(ink, glyph) ? std::string(straight) : glyph.text;
+        // A bar read as a mark at either end of the line is most likely a
+        // frame's edge, which the caller trims; a letter there would stay.
+        const bool atEnd = std::none_of(line.begin(), line.begin() + i, isAlnum)
+                || std::none_of(line.begin() + i + 1, line.end(), isAlnum);
+        std::string read = glyph.text;
+        if (ink && barLike(glyph) && !(atEnd && !isAlnum(glyph)))
+            read = shape.barText(glyph, i > 0 && !glyph.wordStart ? &line[i - 1] : nullptr,
+                                 i + 1 < line.size() && !line[i + 1].wordStart ? &line[i + 1] : nullptr);
+        else if (ink && isOneOf(glyph, ",."))
+            read = shape.stopText(glyph, i > 0 ? &line[i - 1] : nullptr);
+        else if (const char *straight = ink ? straightFor(glyph.text) : nullptr; straight && straightMark(ink, glyph))
+            read = straight;
+        text += read;
     }
     return text;
 }

@@ -34,7 +34,11 @@ std::vector<GlyphLine> readGlyphs(tesseract::ResultIterator *it);
 // - no space stands between two words closer than a space's width on
 //   this line ("notes. txt");
 // - ink lying flat on the baseline under such a gap is an underscore;
-// - a quote mark whose strokes are straight is a straight quote.
+// - a quote mark whose strokes are straight is a straight quote;
+// - a plain upright bar is "l", "I" or "|", told apart by its height and
+//   depth against the line's capitals and ascenders, else by its
+//   neighbours, and never "1" or "!";
+// - a comma hangs below the baseline, a full stop does not.
 // `binary` is the recogniser's 1-bit image (ink = 1) in the same pixels.
 std::string lineText(const GlyphLine &line, Pix *binary);
 
