@@ -196,6 +196,7 @@ public:
         : m_metrics(metrics)
     {
         findPieces(binary, line);
+        m_claims.assign(m_pieces.size(), 0);
         std::vector<int> runs;
         std::vector<int> bottoms;
         std::vector<int> capitals;
@@ -214,6 +215,7 @@ public:
             const Piece *body = bodyOf(glyph);
             if (!body)
                 continue;
+            ++m_claims[size_t(body - m_pieces.data())];
             if (isOneOf(glyph, "abcdefhikmnorstuvwxzABDEFHKLMNPRTUVWXZ"))
                 bottoms.push_back(body->bottom);
             if (isOneOf(glyph, "ABDEFHKLMNPRTUVWXYZ"))
@@ -246,8 +248,9 @@ public:
     {
         const Piece *bar = bodyOf(glyph);
         // Taller than an "i", no deeper than a "|", and not a frame that
-        // runs past the line.
-        if (!bar || bar->width() > m_stroke + std::max(1, m_stroke / 2)
+        // runs past the line. Where the recogniser's boxes put two
+        // characters on one bar, the bar tells nothing of either.
+        if (!bar || m_claims[size_t(bar - m_pieces.data())] > 1 || bar->width() > m_stroke + std::max(1, m_stroke / 2)
             || bar->top > m_baseline - m_metrics.xHeight * 9 / 8 || bar->top < m_baseline - m_metrics.xHeight * 2
             || bar->bottom < m_baseline - 1 || bar->bottom > m_baseline + m_metrics.xHeight * 3 / 5)
             return glyph.text;
@@ -350,6 +353,7 @@ private:
 
     Metrics m_metrics;
     std::vector<Piece> m_pieces;
+    std::vector<int> m_claims; // how many glyphs have each piece as their body
     int m_stroke = 1;
     int m_baseline = 0;
     int m_capitalTop = -1;

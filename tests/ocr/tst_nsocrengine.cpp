@@ -134,6 +134,11 @@ void tst_NsOcrEngine::screenText_data()
     QTest::newRow("file name and address") << "Saved notes.txt for anna@example.net" << QSize(300, 30) << none;
     QTest::newRow("underscore") << "Set max_len to 42" << QSize(200, 30) << none;
     QTest::newRow("straight quotes") << "Say \"yes\" or 'no' now" << QSize(220, 30) << none;
+    QTest::newRow("lone l") << "l 86% 41" << QSize(100, 30) << none;
+    QTest::newRow("option -l") << "Use -l for a list" << QSize(200, 30) << none;
+    QTest::newRow("l and I side by side") << "Ctrl+Shift+1 and Ill" << QSize(200, 30) << none;
+    QTest::newRow("commas and full stops") << "Say Hello, then 2.5.45 or 1,024" << QSize(260, 30) << none;
+    QTest::newRow("underscores") << "file_internal and build_log" << QSize(240, 30) << none;
     QTest::newRow("frame all round") << "Open the file" << QSize(140, 30) << QRect(0, 0, 139, 29);
     QTest::newRow("frame over the margin") << "Import Export" << QSize(140, 34) << QRect(2, 2, 135, 29);
 }
