@@ -360,6 +360,29 @@ private:
     int m_ascenderTop = -1;
 };
 
+int centre(const Glyph &glyph)
+{
+    return (glyph.left + glyph.right) / 2;
+}
+
+// The width of a cell where the line is set in a fixed-width face, with
+// neighbouring characters of a word a cell apart; else 0.
+int monospacePitch(const GlyphLine &line)
+{
+    std::vector<int> steps;
+    for (size_t i = 1; i < line.size(); ++i) {
+        if (!line[i].wordStart)
+            steps.push_back(centre(line[i]) - centre(line[i - 1]));
+    }
+    if (steps.size() < 4)
+        return 0;
+    const int pitch = median(steps, 0);
+    const auto onGrid = std::count_if(steps.begin(), steps.end(), [pitch](int step) {
+        return std::abs(step - pitch) * 8 <= pitch;
+    });
+    return pitch >= 4 && size_t(onGrid) * 10 >= steps.size() * 9 ? pitch : 0;
+}
+
 // Characters the recogniser confuses with a plain upright bar.
 bool barLike(const Glyph &glyph)
 {
@@ -406,19 +429,25 @@ std::string lineText(const GlyphLine &line, Pix *binary)
     const Metrics metrics = metricsOf(line);
     const int threshold = spaceThreshold(metrics);
     const LineShape shape(ink, binary, line, metrics);
+    const int pitch = monospacePitch(line);
     std::string text;
     for (size_t i = 0; i < line.size(); ++i) {
         const Glyph &glyph = line[i];
         if (i > 0) {
             const Glyph &previous = line[i - 1];
+            // In a terminal's grid a space is an empty cell, however narrow
+            // the ink beside it.
+            const bool emptyCell = pitch > 0 && (centre(glyph) - centre(previous)) * 2 >= pitch * 3;
             if (glyph.wordStart) {
                 const int gap = glyph.wordLeft - previous.wordRight - 1;
                 // Overlapping boxes measure nothing: the recogniser's
                 // word break stands.
                 if (ink && underscoreIn(ink, previous.wordRight + 1, glyph.wordLeft - 1, metrics))
                     text += '_';
-                else if (!ink || gap < 0 || gap > threshold)
+                else if (!ink || (pitch > 0 ? emptyCell : gap < 0 || gap > threshold))
                     text += ' ';
+            } else if (emptyCell) {
+                text += ' ';
             }
         }
         // A bar read as a mark at either end of the line is most likely a
