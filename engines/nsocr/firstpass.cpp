@@ -122,8 +122,9 @@ std::vector<std::pair<int, int>> runs(const std::vector<int> &counts)
 // text, and the recogniser reads them as "|", "J" or "i". A line across the
 // top or the bottom is a band of rows apart from the text, each row inked
 // over most of the width. A frame at the left or the right is a group of
-// columns at that edge that reaches above and below all the other ink,
-// which no letter does.
+// columns at that edge that reaches above and below all the text, which no
+// letter does. A frame may come in a few groups close together, such as a
+// stippled scroll bar beside its solid edge line.
 void removeEdgeLines(Pix *grey, const GreyStats &stats)
 {
     const int contrast = stats.background - stats.darkest;
@@ -166,10 +167,11 @@ void removeEdgeLines(Pix *grey, const GreyStats &stats)
     const std::vector<std::pair<int, int>> groups = runs(columnInk);
     if (groups.size() < 2)
         return;
-    // Rows inked by the columns first..last.
-    auto extent = [&](int first, int last) {
+    // The rows each group of columns inks, as (top, bottom).
+    std::vector<std::pair<int, int>> extents;
+    for (const auto &group : groups) {
         std::pair<int, int> rows(h, -1);
-        for (int x = first; x <= last; ++x) {
+        for (int x = group.first; x <= group.second; ++x) {
             for (int y = 0; y < h; ++y) {
                 if (ink(x, y)) {
                     rows.first = std::min(rows.first, y);
@@ -177,17 +179,44 @@ void removeEdgeLines(Pix *grey, const GreyStats &stats)
                 }
             }
         }
-        return rows;
+        extents.push_back(rows);
+    }
+    // Peel up to a few close groups off each side, as long as every peeled
+    // group reaches past all that remains; peel the most that can go.
+    constexpr int maxFrameGroups = 3;
+    constexpr int frameGap = 3; // blank columns within one frame
+    const int n = int(groups.size());
+    const auto close = [&](int i) { return groups[i + 1].first - groups[i].second - 1 <= frameGap; };
+    const auto peels = [&](int left, int right) {
+        std::pair<int, int> rest(h, -1);
+        for (int i = left; i < n - right; ++i) {
+            rest.first = std::min(rest.first, extents[i].first);
+            rest.second = std::max(rest.second, extents[i].second);
+        }
+        for (int i = 0; i < n; ++i) {
+            if (i >= left && i < n - right)
+                continue;
+            if (extents[i].first + 2 > rest.first || extents[i].second < rest.second + 2)
+                return false;
+            if ((i + 1 < left && !close(i)) || (i >= n - right && i + 1 < n && !close(i)))
+                return false;
+        }
+        return true;
     };
-    const auto frameAt = [&](const std::pair<int, int> &group, int restFirst, int restLast) {
-        const auto own = extent(group.first, group.second);
-        const auto rest = extent(restFirst, restLast);
-        return rest.second >= 0 && own.first + 2 <= rest.first && own.second >= rest.second + 2;
-    };
-    if (frameAt(groups.front(), groups[1].first, w - 1))
-        erase(groups.front().first, groups.front().second, 0, h - 1);
-    if (frameAt(groups.back(), 0, groups[groups.size() - 2].second))
-        erase(groups.back().first, groups.back().second, 0, h - 1);
+    int left = 0;
+    int right = 0;
+    for (int l = 0; l <= maxFrameGroups; ++l) {
+        for (int r = 0; r <= maxFrameGroups && l + r < n; ++r) {
+            if (l + r > left + right && peels(l, r)) {
+                left = l;
+                right = r;
+            }
+        }
+    }
+    if (left > 0)
+        erase(0, groups[left - 1].second, 0, h - 1);
+    if (right > 0)
+        erase(groups[n - right].first, w - 1, 0, h - 1);
 }
 
 int scaleFor(const LineStats &lines, int width, int height)
