@@ -3,6 +3,7 @@
 #include <leptonica/allheaders.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <vector>
 
 void PixDeleter::operator()(Pix *pix) const
@@ -21,11 +22,14 @@ struct GreyStats
 {
     int background = 255; // median of the pixels near the border
     int darkest = 255;
+    bool lightText = false; // more ink stands out lighter than darker
 };
 
 // Pixels this close to an edge tell the background: a frame a pixel or two
 // wide all round a crop does not outvote them.
 constexpr int borderDepth = 4;
+// How far from the background a pixel must be to count as ink.
+constexpr int inkContrast = 40;
 
 GreyStats greyStats(Pix *grey)
 {
@@ -47,7 +51,114 @@ GreyStats greyStats(Pix *grey)
     }
     std::nth_element(border.begin(), border.begin() + border.size() / 2, border.end());
     stats.background = border[border.size() / 2];
+    // Which way the text stands out: on a mid grey either may, and the
+    // brightness of the background alone does not tell.
+    long lighter = 0;
+    long darker = 0;
+    for (int y = 0; y < h; ++y) {
+        const l_uint32 *line = data + y * wpl;
+        for (int x = 0; x < w; ++x) {
+            const int v = GET_DATA_BYTE(line, x);
+            lighter += v > stats.background + inkContrast;
+            darker += v < stats.background - inkContrast;
+        }
+    }
+    stats.lightText = lighter == darker ? stats.background < 128 : lighter > darker;
     return stats;
+}
+
+// Groups of consecutive indices whose flag is set, as (first, last).
+std::vector<std::pair<int, int>> runs(const std::vector<int> &counts)
+{
+    std::vector<std::pair<int, int>> result;
+    for (int i = 0; i < int(counts.size()); ++i) {
+        if (!counts[i])
+            continue;
+        if (!result.empty() && result.back().second == i - 1)
+            result.back().second = i;
+        else
+            result.emplace_back(i, i);
+    }
+    return result;
+}
+
+// Text on a bar of its own colour (a selected row, a highlighted button)
+// whose crop reaches past the bar into the window's colour: the border then
+// tells the window's colour, not the text's background. Where the most
+// common grey makes such a bar and all around it is one other plain colour,
+// the bar is the background: paint the margins in its colour.
+void fillAroundBar(Pix *grey)
+{
+    const int w = pixGetWidth(grey);
+    const int h = pixGetHeight(grey);
+    const int wpl = pixGetWpl(grey);
+    l_uint32 *data = pixGetData(grey);
+    auto value = [&](int x, int y) { return int(GET_DATA_BYTE(data + y * wpl, x)); };
+
+    std::vector<int> histogram(256);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x)
+            ++histogram[value(x, y)];
+    }
+    const int bar = int(std::max_element(histogram.begin(), histogram.end()) - histogram.begin());
+    constexpr int sameColour = 12;
+    auto onBar = [&](int x, int y) { return std::abs(value(x, y) - bar) <= sameColour; };
+
+    // The bar reaches from the first to the last row (column) that is
+    // mostly its colour; rows through the text may be less so.
+    std::vector<int> rows(h);
+    std::vector<int> columns(w);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            if (onBar(x, y)) {
+                ++rows[y];
+                ++columns[x];
+            }
+        }
+    }
+    auto hull = [](const std::vector<int> &counts, int length) {
+        std::pair<int, int> span(int(counts.size()), -1);
+        for (int i = 0; i < int(counts.size()); ++i) {
+            if (counts[i] * 2 >= length) {
+                span.first = std::min(span.first, i);
+                span.second = i;
+            }
+        }
+        return span;
+    };
+    const auto barRows = hull(rows, w);
+    const auto barColumns = hull(columns, h);
+    if (barRows.second < 0 || barColumns.second < 0
+        || (barRows.first == 0 && barRows.second == h - 1 && barColumns.first == 0
+            && barColumns.second == w - 1))
+        return;
+
+    auto outside = [&](int x, int y) {
+        return y < barRows.first || y > barRows.second || x < barColumns.first
+                || x > barColumns.second;
+    };
+    std::vector<int> margin;
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            if (outside(x, y))
+                margin.push_back(value(x, y));
+        }
+    }
+    std::nth_element(margin.begin(), margin.begin() + margin.size() / 2, margin.end());
+    const int window = margin[margin.size() / 2];
+    if (std::abs(window - bar) < 48)
+        return;
+    // A margin holding anything but its plain colour may hold text: keep it.
+    const long plain = std::count_if(margin.begin(), margin.end(),
+                                     [window](int v) { return std::abs(v - window) <= 16; });
+    if (plain * 100 < long(margin.size()) * 97)
+        return;
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            if (outside(x, y))
+                SET_DATA_BYTE(data + y * wpl, x, bar);
+        }
+    }
 }
 
 struct LineStats
@@ -100,21 +211,6 @@ LineStats lineStats(Pix *grey, const GreyStats &stats)
     std::nth_element(heights.begin(), heights.begin() + heights.size() / 2, heights.end());
     result.lines = int(heights.size());
     result.textHeight = heights[heights.size() / 2];
-    return result;
-}
-
-// Groups of consecutive indices whose flag is set, as (first, last).
-std::vector<std::pair<int, int>> runs(const std::vector<int> &counts)
-{
-    std::vector<std::pair<int, int>> result;
-    for (int i = 0; i < int(counts.size()); ++i) {
-        if (!counts[i])
-            continue;
-        if (!result.empty() && result.back().second == i - 1)
-            result.back().second = i;
-        else
-            result.emplace_back(i, i);
-    }
     return result;
 }
 
@@ -242,8 +338,9 @@ PreparedImage prepareImage(Pix *source)
     if (!grey)
         return prepared;
 
+    fillAroundBar(grey.get());
     GreyStats stats = greyStats(grey.get());
-    if (stats.background < 128) {
+    if (stats.lightText) {
         pixInvert(grey.get(), grey.get());
         stats = greyStats(grey.get());
     }
