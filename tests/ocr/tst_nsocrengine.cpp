@@ -122,20 +122,28 @@ void tst_NsOcrEngine::recognise()
 }
 
 // Where a recogniser left to itself goes wrong on screen text: spaces at
-// wide punctuation, underscores, straight quotes read as curly ones, and a
-// widget's frame caught at the crop's edge.
+// wide punctuation, underscores, straight quotes read as curly ones, a
+// widget's frame or scroll bar caught at the crop's edge, and a selected
+// row's bar cropped with some of the window around it.
 void tst_NsOcrEngine::screenText_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QSize>("size");
     QTest::addColumn<QRect>("frame"); // drawn in the text's colour; empty: none
+    QTest::addColumn<QRect>("stipple"); // filled with a checkerboard in the text's colour
+    QTest::addColumn<QRect>("bar"); // white text on a mid-tone bar, white around it
 
     const QRect none;
-    QTest::newRow("file name and address") << "Saved notes.txt for anna@example.net" << QSize(300, 30) << none;
-    QTest::newRow("underscore") << "Set max_len to 42" << QSize(200, 30) << none;
-    QTest::newRow("straight quotes") << "Say \"yes\" or 'no' now" << QSize(220, 30) << none;
-    QTest::newRow("frame all round") << "Open the file" << QSize(140, 30) << QRect(0, 0, 139, 29);
-    QTest::newRow("frame over the margin") << "Import Export" << QSize(140, 34) << QRect(2, 2, 135, 29);
+    QTest::newRow("file name and address") << "Saved notes.txt for anna@example.net" << QSize(300, 30) << none
+                                           << none << none;
+    QTest::newRow("underscore") << "Set max_len to 42" << QSize(200, 30) << none << none << none;
+    QTest::newRow("straight quotes") << "Say \"yes\" or 'no' now" << QSize(220, 30) << none << none << none;
+    QTest::newRow("frame all round") << "Open the file" << QSize(140, 30) << QRect(0, 0, 139, 29) << none << none;
+    QTest::newRow("frame over the margin") << "Import Export" << QSize(140, 34) << QRect(2, 2, 135, 29) << none
+                                           << none;
+    QTest::newRow("stippled scroll bar") << "Open the file" << QSize(140, 30) << QRect(3, -1, 200, 40)
+                                         << QRect(0, 0, 2, 30) << none;
+    QTest::newRow("selected row") << "Next and from" << QSize(120, 30) << none << none << QRect(3, 0, 114, 26);
 }
 
 void tst_NsOcrEngine::screenText()
@@ -143,13 +151,21 @@ void tst_NsOcrEngine::screenText()
     QFETCH(QString, text);
     QFETCH(QSize, size);
     QFETCH(QRect, frame);
+    QFETCH(QRect, stipple);
+    QFETCH(QRect, bar);
 
-    QImage image = renderText({text}, size);
+    QImage image = bar.isNull() ? renderText({text}, size) : renderText({text}, size, Qt::white, QColor(0x4a, 0x90, 0xd9));
+    QPainter painter(&image);
+    if (!bar.isNull()) {
+        for (const QRect &rect : QRegion(image.rect()).subtracted(bar))
+            painter.fillRect(rect, Qt::white);
+    }
+    painter.fillRect(stipple, QBrush(Qt::black, Qt::Dense4Pattern));
     if (!frame.isNull()) {
-        QPainter painter(&image);
         painter.setPen(Qt::black);
         painter.drawRect(frame);
     }
+    painter.end();
     ocr->ocrMemory(encoded(image));
     QCOMPARE(texts->count(), 1);
     QCOMPARE(texts->at(0).at(0).toString(), text);
