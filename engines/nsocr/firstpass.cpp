@@ -217,10 +217,11 @@ LineStats lineStats(Pix *grey, const GreyStats &stats)
 // Frame and border lines that a drag caught at the crop's edges are no
 // text, and the recogniser reads them as "|", "J" or "i". A line across the
 // top or the bottom is a band of rows apart from the text, each row inked
-// over most of the width. A frame at the left or the right is a group of
-// columns at that edge that reaches above and below all the text, which no
-// letter does. A frame may come in a few groups close together, such as a
-// stippled scroll bar beside its solid edge line.
+// over most of the width, or a thin band of a dotted or dashed line. A
+// frame at the left or the right is a group of columns at that edge that
+// reaches above and below all the text, which no letter does. A frame may
+// come in a few groups close together, such as a stippled scroll bar beside
+// its solid edge line.
 void removeEdgeLines(Pix *grey, const GreyStats &stats)
 {
     const int contrast = stats.background - stats.darkest;
@@ -239,19 +240,52 @@ void removeEdgeLines(Pix *grey, const GreyStats &stats)
         }
     };
 
+    // Rows inked over most of the width, and rows of a dotted or dashed
+    // line: short dashes with short gaps between them across most of it.
     std::vector<int> rowInk(h);
+    std::vector<bool> solidRow(h);
+    std::vector<bool> dottedRow(h);
+    constexpr int maxDotGap = 3;
     for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x)
-            rowInk[y] += ink(x, y);
+        int first = -1;
+        int last = -1;
+        int widestGap = 0;
+        for (int x = 0; x < w; ++x) {
+            if (!ink(x, y))
+                continue;
+            ++rowInk[y];
+            if (last >= 0)
+                widestGap = std::max(widestGap, x - last - 1);
+            if (first < 0)
+                first = x;
+            last = x;
+        }
+        const int span = last - first + 1;
+        solidRow[y] = rowInk[y] * 10 >= w * 6;
+        dottedRow[y] = last >= 0 && span * 10 >= w * 6 && rowInk[y] * 4 >= span && widestGap <= maxDotGap;
     }
     std::vector<std::pair<int, int>> bands = runs(rowInk);
     if (bands.size() > 1) {
+        // A band may also hold specks, such as the dots of a dotted frame's
+        // sides. A band of a few dotted rows is a line; text is taller.
+        constexpr int maxDottedRows = 3;
+        const int speck = std::max(2, w / 50);
         for (const auto &band : bands) {
-            bool line = true;
-            for (int y = band.first; y <= band.second && line; ++y)
-                line = rowInk[y] * 10 >= w * 6;
-            if (line)
-                erase(0, w - 1, band.first, band.second);
+            int solid = 0;
+            int dotted = 0;
+            int specks = 0;
+            for (int y = band.first; y <= band.second; ++y) {
+                solid += solidRow[y];
+                dotted += !solidRow[y] && dottedRow[y];
+                specks += !solidRow[y] && !dottedRow[y] && rowInk[y] <= speck;
+            }
+            const int rows = band.second - band.first + 1;
+            if (solid + dotted + specks < rows || solid + dotted == 0 || dotted > maxDottedRows)
+                continue;
+            for (int y = band.first; y <= band.second; ++y) {
+                if (solidRow[y] || dottedRow[y])
+                    erase(0, w - 1, y, y);
+            }
         }
     }
 

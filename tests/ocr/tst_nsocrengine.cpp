@@ -130,20 +130,27 @@ void tst_NsOcrEngine::screenText_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QSize>("size");
     QTest::addColumn<QRect>("frame"); // drawn in the text's colour; empty: none
+    QTest::addColumn<Qt::PenStyle>("frameLine");
     QTest::addColumn<QRect>("stipple"); // filled with a checkerboard in the text's colour
     QTest::addColumn<QRect>("bar"); // white text on a mid-tone bar, white around it
 
     const QRect none;
+    const Qt::PenStyle solid = Qt::SolidLine;
     QTest::newRow("file name and address") << "Saved notes.txt for anna@example.net" << QSize(300, 30) << none
+                                           << solid << none << none;
+    QTest::newRow("underscore") << "Set max_len to 42" << QSize(200, 30) << none << solid << none << none;
+    QTest::newRow("straight quotes") << "Say \"yes\" or 'no' now" << QSize(220, 30) << none << solid << none
+                                     << none;
+    QTest::newRow("frame all round") << "Open the file" << QSize(140, 30) << QRect(0, 0, 139, 29) << solid << none
+                                     << none;
+    QTest::newRow("frame over the margin") << "Import Export" << QSize(140, 34) << QRect(2, 2, 135, 29) << solid
                                            << none << none;
-    QTest::newRow("underscore") << "Set max_len to 42" << QSize(200, 30) << none << none << none;
-    QTest::newRow("straight quotes") << "Say \"yes\" or 'no' now" << QSize(220, 30) << none << none << none;
-    QTest::newRow("frame all round") << "Open the file" << QSize(140, 30) << QRect(0, 0, 139, 29) << none << none;
-    QTest::newRow("frame over the margin") << "Import Export" << QSize(140, 34) << QRect(2, 2, 135, 29) << none
-                                           << none;
-    QTest::newRow("stippled scroll bar") << "Open the file" << QSize(140, 30) << QRect(3, -1, 200, 40)
+    QTest::newRow("dotted focus frame") << "Import Export" << QSize(140, 34) << QRect(2, 2, 135, 29)
+                                        << Qt::DotLine << none << none;
+    QTest::newRow("stippled scroll bar") << "Open the file" << QSize(140, 30) << QRect(3, -1, 200, 40) << solid
                                          << QRect(0, 0, 2, 30) << none;
-    QTest::newRow("selected row") << "Next and from" << QSize(120, 30) << none << none << QRect(3, 0, 114, 26);
+    QTest::newRow("selected row") << "Next and from" << QSize(120, 30) << none << solid << none
+                                  << QRect(3, 0, 114, 26);
 }
 
 void tst_NsOcrEngine::screenText()
@@ -151,6 +158,7 @@ void tst_NsOcrEngine::screenText()
     QFETCH(QString, text);
     QFETCH(QSize, size);
     QFETCH(QRect, frame);
+    QFETCH(Qt::PenStyle, frameLine);
     QFETCH(QRect, stipple);
     QFETCH(QRect, bar);
 
@@ -162,7 +170,7 @@ void tst_NsOcrEngine::screenText()
     }
     painter.fillRect(stipple, QBrush(Qt::black, Qt::Dense4Pattern));
     if (!frame.isNull()) {
-        painter.setPen(Qt::black);
+        painter.setPen(QPen(Qt::black, 1, frameLine));
         painter.drawRect(frame);
     }
     painter.end();
