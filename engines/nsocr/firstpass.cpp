@@ -22,14 +22,11 @@ struct GreyStats
 {
     int background = 255; // median of the pixels near the border
     int darkest = 255;
-    bool lightText = false; // more ink stands out lighter than darker
 };
 
 // Pixels this close to an edge tell the background: a frame a pixel or two
 // wide all round a crop does not outvote them.
 constexpr int borderDepth = 4;
-// How far from the background a pixel must be to count as ink.
-constexpr int inkContrast = 40;
 
 GreyStats greyStats(Pix *grey)
 {
@@ -51,19 +48,6 @@ GreyStats greyStats(Pix *grey)
     }
     std::nth_element(border.begin(), border.begin() + border.size() / 2, border.end());
     stats.background = border[border.size() / 2];
-    // Which way the text stands out: on a mid grey either may, and the
-    // brightness of the background alone does not tell.
-    long lighter = 0;
-    long darker = 0;
-    for (int y = 0; y < h; ++y) {
-        const l_uint32 *line = data + y * wpl;
-        for (int x = 0; x < w; ++x) {
-            const int v = GET_DATA_BYTE(line, x);
-            lighter += v > stats.background + inkContrast;
-            darker += v < stats.background - inkContrast;
-        }
-    }
-    stats.lightText = lighter == darker ? stats.background < 128 : lighter > darker;
     return stats;
 }
 
@@ -86,8 +70,9 @@ std::vector<std::pair<int, int>> runs(const std::vector<int> &counts)
 // whose crop reaches past the bar into the window's colour: the border then
 // tells the window's colour, not the text's background. Where the most
 // common grey makes such a bar and all around it is one other plain colour,
-// the bar is the background: paint the margins in its colour.
-void fillAroundBar(Pix *grey)
+// the bar is the background: paint the margins in its colour. Returns
+// whether it did.
+bool fillAroundBar(Pix *grey)
 {
     const int w = pixGetWidth(grey);
     const int h = pixGetHeight(grey);
@@ -131,11 +116,10 @@ void fillAroundBar(Pix *grey)
     if (barRows.second < 0 || barColumns.second < 0
         || (barRows.first == 0 && barRows.second == h - 1 && barColumns.first == 0
             && barColumns.second == w - 1))
-        return;
+        return false;
 
     auto outside = [&](int x, int y) {
-        return y < barRows.first || y > barRows.second || x < barColumns.first
-                || x > barColumns.second;
+        return y < barRows.first || y > barRows.second || x < barColumns.first || x > barColumns.second;
     };
     std::vector<int> margin;
     for (int y = 0; y < h; ++y) {
@@ -147,18 +131,41 @@ void fillAroundBar(Pix *grey)
     std::nth_element(margin.begin(), margin.begin() + margin.size() / 2, margin.end());
     const int window = margin[margin.size() / 2];
     if (std::abs(window - bar) < 48)
-        return;
-    // A margin holding anything but its plain colour may hold text: keep it.
-    const long plain = std::count_if(margin.begin(), margin.end(),
-                                     [window](int v) { return std::abs(v - window) <= 16; });
-    if (plain * 100 < long(margin.size()) * 97)
-        return;
+        return false;
+    // A margin holding anything but its plain colour may hold text, even a
+    // single letter or a part of one: keep it.
+    constexpr int plain = 16;
+    if (std::any_of(margin.begin(), margin.end(), [window](int v) { return std::abs(v - window) > plain; }))
+        return false;
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
             if (outside(x, y))
                 SET_DATA_BYTE(data + y * wpl, x, bar);
         }
     }
+    return true;
+}
+
+// Whether more of the pixels that stand out from the background are lighter
+// than it than darker: on a bar of a mid tone the text may be either.
+bool lighterInk(Pix *grey, int background)
+{
+    constexpr int inkContrast = 40;
+    const int w = pixGetWidth(grey);
+    const int h = pixGetHeight(grey);
+    const int wpl = pixGetWpl(grey);
+    const l_uint32 *data = pixGetData(grey);
+    long lighter = 0;
+    long darker = 0;
+    for (int y = 0; y < h; ++y) {
+        const l_uint32 *line = data + y * wpl;
+        for (int x = 0; x < w; ++x) {
+            const int v = GET_DATA_BYTE(line, x);
+            lighter += v > background + inkContrast;
+            darker += v < background - inkContrast;
+        }
+    }
+    return lighter == darker ? background < 128 : lighter > darker;
 }
 
 struct LineStats
@@ -372,9 +379,9 @@ PreparedImage prepareImage(Pix *source)
     if (!grey)
         return prepared;
 
-    fillAroundBar(grey.get());
+    const bool onBar = fillAroundBar(grey.get());
     GreyStats stats = greyStats(grey.get());
-    if (stats.lightText) {
+    if (onBar ? lighterInk(grey.get(), stats.background) : stats.background < 128) {
         pixInvert(grey.get(), grey.get());
         stats = greyStats(grey.get());
     }
