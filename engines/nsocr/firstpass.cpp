@@ -385,6 +385,15 @@ PreparedImage prepareImage(Pix *source)
         pixInvert(grey.get(), grey.get());
         stats = greyStats(grey.get());
     }
+    // The recogniser reads dark text on a light page: a mid-tone background
+    // (a selected row, either way round) is brought up to white.
+    if (stats.background < 224 && stats.background - stats.darkest >= 32) {
+        PixPtr stretched(pixGammaTRC(nullptr, grey.get(), 1.0f, stats.darkest, stats.background));
+        if (stretched) {
+            grey = std::move(stretched);
+            stats = greyStats(grey.get());
+        }
+    }
     removeEdgeLines(grey.get(), stats);
     const LineStats lines = lineStats(grey.get(), stats);
     const int width = pixGetWidth(grey.get());
