@@ -3,6 +3,7 @@
 #include <leptonica/allheaders.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <vector>
 
 void PixDeleter::operator()(Pix *pix) const
@@ -48,6 +49,123 @@ GreyStats greyStats(Pix *grey)
     std::nth_element(border.begin(), border.begin() + border.size() / 2, border.end());
     stats.background = border[border.size() / 2];
     return stats;
+}
+
+// Groups of consecutive indices whose flag is set, as (first, last).
+std::vector<std::pair<int, int>> runs(const std::vector<int> &counts)
+{
+    std::vector<std::pair<int, int>> result;
+    for (int i = 0; i < int(counts.size()); ++i) {
+        if (!counts[i])
+            continue;
+        if (!result.empty() && result.back().second == i - 1)
+            result.back().second = i;
+        else
+            result.emplace_back(i, i);
+    }
+    return result;
+}
+
+// Text on a bar of its own colour (a selected row, a highlighted button)
+// whose crop reaches past the bar into the window's colour: the border then
+// tells the window's colour, not the text's background. Where the most
+// common grey makes such a bar and all around it is one other plain colour,
+// the bar is the background: paint the margins in its colour. Returns
+// whether it did.
+bool fillAroundBar(Pix *grey)
+{
+    const int w = pixGetWidth(grey);
+    const int h = pixGetHeight(grey);
+    const int wpl = pixGetWpl(grey);
+    l_uint32 *data = pixGetData(grey);
+    auto value = [&](int x, int y) { return int(GET_DATA_BYTE(data + y * wpl, x)); };
+
+    std::vector<int> histogram(256);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x)
+            ++histogram[value(x, y)];
+    }
+    const int bar = int(std::max_element(histogram.begin(), histogram.end()) - histogram.begin());
+    constexpr int sameColour = 12;
+    auto onBar = [&](int x, int y) { return std::abs(value(x, y) - bar) <= sameColour; };
+
+    // The bar reaches from the first to the last row (column) that is
+    // mostly its colour; rows through the text may be less so.
+    std::vector<int> rows(h);
+    std::vector<int> columns(w);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            if (onBar(x, y)) {
+                ++rows[y];
+                ++columns[x];
+            }
+        }
+    }
+    auto hull = [](const std::vector<int> &counts, int length) {
+        std::pair<int, int> span(int(counts.size()), -1);
+        for (int i = 0; i < int(counts.size()); ++i) {
+            if (counts[i] * 2 >= length) {
+                span.first = std::min(span.first, i);
+                span.second = i;
+            }
+        }
+        return span;
+    };
+    const auto barRows = hull(rows, w);
+    const auto barColumns = hull(columns, h);
+    if (barRows.second < 0 || barColumns.second < 0
+        || (barRows.first == 0 && barRows.second == h - 1 && barColumns.first == 0
+            && barColumns.second == w - 1))
+        return false;
+
+    auto outside = [&](int x, int y) {
+        return y < barRows.first || y > barRows.second || x < barColumns.first || x > barColumns.second;
+    };
+    std::vector<int> margin;
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            if (outside(x, y))
+                margin.push_back(value(x, y));
+        }
+    }
+    std::nth_element(margin.begin(), margin.begin() + margin.size() / 2, margin.end());
+    const int window = margin[margin.size() / 2];
+    if (std::abs(window - bar) < 48)
+        return false;
+    // A margin holding anything but its plain colour may hold text, even a
+    // single letter or a part of one: keep it.
+    constexpr int plain = 16;
+    if (std::any_of(margin.begin(), margin.end(), [window](int v) { return std::abs(v - window) > plain; }))
+        return false;
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            if (outside(x, y))
+                SET_DATA_BYTE(data + y * wpl, x, bar);
+        }
+    }
+    return true;
+}
+
+// Whether more of the pixels that stand out from the background are lighter
+// than it than darker: on a bar of a mid tone the text may be either.
+bool lighterInk(Pix *grey, int background)
+{
+    constexpr int inkContrast = 40;
+    const int w = pixGetWidth(grey);
+    const int h = pixGetHeight(grey);
+    const int wpl = pixGetWpl(grey);
+    const l_uint32 *data = pixGetData(grey);
+    long lighter = 0;
+    long darker = 0;
+    for (int y = 0; y < h; ++y) {
+        const l_uint32 *line = data + y * wpl;
+        for (int x = 0; x < w; ++x) {
+            const int v = GET_DATA_BYTE(line, x);
+            lighter += v > background + inkContrast;
+            darker += v < background - inkContrast;
+        }
+    }
+    return lighter == darker ? background < 128 : lighter > darker;
 }
 
 struct LineStats
@@ -103,27 +221,14 @@ LineStats lineStats(Pix *grey, const GreyStats &stats)
     return result;
 }
 
-// Groups of consecutive indices whose flag is set, as (first, last).
-std::vector<std::pair<int, int>> runs(const std::vector<int> &counts)
-{
-    std::vector<std::pair<int, int>> result;
-    for (int i = 0; i < int(counts.size()); ++i) {
-        if (!counts[i])
-            continue;
-        if (!result.empty() && result.back().second == i - 1)
-            result.back().second = i;
-        else
-            result.emplace_back(i, i);
-    }
-    return result;
-}
-
 // Frame and border lines that a drag caught at the crop's edges are no
 // text, and the recogniser reads them as "|", "J" or "i". A line across the
 // top or the bottom is a band of rows apart from the text, each row inked
-// over most of the width. A frame at the left or the right is a group of
-// columns at that edge that reaches above and below all the other ink,
-// which no letter does.
+// over most of the width, or a thin band of a dotted or dashed line. A
+// frame at the left or the right is a group of columns at that edge that
+// reaches above and below all the text, which no letter does. A frame may
+// come in a few groups close together, such as a stippled scroll bar beside
+// its solid edge line.
 void removeEdgeLines(Pix *grey, const GreyStats &stats)
 {
     const int contrast = stats.background - stats.darkest;
@@ -142,19 +247,52 @@ void removeEdgeLines(Pix *grey, const GreyStats &stats)
         }
     };
 
+    // Rows inked over most of the width, and rows of a dotted or dashed
+    // line: short dashes with short gaps between them across most of it.
     std::vector<int> rowInk(h);
+    std::vector<bool> solidRow(h);
+    std::vector<bool> dottedRow(h);
+    constexpr int maxDotGap = 3;
     for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x)
-            rowInk[y] += ink(x, y);
+        int first = -1;
+        int last = -1;
+        int widestGap = 0;
+        for (int x = 0; x < w; ++x) {
+            if (!ink(x, y))
+                continue;
+            ++rowInk[y];
+            if (last >= 0)
+                widestGap = std::max(widestGap, x - last - 1);
+            if (first < 0)
+                first = x;
+            last = x;
+        }
+        const int span = last - first + 1;
+        solidRow[y] = rowInk[y] * 10 >= w * 6;
+        dottedRow[y] = last >= 0 && span * 10 >= w * 6 && rowInk[y] * 4 >= span && widestGap <= maxDotGap;
     }
     std::vector<std::pair<int, int>> bands = runs(rowInk);
     if (bands.size() > 1) {
+        // A band may also hold specks, such as the dots of a dotted frame's
+        // sides. A band of a few dotted rows is a line; text is taller.
+        constexpr int maxDottedRows = 3;
+        const int speck = std::max(2, w / 50);
         for (const auto &band : bands) {
-            bool line = true;
-            for (int y = band.first; y <= band.second && line; ++y)
-                line = rowInk[y] * 10 >= w * 6;
-            if (line)
-                erase(0, w - 1, band.first, band.second);
+            int solid = 0;
+            int dotted = 0;
+            int specks = 0;
+            for (int y = band.first; y <= band.second; ++y) {
+                solid += solidRow[y];
+                dotted += !solidRow[y] && dottedRow[y];
+                specks += !solidRow[y] && !dottedRow[y] && rowInk[y] <= speck;
+            }
+            const int rows = band.second - band.first + 1;
+            if (solid + dotted + specks < rows || solid + dotted == 0 || dotted > maxDottedRows)
+                continue;
+            for (int y = band.first; y <= band.second; ++y) {
+                if (solidRow[y] || dottedRow[y])
+                    erase(0, w - 1, y, y);
+            }
         }
     }
 
@@ -166,10 +304,11 @@ void removeEdgeLines(Pix *grey, const GreyStats &stats)
     const std::vector<std::pair<int, int>> groups = runs(columnInk);
     if (groups.size() < 2)
         return;
-    // Rows inked by the columns first..last.
-    auto extent = [&](int first, int last) {
+    // The rows each group of columns inks, as (top, bottom).
+    std::vector<std::pair<int, int>> extents;
+    for (const auto &group : groups) {
         std::pair<int, int> rows(h, -1);
-        for (int x = first; x <= last; ++x) {
+        for (int x = group.first; x <= group.second; ++x) {
             for (int y = 0; y < h; ++y) {
                 if (ink(x, y)) {
                     rows.first = std::min(rows.first, y);
@@ -177,17 +316,44 @@ void removeEdgeLines(Pix *grey, const GreyStats &stats)
                 }
             }
         }
-        return rows;
+        extents.push_back(rows);
+    }
+    // Peel up to a few close groups off each side, as long as every peeled
+    // group reaches past all that remains; peel the most that can go.
+    constexpr int maxFrameGroups = 3;
+    constexpr int frameGap = 3; // blank columns within one frame
+    const int n = int(groups.size());
+    const auto close = [&](int i) { return groups[i + 1].first - groups[i].second - 1 <= frameGap; };
+    const auto peels = [&](int left, int right) {
+        std::pair<int, int> rest(h, -1);
+        for (int i = left; i < n - right; ++i) {
+            rest.first = std::min(rest.first, extents[i].first);
+            rest.second = std::max(rest.second, extents[i].second);
+        }
+        for (int i = 0; i < n; ++i) {
+            if (i >= left && i < n - right)
+                continue;
+            if (extents[i].first + 2 > rest.first || extents[i].second < rest.second + 2)
+                return false;
+            if ((i + 1 < left && !close(i)) || (i >= n - right && i + 1 < n && !close(i)))
+                return false;
+        }
+        return true;
     };
-    const auto frameAt = [&](const std::pair<int, int> &group, int restFirst, int restLast) {
-        const auto own = extent(group.first, group.second);
-        const auto rest = extent(restFirst, restLast);
-        return rest.second >= 0 && own.first + 2 <= rest.first && own.second >= rest.second + 2;
-    };
-    if (frameAt(groups.front(), groups[1].first, w - 1))
-        erase(groups.front().first, groups.front().second, 0, h - 1);
-    if (frameAt(groups.back(), 0, groups[groups.size() - 2].second))
-        erase(groups.back().first, groups.back().second, 0, h - 1);
+    int left = 0;
+    int right = 0;
+    for (int l = 0; l <= maxFrameGroups; ++l) {
+        for (int r = 0; r <= maxFrameGroups && l + r < n; ++r) {
+            if (l + r > left + right && peels(l, r)) {
+                left = l;
+                right = r;
+            }
+        }
+    }
+    if (left > 0)
+        erase(0, groups[left - 1].second, 0, h - 1);
+    if (right > 0)
+        erase(groups[n - right].first, w - 1, 0, h - 1);
 }
 
 int scaleFor(const LineStats &lines, int width, int height)
@@ -213,10 +379,20 @@ PreparedImage prepareImage(Pix *source)
     if (!grey)
         return prepared;
 
+    const bool onBar = fillAroundBar(grey.get());
     GreyStats stats = greyStats(grey.get());
-    if (stats.background < 128) {
+    if (onBar ? lighterInk(grey.get(), stats.background) : stats.background < 128) {
         pixInvert(grey.get(), grey.get());
         stats = greyStats(grey.get());
+    }
+    // The recogniser reads dark text on a light page: a mid-tone background
+    // (a selected row, either way round) is brought up to white.
+    if (stats.background < 224 && stats.background - stats.darkest >= 32) {
+        PixPtr stretched(pixGammaTRC(nullptr, grey.get(), 1.0f, stats.darkest, stats.background));
+        if (stretched) {
+            grey = std::move(stretched);
+            stats = greyStats(grey.get());
+        }
     }
     removeEdgeLines(grey.get(), stats);
     const LineStats lines = lineStats(grey.get(), stats);

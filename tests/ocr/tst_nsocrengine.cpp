@@ -122,25 +122,44 @@ void tst_NsOcrEngine::recognise()
 }
 
 // Where a recogniser left to itself goes wrong on screen text: spaces at
-// wide punctuation, underscores, straight quotes read as curly ones, and a
-// widget's frame caught at the crop's edge.
+// wide punctuation, underscores, straight quotes read as curly ones, bars
+// read as the wrong one of l, I, 1 and |, full stops as commas, a
+// widget's frame or scroll bar caught at the crop's edge, and a selected
+// row's bar cropped with some of the window around it.
 void tst_NsOcrEngine::screenText_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QSize>("size");
     QTest::addColumn<QRect>("frame"); // drawn in the text's colour; empty: none
+    QTest::addColumn<Qt::PenStyle>("frameLine");
+    QTest::addColumn<QRect>("stipple"); // filled with a checkerboard in the text's colour
+    QTest::addColumn<QRect>("bar"); // white text on a mid-tone bar, white around it
 
     const QRect none;
-    QTest::newRow("file name and address") << "Saved notes.txt for anna@example.net" << QSize(300, 30) << none;
-    QTest::newRow("underscore") << "Set max_len to 42" << QSize(200, 30) << none;
-    QTest::newRow("straight quotes") << "Say \"yes\" or 'no' now" << QSize(220, 30) << none;
-    QTest::newRow("lone l") << "l 86% 41" << QSize(100, 30) << none;
-    QTest::newRow("option -l") << "Use -l for a list" << QSize(200, 30) << none;
-    QTest::newRow("l and I side by side") << "Ctrl+Shift+1 and Ill" << QSize(200, 30) << none;
-    QTest::newRow("commas and full stops") << "Say Hello, then 2.5.45 or 1,024" << QSize(260, 30) << none;
-    QTest::newRow("underscores") << "file_internal and build_log" << QSize(240, 30) << none;
-    QTest::newRow("frame all round") << "Open the file" << QSize(140, 30) << QRect(0, 0, 139, 29);
-    QTest::newRow("frame over the margin") << "Import Export" << QSize(140, 34) << QRect(2, 2, 135, 29);
+    const Qt::PenStyle solid = Qt::SolidLine;
+    QTest::newRow("file name and address") << "Saved notes.txt for anna@example.net" << QSize(300, 30) << none
+                                           << solid << none << none;
+    QTest::newRow("underscore") << "Set max_len to 42" << QSize(200, 30) << none << solid << none << none;
+    QTest::newRow("straight quotes") << "Say \"yes\" or 'no' now" << QSize(220, 30) << none << solid << none
+                                     << none;
+    QTest::newRow("lone l") << "l 86% 41" << QSize(100, 30) << none << solid << none << none;
+    QTest::newRow("option -l") << "Use -l for a list" << QSize(200, 30) << none << solid << none << none;
+    QTest::newRow("l and I side by side") << "Ctrl+Shift+1 and Ill" << QSize(200, 30) << none << solid << none
+                                          << none;
+    QTest::newRow("commas and full stops") << "Say Hello, then 2.5.45 or 1,024" << QSize(260, 30) << none << solid
+                                           << none << none;
+    QTest::newRow("underscores") << "file_internal and build_log" << QSize(240, 30) << none << solid << none
+                                 << none;
+    QTest::newRow("frame all round") << "Open the file" << QSize(140, 30) << QRect(0, 0, 139, 29) << solid << none
+                                     << none;
+    QTest::newRow("frame over the margin") << "Import Export" << QSize(140, 34) << QRect(2, 2, 135, 29) << solid
+                                           << none << none;
+    QTest::newRow("dotted focus frame") << "Import Export" << QSize(140, 34) << QRect(2, 2, 135, 29)
+                                        << Qt::DotLine << none << none;
+    QTest::newRow("stippled scroll bar") << "Open the file" << QSize(140, 30) << QRect(3, -1, 200, 40) << solid
+                                         << QRect(0, 0, 2, 30) << none;
+    QTest::newRow("selected row") << "Next and from" << QSize(120, 30) << none << solid << none
+                                  << QRect(3, 0, 114, 26);
 }
 
 void tst_NsOcrEngine::screenText()
@@ -148,13 +167,22 @@ void tst_NsOcrEngine::screenText()
     QFETCH(QString, text);
     QFETCH(QSize, size);
     QFETCH(QRect, frame);
+    QFETCH(Qt::PenStyle, frameLine);
+    QFETCH(QRect, stipple);
+    QFETCH(QRect, bar);
 
-    QImage image = renderText({text}, size);
+    QImage image = bar.isNull() ? renderText({text}, size) : renderText({text}, size, Qt::white, QColor(0x4a, 0x90, 0xd9));
+    QPainter painter(&image);
+    if (!bar.isNull()) {
+        for (const QRect &rect : QRegion(image.rect()).subtracted(bar))
+            painter.fillRect(rect, Qt::white);
+    }
+    painter.fillRect(stipple, QBrush(Qt::black, Qt::Dense4Pattern));
     if (!frame.isNull()) {
-        QPainter painter(&image);
-        painter.setPen(Qt::black);
+        painter.setPen(QPen(Qt::black, 1, frameLine));
         painter.drawRect(frame);
     }
+    painter.end();
     ocr->ocrMemory(encoded(image));
     QCOMPARE(texts->count(), 1);
     QCOMPARE(texts->at(0).at(0).toString(), text);
