@@ -58,8 +58,10 @@ struct Style
     QColor paper;
 };
 
-const QStringList fonts = {QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans"),
-                           QStringLiteral("DejaVu Sans Mono"), QStringLiteral("Liberation Serif")};
+const QStringList fonts = {QStringLiteral("DejaVu Sans"),      QStringLiteral("Liberation Sans"),
+                           QStringLiteral("DejaVu Sans Mono"), QStringLiteral("Liberation Serif"),
+                           QStringLiteral("Noto Sans"),        QStringLiteral("Cantarell"),
+                           QStringLiteral("DejaVu Serif"),     QStringLiteral("Liberation Mono")};
 const std::vector<Style> styles = {
     {Qt::black, Qt::white}, {QColor(0x33, 0x33, 0x33), QColor(0xf0, 0xf0, 0xf0)},
     {QColor(0xe8, 0xe8, 0xe8), QColor(0x2d, 0x2d, 0x2d)}, {Qt::white, QColor(0x1e, 0x3a, 0x5f)}};
@@ -369,7 +371,7 @@ std::vector<Sample> renderedLines(int count, std::mt19937 &random)
         Sample sample;
         sample.name = QStringLiteral("rendered/%1").arg(i);
         sample.truth = phrase(random);
-        sample.image = renderTight(sample.truth, fonts.at(i % fonts.size()), 11 + (i / 4) % 6,
+        sample.image = renderTight(sample.truth, fonts.at(i % fonts.size()), 11 + (i / fonts.size()) % 6,
                                    styles.at((i / 24) % styles.size()));
         sample.bmp = bmpOf(sample.image);
         sample.heldOut = heldOut(sample.truth);

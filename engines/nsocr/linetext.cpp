@@ -104,10 +104,13 @@ int spaceThreshold(const Metrics &metrics)
     return std::max(1, metrics.xHeight / 4);
 }
 
-// Ink lying flat on the baseline across a gap, and nothing above it.
-bool underscoreIn(const Ink &ink, int left, int right, const Metrics &metrics)
+// Ink lying flat on the baseline across a gap, and nothing above it. Inside
+// a word, where the recogniser's boxes give no gap, a letter's foot lies
+// there too: there the ink must lie under the baseline, as wide as a letter.
+bool underscoreIn(const Ink &ink, int left, int right, const Metrics &metrics, bool insideWord = false)
 {
-    const int low = metrics.baseline - metrics.xHeight / 4;
+    const int low = insideWord ? metrics.baseline + 1 : metrics.baseline - metrics.xHeight / 4;
+    const int minWidth = insideWord ? metrics.xHeight / 2 : 2;
     const int deep = metrics.baseline + metrics.xHeight / 2;
     // The word boxes are rough: the gap is where the letters beside it end.
     const auto letterAt = [&](int x) {
@@ -117,7 +120,7 @@ bool underscoreIn(const Ink &ink, int left, int right, const Metrics &metrics)
         ++left;
     while (right >= left && letterAt(right))
         --right;
-    if (right - left < 1)
+    if (right - left + 1 < minWidth)
         return false;
     int inked = 0;
     for (int x = left; x <= right; ++x) {
@@ -438,17 +441,22 @@ std::string lineText(const GlyphLine &line, Pix *binary)
             // In a terminal's grid a space is an empty cell, however narrow
             // the ink beside it.
             const bool emptyCell = pitch > 0 && (centre(glyph) - centre(previous)) * 2 >= pitch * 3;
-            if (glyph.wordStart) {
-                const int gap = glyph.wordLeft - previous.wordRight - 1;
-                // Overlapping boxes measure nothing: the recogniser's
-                // word break stands.
-                if (ink && underscoreIn(ink, previous.wordRight + 1, glyph.wordLeft - 1, metrics))
-                    text += '_';
-                else if (!ink || (pitch > 0 ? emptyCell : gap < 0 || gap > threshold))
-                    text += ' ';
-            } else if (emptyCell) {
+            // The recogniser may leave an underscore out between its words
+            // or inside one, where its boxes overlap the underscore.
+            const bool underscore = ink
+                    && ((glyph.wordStart
+                         && underscoreIn(ink, previous.wordRight + 1, glyph.wordLeft - 1, metrics))
+                        || (glyph.text != "_" && previous.text != "_"
+                            && underscoreIn(ink, centre(previous), centre(glyph), metrics, true)));
+            const int gap = glyph.wordLeft - previous.wordRight - 1;
+            if (underscore)
+                text += '_';
+            // Overlapping word boxes measure nothing: the recogniser's word
+            // break stands.
+            else if (glyph.wordStart && (!ink || (pitch > 0 ? emptyCell : gap < 0 || gap > threshold)))
                 text += ' ';
-            }
+            else if (!glyph.wordStart && emptyCell)
+                text += ' ';
         }
         // A bar read as a mark at either end of the line is most likely a
         // frame's edge, which the caller trims; a letter there would stay.
