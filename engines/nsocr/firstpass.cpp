@@ -356,6 +356,55 @@ void removeEdgeLines(Pix *grey, const GreyStats &stats)
         erase(groups[n - right].first, w - 1, 0, h - 1);
 }
 
+// Bitmap fonts, as in xterm and Xaw, are drawn without antialiasing: the
+// text has the background's and the ink's tone and next to nothing between.
+bool isTwoTone(Pix *grey, const GreyStats &stats)
+{
+    const int contrast = stats.background - stats.darkest;
+    if (contrast < 32)
+        return false;
+    const int inkBelow = stats.background - contrast / 8;
+    const int toneAbove = stats.darkest + contrast / 8;
+    const int w = pixGetWidth(grey);
+    const int h = pixGetHeight(grey);
+    const int wpl = pixGetWpl(grey);
+    const l_uint32 *data = pixGetData(grey);
+    long ink = 0;
+    long between = 0;
+    for (int y = 0; y < h; ++y) {
+        const l_uint32 *line = data + y * wpl;
+        for (int x = 0; x < w; ++x) {
+            const int v = GET_DATA_BYTE(line, x);
+            ink += v < inkBelow;
+            between += v < inkBelow && v > toneAbove;
+        }
+    }
+    // Antialiased text has about as many edge pixels as solid ones.
+    return ink > 0 && between * 20 < ink;
+}
+
+// The recogniser learnt its letters from antialiased text. Upscaled linearly,
+// a bitmap glyph keeps its staircase outline and reads wrong ("W" as "H",
+// "V" as "Y", "8" as "5"). Each pixel is made a square block instead, and a
+// Gaussian blur of two thirds of a source pixel rounds the blocks off into
+// strokes with soft edges, much as an antialiased font draws them.
+PixPtr upscaleTwoTone(Pix *grey, int scale)
+{
+    PixPtr big(pixExpandReplicate(grey, scale));
+    if (!big)
+        return nullptr;
+    const float sigma = scale * 2.0f / 3.0f;
+    const int half = int(sigma * 2.5f + 0.5f);
+    L_KERNEL *horizontal = nullptr;
+    L_KERNEL *vertical = nullptr;
+    if (makeGaussianKernelSep(half, half, sigma, 1.0f, &horizontal, &vertical) != 0)
+        return nullptr;
+    PixPtr smooth(pixConvolveSep(big.get(), horizontal, vertical, 8, 1));
+    kernelDestroy(&horizontal);
+    kernelDestroy(&vertical);
+    return smooth;
+}
+
 int scaleFor(const LineStats &lines, int width, int height)
 {
     int scale = 1;
@@ -401,9 +450,13 @@ PreparedImage prepareImage(Pix *source)
     prepared.scale = scaleFor(lines, width, height);
     prepared.layout = lines.lines <= 1 ? PageLayout::SingleLine : PageLayout::Auto;
 
-    PixPtr scaled(prepared.scale > 1
-                          ? pixScaleGrayLI(grey.get(), float(prepared.scale), float(prepared.scale))
-                          : pixCopy(nullptr, grey.get()));
+    PixPtr scaled;
+    if (prepared.scale == 1)
+        scaled.reset(pixCopy(nullptr, grey.get()));
+    else if (isTwoTone(grey.get(), stats))
+        scaled = upscaleTwoTone(grey.get(), prepared.scale);
+    else
+        scaled.reset(pixScaleGrayLI(grey.get(), float(prepared.scale), float(prepared.scale)));
     if (!scaled)
         return prepared;
     const int margin = std::max(8, lines.textHeight * prepared.scale / 2);
