@@ -66,6 +66,33 @@ std::vector<std::pair<int, int>> runs(const std::vector<int> &counts)
     return result;
 }
 
+// How many pixels there are of each grey.
+std::vector<long> greyHistogram(Pix *grey)
+{
+    const int w = pixGetWidth(grey);
+    const int h = pixGetHeight(grey);
+    const int wpl = pixGetWpl(grey);
+    const l_uint32 *data = pixGetData(grey);
+    std::vector<long> histogram(256);
+    for (int y = 0; y < h; ++y) {
+        const l_uint32 *line = data + y * wpl;
+        for (int x = 0; x < w; ++x)
+            ++histogram[GET_DATA_BYTE(line, x)];
+    }
+    return histogram;
+}
+
+// How many pixels of a histogram are from first to last grey, both included.
+long pixelsBetween(const std::vector<long> &histogram, int first, int last)
+{
+    first = std::max(first, 0);
+    last = std::min(last, int(histogram.size()) - 1);
+    long count = 0;
+    for (int v = first; v <= last; ++v)
+        count += histogram[v];
+    return count;
+}
+
 // Text on a bar of its own colour (a selected row, a highlighted button)
 // whose crop reaches past the bar into the window's colour: the border then
 // tells the window's colour, not the text's background. Where the most
@@ -80,11 +107,7 @@ bool fillAroundBar(Pix *grey)
     l_uint32 *data = pixGetData(grey);
     auto value = [&](int x, int y) { return int(GET_DATA_BYTE(data + y * wpl, x)); };
 
-    std::vector<int> histogram(256);
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x)
-            ++histogram[value(x, y)];
-    }
+    const std::vector<long> histogram = greyHistogram(grey);
     const int bar = int(std::max_element(histogram.begin(), histogram.end()) - histogram.begin());
     constexpr int sameColour = 12;
     auto onBar = [&](int x, int y) { return std::abs(value(x, y) - bar) <= sameColour; };
@@ -151,20 +174,9 @@ bool fillAroundBar(Pix *grey)
 bool lighterInk(Pix *grey, int background)
 {
     constexpr int inkContrast = 40;
-    const int w = pixGetWidth(grey);
-    const int h = pixGetHeight(grey);
-    const int wpl = pixGetWpl(grey);
-    const l_uint32 *data = pixGetData(grey);
-    long lighter = 0;
-    long darker = 0;
-    for (int y = 0; y < h; ++y) {
-        const l_uint32 *line = data + y * wpl;
-        for (int x = 0; x < w; ++x) {
-            const int v = GET_DATA_BYTE(line, x);
-            lighter += v > background + inkContrast;
-            darker += v < background - inkContrast;
-        }
-    }
+    const std::vector<long> histogram = greyHistogram(grey);
+    const long lighter = pixelsBetween(histogram, background + inkContrast + 1, 255);
+    const long darker = pixelsBetween(histogram, 0, background - inkContrast - 1);
     return lighter == darker ? background < 128 : lighter > darker;
 }
 
@@ -356,6 +368,43 @@ void removeEdgeLines(Pix *grey, const GreyStats &stats)
         erase(groups[n - right].first, w - 1, 0, h - 1);
 }
 
+// Bitmap fonts, as in xterm and Xaw, are drawn without antialiasing: the
+// text has the background's and the ink's tone and next to nothing between.
+bool isTwoTone(Pix *grey, const GreyStats &stats)
+{
+    const int contrast = stats.background - stats.darkest;
+    if (contrast < 32)
+        return false;
+    const std::vector<long> histogram = greyHistogram(grey);
+    const int inkBelow = stats.background - contrast / 8;
+    const long ink = pixelsBetween(histogram, 0, inkBelow - 1);
+    const long between = pixelsBetween(histogram, stats.darkest + contrast / 8 + 1, inkBelow - 1);
+    // Antialiased text has about as many edge pixels as solid ones.
+    return ink > 0 && between * 20 < ink;
+}
+
+// The recogniser learnt its letters from antialiased text. Upscaled linearly,
+// a bitmap glyph keeps its staircase outline and reads wrong ("W" as "H",
+// "V" as "Y", "8" as "5"). Each pixel is made a square block instead, and a
+// Gaussian blur of two thirds of a source pixel rounds the blocks off into
+// strokes with soft edges, much as an antialiased font draws them.
+PixPtr upscaleTwoTone(Pix *grey, int scale)
+{
+    PixPtr big(pixExpandReplicate(grey, scale));
+    if (!big)
+        return nullptr;
+    const float sigma = scale * 2.0f / 3.0f;
+    const int half = int(sigma * 2.5f + 0.5f);
+    L_KERNEL *horizontal = nullptr;
+    L_KERNEL *vertical = nullptr;
+    if (makeGaussianKernelSep(half, half, sigma, 1.0f, &horizontal, &vertical) != 0)
+        return nullptr;
+    PixPtr smooth(pixConvolveSep(big.get(), horizontal, vertical, 8, 1));
+    kernelDestroy(&horizontal);
+    kernelDestroy(&vertical);
+    return smooth;
+}
+
 int scaleFor(const LineStats &lines, int width, int height)
 {
     int scale = 1;
@@ -401,9 +450,13 @@ PreparedImage prepareImage(Pix *source)
     prepared.scale = scaleFor(lines, width, height);
     prepared.layout = lines.lines <= 1 ? PageLayout::SingleLine : PageLayout::Auto;
 
-    PixPtr scaled(prepared.scale > 1
-                          ? pixScaleGrayLI(grey.get(), float(prepared.scale), float(prepared.scale))
-                          : pixCopy(nullptr, grey.get()));
+    PixPtr scaled;
+    if (prepared.scale == 1)
+        scaled.reset(pixCopy(nullptr, grey.get()));
+    else if (isTwoTone(grey.get(), stats))
+        scaled = upscaleTwoTone(grey.get(), prepared.scale);
+    else
+        scaled.reset(pixScaleGrayLI(grey.get(), float(prepared.scale), float(prepared.scale)));
     if (!scaled)
         return prepared;
     const int margin = std::max(8, lines.textHeight * prepared.scale / 2);

@@ -134,32 +134,35 @@ void tst_NsOcrEngine::screenText_data()
     QTest::addColumn<Qt::PenStyle>("frameLine");
     QTest::addColumn<QRect>("stipple"); // filled with a checkerboard in the text's colour
     QTest::addColumn<QRect>("bar"); // white text on a mid-tone bar, white around it
+    QTest::addColumn<bool>("aliased"); // drawn small in ink and paper only, as by a bitmap font
 
     const QRect none;
     const Qt::PenStyle solid = Qt::SolidLine;
     QTest::newRow("file name and address") << "Saved notes.txt for anna@example.net" << QSize(300, 30) << none
-                                           << solid << none << none;
-    QTest::newRow("underscore") << "Set max_len to 42" << QSize(200, 30) << none << solid << none << none;
+                                           << solid << none << none << false;
+    QTest::newRow("underscore") << "Set max_len to 42" << QSize(200, 30) << none << solid << none << none << false;
     QTest::newRow("straight quotes") << "Say \"yes\" or 'no' now" << QSize(220, 30) << none << solid << none
-                                     << none;
-    QTest::newRow("lone l") << "l 86% 41" << QSize(100, 30) << none << solid << none << none;
-    QTest::newRow("option -l") << "Use -l for a list" << QSize(200, 30) << none << solid << none << none;
+                                     << none << false;
+    QTest::newRow("lone l") << "l 86% 41" << QSize(100, 30) << none << solid << none << none << false;
+    QTest::newRow("option -l") << "Use -l for a list" << QSize(200, 30) << none << solid << none << none << false;
     QTest::newRow("l and I side by side") << "Ctrl+Shift+1 and Ill" << QSize(200, 30) << none << solid << none
-                                          << none;
+                                          << none << false;
     QTest::newRow("commas and full stops") << "Say Hello, then 2.5.45 or 1,024" << QSize(260, 30) << none << solid
-                                           << none << none;
+                                           << none << none << false;
     QTest::newRow("underscores") << "file_internal and build_log" << QSize(240, 30) << none << solid << none
-                                 << none;
+                                 << none << false;
     QTest::newRow("frame all round") << "Open the file" << QSize(140, 30) << QRect(0, 0, 139, 29) << solid << none
-                                     << none;
+                                     << none << false;
     QTest::newRow("frame over the margin") << "Import Export" << QSize(140, 34) << QRect(2, 2, 135, 29) << solid
-                                           << none << none;
+                                           << none << none << false;
     QTest::newRow("dotted focus frame") << "Import Export" << QSize(140, 34) << QRect(2, 2, 135, 29)
-                                        << Qt::DotLine << none << none;
+                                        << Qt::DotLine << none << none << false;
     QTest::newRow("stippled scroll bar") << "Open the file" << QSize(140, 30) << QRect(3, -1, 200, 40) << solid
-                                         << QRect(0, 0, 2, 30) << none;
+                                         << QRect(0, 0, 2, 30) << none << false;
     QTest::newRow("selected row") << "Next and from" << QSize(120, 30) << none << solid << none
-                                  << QRect(3, 0, 114, 26);
+                                  << QRect(3, 0, 114, 26) << false;
+    QTest::newRow("bitmap font") << "Window Volume View #18" << QSize(240, 30) << none << solid << none << none
+                                 << true;
 }
 
 void tst_NsOcrEngine::screenText()
@@ -170,9 +173,18 @@ void tst_NsOcrEngine::screenText()
     QFETCH(Qt::PenStyle, frameLine);
     QFETCH(QRect, stipple);
     QFETCH(QRect, bar);
+    QFETCH(bool, aliased);
 
-    QImage image = bar.isNull() ? renderText({text}, size) : renderText({text}, size, Qt::white, QColor(0x4a, 0x90, 0xd9));
+    QImage image = bar.isNull() ? renderText({aliased ? QString() : text}, size)
+                                : renderText({text}, size, Qt::white, QColor(0x4a, 0x90, 0xd9));
     QPainter painter(&image);
+    if (aliased) {
+        QFont font(QStringLiteral("DejaVu Sans"));
+        font.setPixelSize(11);
+        font.setStyleStrategy(QFont::NoAntialias);
+        painter.setFont(font);
+        painter.drawText(QPoint(6, 20), text);
+    }
     if (!bar.isNull()) {
         for (const QRect &rect : QRegion(image.rect()).subtracted(bar))
             painter.fillRect(rect, Qt::white);
