@@ -232,6 +232,15 @@ public:
         m_ascenderTop = median(ascenders, -1);
     }
 
+    // Whether the glyph's ink rises no higher than the line's letters.
+    bool textHigh(const Glyph &glyph) const
+    {
+        const Piece *body = bodyOf(glyph);
+        const int top = std::min(m_capitalTop < 0 ? m_ascenderTop : m_capitalTop,
+                                 m_ascenderTop < 0 ? m_capitalTop : m_ascenderTop);
+        return body && top >= 0 && body->top >= top - 2;
+    }
+
     // The tallest piece under the glyph's box.
     const Piece *bodyOf(const Glyph &glyph) const
     {
@@ -254,6 +263,7 @@ public:
         // runs past the line. Where the recogniser's boxes put two
         // characters on one bar, the bar tells nothing of either.
         if (!bar || m_claims[size_t(bar - m_pieces.data())] > 1 || bar->width() > m_stroke + std::max(1, m_stroke / 2)
+            || bar->width() * 2 < m_stroke
             || bar->top > m_baseline - m_metrics.xHeight * 9 / 8 || bar->top < m_baseline - m_metrics.xHeight * 2
             || bar->bottom < m_baseline - 1 || bar->bottom > m_baseline + m_metrics.xHeight * 3 / 5)
             return glyph.text;
@@ -455,15 +465,13 @@ std::string lineText(const GlyphLine &line, Pix *binary)
             // break stands.
             else if (glyph.wordStart && (!ink || (pitch > 0 ? emptyCell : gap < 0 || gap > threshold)))
                 text += ' ';
-            else if (!glyph.wordStart && emptyCell)
-                text += ' ';
         }
         // A bar read as a mark at either end of the line is most likely a
         // frame's edge, which the caller trims; a letter there would stay.
         const bool atEnd = std::none_of(line.begin(), line.begin() + i, isAlnum)
                 || std::none_of(line.begin() + i + 1, line.end(), isAlnum);
         std::string read = glyph.text;
-        if (ink && barLike(glyph) && !(atEnd && !isAlnum(glyph)))
+        if (ink && barLike(glyph) && !(atEnd && !isAlnum(glyph) && !shape.textHigh(glyph)))
             read = shape.barText(glyph, i > 0 && !glyph.wordStart ? &line[i - 1] : nullptr,
                                  i + 1 < line.size() && !line[i + 1].wordStart ? &line[i + 1] : nullptr);
         else if (ink && isOneOf(glyph, ",."))
