@@ -144,21 +144,25 @@ bool fillAroundBar(Pix *grey)
     auto outside = [&](int x, int y) {
         return y < barRows.first || y > barRows.second || x < barColumns.first || x > barColumns.second;
     };
-    std::vector<int> margin;
+    std::vector<long> margin(256);
+    long marginSize = 0;
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
-            if (outside(x, y))
-                margin.push_back(value(x, y));
+            if (outside(x, y)) {
+                ++margin[value(x, y)];
+                ++marginSize;
+            }
         }
     }
-    std::nth_element(margin.begin(), margin.begin() + margin.size() / 2, margin.end());
-    const int window = margin[margin.size() / 2];
+    int window = 0;
+    for (long below = margin[0]; below * 2 <= marginSize; below += margin[++window]) {
+    }
     if (std::abs(window - bar) < 48)
         return false;
     // A margin holding anything but its plain colour may hold text, even a
     // single letter or a part of one: keep it.
     constexpr int plain = 16;
-    if (std::any_of(margin.begin(), margin.end(), [window](int v) { return std::abs(v - window) > plain; }))
+    if (pixelsBetween(margin, window - plain, window + plain) != marginSize)
         return false;
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
