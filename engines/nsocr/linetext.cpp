@@ -295,9 +295,9 @@ public:
         return isOneOf(glyph, "Il") ? glyph.text : "l";
     }
 
-    // For a glyph read as "," or ".": a comma's tail hangs below the
-    // baseline, a full stop is a dot on it. A mark without ink of its own,
-    // beside the one the previous glyph holds, is read twice: nothing.
+    // For a glyph read as "," or ".": a round dot on the baseline is a full
+    // stop. A mark without ink of its own, beside the one the previous
+    // glyph holds, is read twice: nothing.
     std::string stopText(const Glyph &glyph, const Glyph *previous) const
     {
         const Piece *mark = bodyOf(glyph);
@@ -307,11 +307,19 @@ public:
                     : glyph.text;
         if (mark->height() > m_metrics.xHeight || mark->top < m_baseline - m_metrics.xHeight / 2)
             return glyph.text;
-        if (mark->bottom > m_baseline && mark->height() * 2 >= mark->width() * 3)
-            return ",";
-        if (mark->bottom <= m_baseline + m_metrics.xHeight / 4 && mark->height() * 5 <= mark->width() * 6)
-            return ".";
-        return glyph.text;
+        // The tail of a small comma hangs hardly lower than a full stop
+        // reaches once upscaled: only a dot that stays on the baseline
+        // overrides the recogniser.
+        return mark->bottom <= m_baseline && mark->height() * 5 <= mark->width() * 6 ? "." : glyph.text;
+    }
+
+    // For a glyph read as a long dash: one hardly longer than an x-height
+    // is a hyphen, as in "--" read as a dash and a hyphen.
+    std::string dashText(const Glyph &glyph) const
+    {
+        const Piece *mark = bodyOf(glyph);
+        return mark && mark->height() * 3 < mark->width() && mark->width() * 5 < m_metrics.xHeight * 6 ? "-"
+                                                                                                       : glyph.text;
     }
 
 private:
@@ -476,6 +484,8 @@ std::string lineText(const GlyphLine &line, Pix *binary)
                                  i + 1 < line.size() && !line[i + 1].wordStart ? &line[i + 1] : nullptr);
         else if (ink && isOneOf(glyph, ",."))
             read = shape.stopText(glyph, i > 0 ? &line[i - 1] : nullptr);
+        else if (ink && (glyph.text == "\u2014" || glyph.text == "\u2013"))
+            read = shape.dashText(glyph);
         else if (const char *straight = ink ? straightFor(glyph.text) : nullptr; straight && straightMark(ink, glyph))
             read = straight;
         text += read;

@@ -38,7 +38,8 @@ std::vector<GlyphLine> readGlyphs(tesseract::ResultIterator *it);
 // - a plain upright bar is "l", "I" or "|", told apart by its height and
 //   depth against the line's capitals and ascenders, else by its
 //   neighbours, and never "1" or "!";
-// - a comma hangs below the baseline, a full stop does not.
+// - a round dot on the baseline is a full stop, never a comma;
+// - a dash as short as a hyphen is a hyphen.
 // `binary` is the recogniser's 1-bit image (ink = 1) in the same pixels.
 std::string lineText(const GlyphLine &line, Pix *binary);
 
