@@ -259,9 +259,9 @@ public:
     std::string barText(const Glyph &glyph, const Glyph *before, const Glyph *after) const
     {
         const Piece *bar = bodyOf(glyph);
-        // Taller than an "i", no deeper than a "|", and not a frame that
-        // runs past the line. Where the recogniser's boxes put two
-        // characters on one bar, the bar tells nothing of either.
+        // One stroke wide, taller than an "i", no deeper than a "|", and
+        // not a frame that runs past the line. Where the recogniser's boxes
+        // put two characters on one bar, the bar tells nothing of either.
         if (!bar || m_claims[size_t(bar - m_pieces.data())] > 1 || bar->width() > m_stroke + std::max(1, m_stroke / 2)
             || bar->width() * 2 < m_stroke
             || bar->top > m_baseline - m_metrics.xHeight * 9 / 8 || bar->top < m_baseline - m_metrics.xHeight * 2
