@@ -93,6 +93,15 @@ long pixelsBetween(const std::vector<long> &histogram, int first, int last)
     return count;
 }
 
+// The median grey of a histogram holding count pixels.
+int medianGrey(const std::vector<long> &histogram, long count)
+{
+    int grey = 0;
+    for (long below = histogram[0]; below * 2 <= count && grey < 255; below += histogram[++grey]) {
+    }
+    return grey;
+}
+
 // Text on a bar of its own colour (a selected row, a highlighted button)
 // whose crop reaches past the bar into the window's colour: the border then
 // tells the window's colour, not the text's background. Where the most
@@ -154,9 +163,7 @@ bool fillAroundBar(Pix *grey)
             }
         }
     }
-    int window = 0;
-    for (long below = margin[0]; below * 2 <= marginSize; below += margin[++window]) {
-    }
+    const int window = medianGrey(margin, marginSize);
     if (std::abs(window - bar) < 48)
         return false;
     // A margin holding anything but its plain colour may hold text, even a

@@ -48,14 +48,6 @@ public:
         pixGetPixel(m_pix, x, y, &value);
         return value != 0;
     }
-    bool row(int left, int right, int y) const
-    {
-        for (int x = left; x <= right; ++x) {
-            if (at(x, y))
-                return true;
-        }
-        return false;
-    }
     bool column(int x, int top, int bottom) const
     {
         for (int y = top; y <= bottom; ++y) {
@@ -187,6 +179,7 @@ struct Piece
     int bottom = 0;
     int width() const { return right - left + 1; }
     int height() const { return bottom - top + 1; }
+    int centre() const { return (left + right) / 2; }
 };
 
 // What the pixels of a line show of its characters' shapes, where the
@@ -246,8 +239,8 @@ public:
     {
         const Piece *body = nullptr;
         for (const Piece &piece : m_pieces) {
-            const int centre = (piece.left + piece.right) / 2;
-            if (centre >= glyph.left && centre <= glyph.right && (!body || piece.height() > body->height()))
+            if (piece.centre() >= glyph.left && piece.centre() <= glyph.right
+                && (!body || piece.height() > body->height()))
                 body = &piece;
         }
         return body;
@@ -327,8 +320,7 @@ private:
     int marksFrom(int left, int right) const
     {
         return int(std::count_if(m_pieces.begin(), m_pieces.end(), [&](const Piece &piece) {
-            const int centre = (piece.left + piece.right) / 2;
-            return centre >= left && centre <= right && piece.height() <= m_metrics.xHeight
+            return piece.centre() >= left && piece.centre() <= right && piece.height() <= m_metrics.xHeight
                     && piece.top >= m_baseline - m_metrics.xHeight / 2;
         }));
     }
@@ -451,6 +443,10 @@ std::string lineText(const GlyphLine &line, Pix *binary)
     const int threshold = spaceThreshold(metrics);
     const LineShape shape(ink, binary, line, metrics);
     const int pitch = monospacePitch(line);
+    // The first and the last letter or digit of the line.
+    const auto firstAlnum = size_t(std::find_if(line.begin(), line.end(), isAlnum) - line.begin());
+    const auto lastAlnum =
+            line.size() - 1 - size_t(std::find_if(line.rbegin(), line.rend(), isAlnum) - line.rbegin());
     std::string text;
     for (size_t i = 0; i < line.size(); ++i) {
         const Glyph &glyph = line[i];
@@ -476,8 +472,7 @@ std::string lineText(const GlyphLine &line, Pix *binary)
         }
         // A bar read as a mark at either end of the line is most likely a
         // frame's edge, which the caller trims; a letter there would stay.
-        const bool atEnd = std::none_of(line.begin(), line.begin() + i, isAlnum)
-                || std::none_of(line.begin() + i + 1, line.end(), isAlnum);
+        const bool atEnd = i <= firstAlnum || i >= lastAlnum;
         std::string read = glyph.text;
         if (ink && barLike(glyph) && !(atEnd && !isAlnum(glyph) && !shape.textHigh(glyph)))
             read = shape.barText(glyph, i > 0 && !glyph.wordStart ? &line[i - 1] : nullptr,
