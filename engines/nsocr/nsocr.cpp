@@ -209,16 +209,23 @@ NSOCR_API int32_t NSOCR_CALL Img_Create(NSOCR_HANDLE ocr, NSOCR_HANDLE *img)
 try {
     if (!img)
         return ERROR_INVALIDPARAMETER;
-    std::lock_guard<std::mutex> guard(engine().lock);
-    auto recognition = engine().recognitions.find(ocr);
-    if (!recognition)
-        return ERROR_INVALIDHANDLE;
+    std::shared_ptr<Recognition> recognition;
+    RecogniserSetup setup;
+    {
+        std::lock_guard<std::mutex> guard(engine().lock);
+        recognition = engine().recognitions.find(ocr);
+        if (!recognition)
+            return ERROR_INVALIDHANDLE;
+        const OcrOptions &options = recognition->cfg->options;
+        setup = {options.dataDirectory(), options.languageCodes()};
+    }
+    // Starting the recogniser costs many recognitions. It belongs to the
+    // engine's start-up, so the caller's first job is as quick as a later
+    // one; outside the lock, so that other handles' calls do not wait.
     auto image = std::make_shared<Image>();
-    const OcrOptions &options = recognition->cfg->options;
-    // Starting the recogniser costs several recognitions: do it now, on the
-    // image's worker, rather than in the caller's first job.
-    image->image.warmUp({options.dataDirectory(), options.languageCodes()});
+    image->image.warmUp(setup);
     image->ocr = std::move(recognition);
+    std::lock_guard<std::mutex> guard(engine().lock);
     *img = engine().images.add(std::move(image), engine().nextHandle());
     return 0;
 } catch (...) {

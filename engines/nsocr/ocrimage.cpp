@@ -127,11 +127,7 @@ void OcrImage::finishJob()
 
 void OcrImage::warmUp(const RecogniserSetup &setup)
 {
-    if (busy())
-        return;
-    finishJob();
-    m_cancel = false;
-    m_worker = std::thread([this, setup] { m_recogniser.warmUp(setup, m_cancel); });
+    std::thread([&] { m_recogniser.warmUp(setup); }).join();
 }
 
 int32_t OcrImage::loadFile(const std::u16string &fileName)

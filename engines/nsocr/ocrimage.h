@@ -28,9 +28,11 @@ public:
     OcrImage(const OcrImage &) = delete;
     OcrImage &operator=(const OcrImage &) = delete;
 
-    // Warms the recogniser up on the worker thread, so that the caller's
-    // first recognition is as quick as a later one. Anything that needs
-    // the worker waits for it.
+    // Warms the recogniser up and returns when it is done, so that the
+    // first recognition is as quick as a later one. It runs on a worker
+    // thread, as jobs do: recognising in the caller's thread would leave a
+    // team of the recogniser's parallel threads bound to it, which made
+    // later background jobs several times slower. Call it before any job.
     void warmUp(const RecogniserSetup &setup);
 
     int32_t loadFile(const std::u16string &fileName);

@@ -94,7 +94,7 @@ int32_t Recogniser::recognise(const RecogniserSetup &setup, const PreparedImage 
     return 0;
 }
 
-void Recogniser::warmUp(const RecogniserSetup &setup, const std::atomic<bool> &cancel)
+void Recogniser::warmUp(const RecogniserSetup &setup)
 {
     // A line of strokes of screen-text size, prepared like any image, so
     // that the recogniser allocates what a real line needs.
@@ -105,7 +105,8 @@ void Recogniser::warmUp(const RecogniserSetup &setup, const std::atomic<bool> &c
     for (int x = 4; x < 56; x += 7)
         pixRasterop(line.get(), x, 3, 2, x % 3 ? 10 : 7, PIX_CLR, nullptr, 0, 0);
     const PreparedImage prepared = prepareImage(line.get());
+    const std::atomic<bool> never(false);
     std::string text;
     if (prepared.pix)
-        recognise(setup, prepared, cancel, text);
+        recognise(setup, prepared, never, text);
 }

@@ -34,7 +34,7 @@ public:
                       const std::atomic<bool> &cancel, std::string &text);
     // Starts the recogniser and runs it once over a small line, so that
     // the first real recognition costs no more than a later one.
-    void warmUp(const RecogniserSetup &setup, const std::atomic<bool> &cancel);
+    void warmUp(const RecogniserSetup &setup);
 
 private:
     int32_t start(const RecogniserSetup &setup);
