@@ -135,16 +135,28 @@ bool underscoreIn(const Ink &ink, int left, int right, const Metrics &metrics, b
     return true;
 }
 
+// A connected piece of ink, or a character's box, in the image's pixels.
+struct Piece
+{
+    int left = 0;
+    int top = 0;
+    int right = 0; // inclusive
+    int bottom = 0;
+    int width() const { return right - left + 1; }
+    int height() const { return bottom - top + 1; }
+    int centre() const { return (left + right) / 2; }
+};
+
 // A straight quote's strokes run straight down, however they taper; a
-// curly one's tail swings aside from its head. The middle of each row's
-// ink shows which.
-bool straightMark(const Ink &ink, const Glyph &glyph)
+// curly one's tail swings aside from its head, as a comma's does. The
+// middle of each row's ink shows which.
+bool straightMark(const Ink &ink, const Piece &mark)
 {
     std::vector<double> middles;
-    for (int y = glyph.top; y <= glyph.bottom; ++y) {
+    for (int y = mark.top; y <= mark.bottom; ++y) {
         int count = 0;
         int sum = 0;
-        for (int x = glyph.left; x <= glyph.right; ++x) {
+        for (int x = mark.left; x <= mark.right; ++x) {
             if (ink.at(x, y)) {
                 ++count;
                 sum += x;
@@ -170,18 +182,6 @@ const char *straightFor(const std::string &text)
     return nullptr;
 }
 
-// A connected piece of ink, in the image's pixels.
-struct Piece
-{
-    int left = 0;
-    int top = 0;
-    int right = 0; // inclusive
-    int bottom = 0;
-    int width() const { return right - left + 1; }
-    int height() const { return bottom - top + 1; }
-    int centre() const { return (left + right) / 2; }
-};
-
 // What the pixels of a line show of its characters' shapes, where the
 // recogniser's boxes are too rough: its pieces of ink, the width of its
 // strokes and where its baseline, capitals and ascenders end.
@@ -189,7 +189,8 @@ class LineShape
 {
 public:
     LineShape(const Ink &ink, Pix *binary, const GlyphLine &line, const Metrics &metrics)
-        : m_metrics(metrics)
+        : m_ink(ink)
+        , m_metrics(metrics)
     {
         findPieces(binary, line);
         m_claims.assign(m_pieces.size(), 0);
@@ -301,9 +302,15 @@ public:
         if (mark->height() > m_metrics.xHeight || mark->top < m_baseline - m_metrics.xHeight / 2)
             return glyph.text;
         // The tail of a small comma hangs hardly lower than a full stop
-        // reaches once upscaled: only a dot that stays on the baseline
-        // overrides the recogniser.
-        return mark->bottom <= m_baseline && mark->height() * 5 <= mark->width() * 6 ? "." : glyph.text;
+        // reaches once upscaled: only a round dot on the baseline overrides
+        // the recogniser, or one centred on it as bitmap faces draw it,
+        // where a comma's tail would swing aside.
+        if (mark->height() * 5 > mark->width() * 6)
+            return glyph.text;
+        return mark->bottom <= m_baseline
+                        || (mark->top + mark->bottom <= 2 * m_baseline && straightMark(m_ink, *mark))
+                ? "."
+                : glyph.text;
     }
 
     // For a glyph read as a long dash: one hardly longer than an x-height
@@ -364,6 +371,7 @@ private:
         boxDestroy(&region);
     }
 
+    const Ink &m_ink;
     Metrics m_metrics;
     std::vector<Piece> m_pieces;
     std::vector<int> m_claims; // how many glyphs have each piece as their body
@@ -481,7 +489,7 @@ std::string lineText(const GlyphLine &line, Pix *binary)
             read = shape.stopText(glyph, i > 0 ? &line[i - 1] : nullptr);
         else if (ink && (glyph.text == "\u2014" || glyph.text == "\u2013"))
             read = shape.dashText(glyph);
-        else if (const char *straight = ink ? straightFor(glyph.text) : nullptr; straight && straightMark(ink, glyph))
+        else if (const char *straight = ink ? straightFor(glyph.text) : nullptr; straight && straightMark(ink, {glyph.left, glyph.top, glyph.right, glyph.bottom}))
             read = straight;
         text += read;
     }
