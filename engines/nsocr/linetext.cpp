@@ -313,6 +313,31 @@ public:
                 : glyph.text;
     }
 
+    // For a glyph read as "L": one whose stem stands in the middle of its
+    // ink, not at its left, is the "l" of a fixed-width face, with a serif
+    // and a foot, or an "I" if its top reaches out on both sides.
+    std::string footText(const Glyph &glyph) const
+    {
+        const Piece *body = bodyOf(glyph);
+        if (!body || body->width() < 2 * m_stroke)
+            return glyph.text;
+        const int middle = (body->top + body->bottom) / 2;
+        int stemLeft = body->left;
+        while (stemLeft <= body->right && !m_ink.at(stemLeft, middle))
+            ++stemLeft;
+        int stemRight = stemLeft;
+        while (stemRight < body->right && m_ink.at(stemRight + 1, middle))
+            ++stemRight;
+        if ((stemLeft - body->left) * 4 < body->width())
+            return glyph.text;
+        int topRight = body->left;
+        for (int x = body->left; x <= body->right; ++x) {
+            if (m_ink.column(x, body->top, body->top + m_stroke / 2))
+                topRight = x;
+        }
+        return topRight > stemRight + m_stroke / 2 ? "I" : "l";
+    }
+
     // For a glyph read as a long dash: one hardly longer than an x-height
     // is a hyphen, as in "--" read as a dash and a hyphen.
     std::string dashText(const Glyph &glyph) const
@@ -487,9 +512,12 @@ std::string lineText(const GlyphLine &line, Pix *binary)
                                  i + 1 < line.size() && !line[i + 1].wordStart ? &line[i + 1] : nullptr);
         else if (ink && isOneOf(glyph, ",."))
             read = shape.stopText(glyph, i > 0 ? &line[i - 1] : nullptr);
+        else if (ink && glyph.text == "L")
+            read = shape.footText(glyph);
         else if (ink && (glyph.text == "\u2014" || glyph.text == "\u2013"))
             read = shape.dashText(glyph);
-        else if (const char *straight = ink ? straightFor(glyph.text) : nullptr; straight && straightMark(ink, {glyph.left, glyph.top, glyph.right, glyph.bottom}))
+        else if (const char *straight = ink ? straightFor(glyph.text) : nullptr;
+                 straight && straightMark(ink, {glyph.left, glyph.top, glyph.right, glyph.bottom}))
             read = straight;
         text += read;
     }

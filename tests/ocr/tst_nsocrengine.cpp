@@ -123,7 +123,7 @@ void tst_NsOcrEngine::recognise()
 
 // Where a recogniser left to itself goes wrong on screen text: spaces at
 // wide punctuation, underscores, straight quotes read as curly ones, bars
-// read as the wrong one of l, I, 1 and |, full stops as commas, a
+// read as the wrong one of l, I, 1, | and L, full stops as commas, a
 // widget's frame or scroll bar caught at the crop's edge, and a selected
 // row's bar cropped with some of the window around it.
 void tst_NsOcrEngine::screenText_data()
@@ -134,35 +134,43 @@ void tst_NsOcrEngine::screenText_data()
     QTest::addColumn<Qt::PenStyle>("frameLine");
     QTest::addColumn<QRect>("stipple"); // filled with a checkerboard in the text's colour
     QTest::addColumn<QRect>("bar"); // white text on a mid-tone bar, white around it
-    QTest::addColumn<bool>("aliased"); // drawn small in ink and paper only, as by a bitmap font
+    QTest::addColumn<QFont>("font"); // the text's face, if not the default one
 
     const QRect none;
     const Qt::PenStyle solid = Qt::SolidLine;
+    const QFont plain;
+    // Small, in ink and paper only, as a bitmap font draws.
+    QFont bitmap(QStringLiteral("DejaVu Sans"));
+    bitmap.setPixelSize(11);
+    bitmap.setStyleStrategy(QFont::NoAntialias);
+    QFont mono(QStringLiteral("DejaVu Sans Mono"));
+    mono.setPixelSize(14);
     QTest::newRow("file name and address") << "Saved notes.txt for anna@example.net" << QSize(300, 30) << none
-                                           << solid << none << none << false;
-    QTest::newRow("underscore") << "Set max_len to 42" << QSize(200, 30) << none << solid << none << none << false;
+                                           << solid << none << none << plain;
+    QTest::newRow("underscore") << "Set max_len to 42" << QSize(200, 30) << none << solid << none << none << plain;
     QTest::newRow("straight quotes") << "Say \"yes\" or 'no' now" << QSize(220, 30) << none << solid << none
-                                     << none << false;
-    QTest::newRow("lone l") << "l 86% 41" << QSize(100, 30) << none << solid << none << none << false;
-    QTest::newRow("option -l") << "Use -l for a list" << QSize(200, 30) << none << solid << none << none << false;
+                                     << none << plain;
+    QTest::newRow("lone l") << "l 86% 41" << QSize(100, 30) << none << solid << none << none << plain;
+    QTest::newRow("option -l") << "Use -l for a list" << QSize(200, 30) << none << solid << none << none << plain;
     QTest::newRow("l and I side by side") << "Ctrl+Shift+1 and Ill" << QSize(200, 30) << none << solid << none
-                                          << none << false;
+                                          << none << plain;
     QTest::newRow("commas and full stops") << "Say Hello, then 2.5.45 or 1,024" << QSize(260, 30) << none << solid
-                                           << none << none << false;
+                                           << none << none << plain;
     QTest::newRow("underscores") << "file_internal and build_log" << QSize(240, 30) << none << solid << none
-                                 << none << false;
+                                 << none << plain;
     QTest::newRow("frame all round") << "Open the file" << QSize(140, 30) << QRect(0, 0, 139, 29) << solid << none
-                                     << none << false;
+                                     << none << plain;
     QTest::newRow("frame over the margin") << "Import Export" << QSize(140, 34) << QRect(2, 2, 135, 29) << solid
-                                           << none << none << false;
+                                           << none << none << plain;
     QTest::newRow("dotted focus frame") << "Import Export" << QSize(140, 34) << QRect(2, 2, 135, 29)
-                                        << Qt::DotLine << none << none << false;
+                                        << Qt::DotLine << none << none << plain;
     QTest::newRow("stippled scroll bar") << "Open the file" << QSize(140, 30) << QRect(3, -1, 200, 40) << solid
-                                         << QRect(0, 0, 2, 30) << none << false;
+                                         << QRect(0, 0, 2, 30) << none << plain;
     QTest::newRow("selected row") << "Next and from" << QSize(120, 30) << none << solid << none
-                                  << QRect(3, 0, 114, 26) << false;
+                                  << QRect(3, 0, 114, 26) << plain;
     QTest::newRow("bitmap font") << "Window Volume View #18" << QSize(240, 30) << none << solid << none << none
-                                 << true;
+                                 << bitmap;
+    QTest::newRow("fixed-width l") << "to ll.pdf clock" << QSize(160, 30) << none << solid << none << none << mono;
 }
 
 void tst_NsOcrEngine::screenText()
@@ -173,15 +181,13 @@ void tst_NsOcrEngine::screenText()
     QFETCH(Qt::PenStyle, frameLine);
     QFETCH(QRect, stipple);
     QFETCH(QRect, bar);
-    QFETCH(bool, aliased);
+    QFETCH(QFont, font);
 
-    QImage image = bar.isNull() ? renderText({aliased ? QString() : text}, size)
+    const bool ownFont = font != QFont();
+    QImage image = bar.isNull() ? renderText({ownFont ? QString() : text}, size)
                                 : renderText({text}, size, Qt::white, QColor(0x4a, 0x90, 0xd9));
     QPainter painter(&image);
-    if (aliased) {
-        QFont font(QStringLiteral("DejaVu Sans"));
-        font.setPixelSize(11);
-        font.setStyleStrategy(QFont::NoAntialias);
+    if (ownFont) {
         painter.setFont(font);
         painter.drawText(QPoint(6, 20), text);
     }
