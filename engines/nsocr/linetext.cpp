@@ -147,6 +147,21 @@ struct Piece
     int centre() const { return (left + right) / 2; }
 };
 
+// The most columns side by side between left and right without ink, over
+// the height of the line's letters.
+int widestBlank(const Ink &ink, int left, int right, const Metrics &metrics)
+{
+    int widest = 0;
+    int blank = 0;
+    for (int x = left; x <= right; ++x) {
+        blank = ink.column(x, metrics.baseline - 2 * metrics.xHeight, metrics.baseline + metrics.xHeight / 2)
+                ? 0
+                : blank + 1;
+        widest = std::max(widest, blank);
+    }
+    return widest;
+}
+
 // A straight quote's strokes run straight down, however they taper; a
 // curly one's tail swings aside from its head, as a comma's does. The
 // middle of each row's ink shows which.
@@ -233,6 +248,20 @@ public:
         const int top = std::min(m_capitalTop < 0 ? m_ascenderTop : m_capitalTop,
                                  m_ascenderTop < 0 ? m_capitalTop : m_ascenderTop);
         return body && top >= 0 && body->top >= top - 2;
+    }
+
+    // Where the glyph's own ink ends on either side: at its body's sides
+    // if no other glyph has that body and it reaches hardly out of the
+    // box, else at its box's.
+    int inkLeft(const Glyph &glyph) const
+    {
+        const Piece *body = ownBodyOf(glyph);
+        return body ? body->left : glyph.left;
+    }
+    int inkRight(const Glyph &glyph) const
+    {
+        const Piece *body = ownBodyOf(glyph);
+        return body ? body->right : glyph.right;
     }
 
     // The tallest piece under the glyph's box.
@@ -348,6 +377,16 @@ public:
     }
 
 private:
+    const Piece *ownBodyOf(const Glyph &glyph) const
+    {
+        const Piece *body = bodyOf(glyph);
+        const int slack = m_metrics.xHeight / 2;
+        return body && m_claims[size_t(body - m_pieces.data())] == 1 && body->left >= glyph.left - slack
+                        && body->right <= glyph.right + slack
+                ? body
+                : nullptr;
+    }
+
     // Small pieces low on the line whose middle lies between left and right.
     int marksFrom(int left, int right) const
     {
@@ -490,17 +529,22 @@ std::string lineText(const GlyphLine &line, Pix *binary)
             const bool emptyCell = pitch > 0 && (centre(glyph) - centre(previous)) * 2 >= pitch * 3;
             // The recogniser may leave an underscore out between its words
             // or inside one, where its boxes overlap the underscore.
+            // The recogniser's boxes may reach over the blank between two
+            // words, or leave some of their ink out: the pieces tell too.
+            const int blankFrom = shape.inkRight(previous) + 1;
+            const int blankTo = shape.inkLeft(glyph) - 1;
             const bool underscore = ink
                     && ((glyph.wordStart
-                         && underscoreIn(ink, previous.wordRight + 1, glyph.wordLeft - 1, metrics))
+                         && (underscoreIn(ink, previous.wordRight + 1, glyph.wordLeft - 1, metrics)
+                             || underscoreIn(ink, blankFrom, blankTo, metrics)))
                         || (glyph.text != "_" && previous.text != "_"
                             && underscoreIn(ink, centre(previous), centre(glyph), metrics, true)));
-            const int gap = glyph.wordLeft - previous.wordRight - 1;
+            const int boxGap = glyph.wordLeft - previous.wordRight - 1;
+            const int gap = boxGap < 0 ? widestBlank(ink, blankFrom, blankTo, metrics)
+                                       : std::min(boxGap, blankTo - blankFrom + 1);
             if (underscore)
                 text += '_';
-            // Overlapping word boxes measure nothing: the recogniser's word
-            // break stands.
-            else if (glyph.wordStart && (!ink || (pitch > 0 ? emptyCell : gap < 0 || gap > threshold)))
+            else if (glyph.wordStart && (!ink || (pitch > 0 ? emptyCell : gap > threshold)))
                 text += ' ';
         }
         // A bar read as a mark at either end of the line is most likely a
