@@ -205,6 +205,7 @@ class LineShape
 public:
     LineShape(const Ink &ink, Pix *binary, const GlyphLine &line, const Metrics &metrics)
         : m_ink(ink)
+        , m_binary(binary)
         , m_metrics(metrics)
     {
         findPieces(binary, line);
@@ -367,6 +368,25 @@ public:
         return topRight > stemRight + m_stroke / 2 ? "I" : "l";
     }
 
+    // For a glyph read as "G": one whose ink closes round a hole is an "@",
+    // which small faces draw with hardly more than a G's outline.
+    std::string atText(const Glyph &glyph) const
+    {
+        const Piece *body = ownBodyOf(glyph);
+        if (!body)
+            return glyph.text;
+        Box *region = boxCreate(body->left, body->top, body->width(), body->height());
+        Pix *clip = region ? pixClipRectangle(m_binary, region, nullptr) : nullptr;
+        Pix *holes = clip ? pixHolesByFilling(clip, 8) : nullptr;
+        l_int32 count = 0;
+        if (holes)
+            pixCountConnComp(holes, 4, &count);
+        pixDestroy(&holes);
+        pixDestroy(&clip);
+        boxDestroy(&region);
+        return count > 0 ? "@" : glyph.text;
+    }
+
     // For a glyph read as a long dash: one hardly longer than an x-height
     // is a hyphen, as in "--" read as a dash and a hyphen.
     std::string dashText(const Glyph &glyph) const
@@ -436,6 +456,7 @@ private:
     }
 
     const Ink &m_ink;
+    Pix *m_binary;
     Metrics m_metrics;
     std::vector<Piece> m_pieces;
     std::vector<int> m_claims; // how many glyphs have each piece as their body
@@ -558,6 +579,8 @@ std::string lineText(const GlyphLine &line, Pix *binary)
             read = shape.stopText(glyph, i > 0 ? &line[i - 1] : nullptr);
         else if (ink && glyph.text == "L")
             read = shape.footText(glyph);
+        else if (ink && glyph.text == "G")
+            read = shape.atText(glyph);
         else if (ink && (glyph.text == "\u2014" || glyph.text == "\u2013"))
             read = shape.dashText(glyph);
         else if (const char *straight = ink ? straightFor(glyph.text) : nullptr;
