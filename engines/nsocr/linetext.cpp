@@ -548,12 +548,13 @@ std::string lineText(const GlyphLine &line, Pix *binary)
             // In a terminal's grid a space is an empty cell, however narrow
             // the ink beside it.
             const bool emptyCell = pitch > 0 && (centre(glyph) - centre(previous)) * 2 >= pitch * 3;
-            // The recogniser may leave an underscore out between its words
-            // or inside one, where its boxes overlap the underscore.
             // The recogniser's boxes may reach over the blank between two
-            // words, or leave some of their ink out: the pieces tell too.
+            // words or leave some of their ink out: the pieces show too
+            // where the words' ink ends.
             const int blankFrom = shape.inkRight(previous) + 1;
             const int blankTo = shape.inkLeft(glyph) - 1;
+            // The recogniser may leave an underscore out between its words
+            // or inside one, where its boxes overlap the underscore.
             const bool underscore = ink
                     && ((glyph.wordStart
                          && (underscoreIn(ink, previous.wordRight + 1, glyph.wordLeft - 1, metrics)
