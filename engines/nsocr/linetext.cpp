@@ -280,7 +280,7 @@ public:
     // For a glyph read as one of the characters that look like a bar: "l",
     // "I" or "|" where its ink is a plain upright bar, for which no other
     // of them is drawn so; otherwise what the recogniser read.
-    std::string barText(const Glyph &glyph, const Glyph *before, const Glyph *after) const
+    std::string barText(const Glyph &glyph, char letterCase) const
     {
         const Piece *bar = bodyOf(glyph);
         // One stroke wide, taller than an "i", no deeper than a "|", and
@@ -307,15 +307,9 @@ public:
             return "I";
         if (m_capitalTop >= 0 && m_ascenderTop >= 0 && m_ascenderTop + 2 <= m_capitalTop)
             return std::abs(bar->top - m_ascenderTop) < std::abs(bar->top - m_capitalTop) ? "l" : "I";
-        // Otherwise its neighbours in the word: inside a word in lower case
-        // it is an "l", among capitals an "I". A word's first letter keeps
-        // the recogniser's choice, which knows words like "Ill" and "list".
-        const bool lowerNext = after && isLowerLetter(*after);
-        const bool lowerBefore = before && isLowerLetter(*before);
-        if (lowerBefore || (before && lowerNext))
-            return "l";
-        if ((before && isUpperLetter(*before)) || (after && isUpperLetter(*after)))
-            return "I";
+        // Otherwise the case of the letters round it.
+        if (letterCase)
+            return std::string(1, letterCase);
         return isOneOf(glyph, "Il") ? glyph.text : "l";
     }
 
@@ -416,17 +410,6 @@ private:
         }));
     }
 
-    static bool isLowerLetter(const Glyph &glyph)
-    {
-        return glyph.text.size() == 1 && std::islower(static_cast<unsigned char>(glyph.text[0]))
-                && !isOneOf(glyph, "il");
-    }
-    static bool isUpperLetter(const Glyph &glyph)
-    {
-        return glyph.text.size() == 1 && std::isupper(static_cast<unsigned char>(glyph.text[0]))
-                && !isOneOf(glyph, "I");
-    }
-
     void findPieces(Pix *binary, const GlyphLine &line)
     {
         if (!binary || line.empty())
@@ -493,6 +476,48 @@ int monospacePitch(const GlyphLine &line)
 bool barLike(const Glyph &glyph)
 {
     return isOneOf(glyph, "Il1|![]");
+}
+
+bool isLetter(const Glyph &glyph)
+{
+    return glyph.text.size() == 1 && std::isalpha(static_cast<unsigned char>(glyph.text[0]));
+}
+
+// The case of the letters round the bar at i, inside its run of letters
+// and bars in one word: "l" in lower case, "I" among capitals, the nearest
+// letter deciding. Where only bars stand round it, one read as "l" after
+// the run's first speaks for all of them, as in "Ill". 0 where the bar
+// begins the run, whose first letter keeps the recogniser's choice (it
+// knows words like "Ill" and "list"), or where nothing tells.
+char caseAround(const GlyphLine &line, size_t i)
+{
+    const auto inRun = [&](size_t j) { return isLetter(line[j]) || barLike(line[j]); };
+    size_t first = i;
+    while (first > 0 && !line[first].wordStart && inRun(first - 1))
+        --first;
+    size_t last = i;
+    while (last + 1 < line.size() && !line[last + 1].wordStart && inRun(last + 1))
+        ++last;
+    if (first == i)
+        return 0;
+    const auto caseOf = [&](size_t j) -> char {
+        if (!isLetter(line[j]) || isOneOf(line[j], "lI"))
+            return 0;
+        return std::islower(static_cast<unsigned char>(line[j].text[0])) ? 'l' : 'I';
+    };
+    for (size_t distance = 1; distance <= last - first; ++distance) {
+        const char before = i >= first + distance ? caseOf(i - distance) : 0;
+        const char after = i + distance <= last ? caseOf(i + distance) : 0;
+        if (before == 'l' || after == 'l')
+            return 'l';
+        if (before || after)
+            return 'I';
+    }
+    for (size_t j = first + 1; j <= last; ++j) {
+        if (line[j].text == "l")
+            return 'l';
+    }
+    return 0;
 }
 
 } // namespace
@@ -574,8 +599,7 @@ std::string lineText(const GlyphLine &line, Pix *binary)
         const bool atEnd = i <= firstAlnum || i >= lastAlnum;
         std::string read = glyph.text;
         if (ink && barLike(glyph) && !(atEnd && !isAlnum(glyph) && !shape.textHigh(glyph)))
-            read = shape.barText(glyph, i > 0 && !glyph.wordStart ? &line[i - 1] : nullptr,
-                                 i + 1 < line.size() && !line[i + 1].wordStart ? &line[i + 1] : nullptr);
+            read = shape.barText(glyph, caseAround(line, i));
         else if (ink && isOneOf(glyph, ",."))
             read = shape.stopText(glyph, i > 0 ? &line[i - 1] : nullptr);
         else if (ink && glyph.text == "L")
