@@ -381,6 +381,28 @@ public:
         return count > 0 ? "@" : glyph.text;
     }
 
+    // Whether the glyph's ink is one wavy stroke lying across, as a tilde:
+    // no column of it runs down two thirds of its height, where each
+    // stroke of a double quote runs down nearly all of it.
+    bool wavy(const Glyph &glyph) const
+    {
+        const Piece *body = ownBodyOf(glyph);
+        const auto pieces = std::count_if(m_pieces.begin(), m_pieces.end(), [&](const Piece &piece) {
+            return piece.centre() >= glyph.left && piece.centre() <= glyph.right;
+        });
+        if (!body || pieces > 1 || body->width() < body->height())
+            return false;
+        for (int x = body->left; x <= body->right; ++x) {
+            int run = 0;
+            for (int y = body->top; y <= body->bottom; ++y) {
+                run = m_ink.at(x, y) ? run + 1 : 0;
+                if (run * 3 > body->height() * 2)
+                    return false;
+            }
+        }
+        return true;
+    }
+
     // For a glyph read as a long dash: one hardly longer than an x-height
     // is a hyphen, as in "--" read as a dash and a hyphen.
     std::string dashText(const Glyph &glyph) const
@@ -608,6 +630,8 @@ std::string lineText(const GlyphLine &line, Pix *binary)
             read = shape.atText(glyph);
         else if (ink && (glyph.text == "\u2014" || glyph.text == "\u2013"))
             read = shape.dashText(glyph);
+        else if (ink && (glyph.text == "\u201c" || glyph.text == "\u201d") && shape.wavy(glyph))
+            read = "~";
         else if (const char *straight = ink ? straightFor(glyph.text) : nullptr;
                  straight && straightMark(ink, {glyph.left, glyph.top, glyph.right, glyph.bottom}))
             read = straight;
