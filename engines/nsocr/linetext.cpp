@@ -337,12 +337,10 @@ public:
                 : glyph.text;
     }
 
-    // For a glyph read as "L", "[", "]" or "1": one whose stem stands in
-    // the middle of its ink, not at a side, and whose ink reaches out on
-    // both sides of it, at its top or its foot, is the "l" of a fixed-width
-    // or serif face, or an "I" if its top reaches out on both sides. Only
-    // that top makes a "1" an "I".
-    std::string stemText(const Glyph &glyph) const
+    // For a glyph read as "L": one whose stem stands in the middle of its
+    // ink, not at its left, is the "l" of a fixed-width face, with a serif
+    // and a foot, or an "I" if its top reaches out on both sides.
+    std::string footText(const Glyph &glyph) const
     {
         const Piece *body = bodyOf(glyph);
         if (!body || body->width() < 2 * m_stroke)
@@ -354,27 +352,14 @@ public:
         int stemRight = stemLeft;
         while (stemRight < body->right && m_ink.at(stemRight + 1, middle))
             ++stemRight;
-        if ((stemLeft - body->left) * 4 < body->width() || (body->right - stemRight) * 4 < body->width())
+        if ((stemLeft - body->left) * 4 < body->width())
             return glyph.text;
-        const int band = m_stroke / 2;
-        const auto reaches = [&](int from, int to, int top, int bottom) {
-            for (int x = std::max(from, body->left); x <= std::min(to, body->right); ++x) {
-                if (m_ink.column(x, top, bottom))
-                    return true;
-            }
-            return false;
-        };
-        const int leftEnd = stemLeft - 1 - band;
-        const int rightStart = stemRight + 1 + band;
-        const bool topLeft = reaches(body->left, leftEnd, body->top, body->top + band);
-        const bool topRight = reaches(rightStart, body->right, body->top, body->top + band);
-        const bool footLeft = reaches(body->left, leftEnd, body->bottom - band, body->bottom);
-        const bool footRight = reaches(rightStart, body->right, body->bottom - band, body->bottom);
-        if (glyph.text == "1")
-            return topLeft && topRight ? "I" : glyph.text;
-        if (!(topLeft || footLeft) || !(topRight || footRight))
-            return glyph.text;
-        return topLeft && topRight ? "I" : "l";
+        int topRight = body->left;
+        for (int x = body->left; x <= body->right; ++x) {
+            if (m_ink.column(x, body->top, body->top + m_stroke / 2))
+                topRight = x;
+        }
+        return topRight > stemRight + m_stroke / 2 ? "I" : "l";
     }
 
     // For a glyph read as "G": one whose ink closes round a hole is an "@",
@@ -635,16 +620,12 @@ std::string lineText(const GlyphLine &line, Pix *binary)
         // frame's edge, which the caller trims; a letter there would stay.
         const bool atEnd = i <= firstAlnum || i >= lastAlnum;
         std::string read = glyph.text;
-        if (ink && barLike(glyph) && !(atEnd && !isAlnum(glyph) && !shape.textHigh(glyph))) {
+        if (ink && barLike(glyph) && !(atEnd && !isAlnum(glyph) && !shape.textHigh(glyph)))
             read = shape.barText(glyph, caseAround(line, i));
-            // No plain bar, but maybe a stem with serifs or a foot.
-            if (read == glyph.text && isOneOf(glyph, "[]1"))
-                read = shape.stemText(glyph);
-        }
         else if (ink && isOneOf(glyph, ",."))
             read = shape.stopText(glyph, i > 0 ? &line[i - 1] : nullptr);
         else if (ink && glyph.text == "L")
-            read = shape.stemText(glyph);
+            read = shape.footText(glyph);
         else if (ink && glyph.text == "G")
             read = shape.atText(glyph);
         else if (ink && (glyph.text == "\u2014" || glyph.text == "\u2013"))
