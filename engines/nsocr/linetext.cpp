@@ -1,5 +1,7 @@
 #include "linetext.h"
 
+#include "firstpass.h"
+
 #include <leptonica/allheaders.h>
 #include <tesseract/resultiterator.h>
 
@@ -133,6 +135,15 @@ bool underscoreIn(const Ink &ink, int left, int right, const Metrics &metrics, b
             return false;
     }
     return true;
+}
+
+// The image's pixels in a rectangle, as an image of their own.
+PixPtr clipped(Pix *image, int left, int top, int width, int height)
+{
+    Box *region = boxCreate(left, top, width, height);
+    PixPtr clip(region ? pixClipRectangle(image, region, nullptr) : nullptr);
+    boxDestroy(&region);
+    return clip;
 }
 
 // A connected piece of ink, or a character's box, in the image's pixels.
@@ -369,15 +380,11 @@ public:
         const Piece *body = ownBodyOf(glyph);
         if (!body)
             return glyph.text;
-        Box *region = boxCreate(body->left, body->top, body->width(), body->height());
-        Pix *clip = region ? pixClipRectangle(m_binary, region, nullptr) : nullptr;
-        Pix *holes = clip ? pixHolesByFilling(clip, 8) : nullptr;
+        const PixPtr clip = clipped(m_binary, body->left, body->top, body->width(), body->height());
+        const PixPtr holes(clip ? pixHolesByFilling(clip.get(), 8) : nullptr);
         l_int32 count = 0;
         if (holes)
-            pixCountConnComp(holes, 4, &count);
-        pixDestroy(&holes);
-        pixDestroy(&clip);
-        boxDestroy(&region);
+            pixCountConnComp(holes.get(), 4, &count);
         return count > 0 ? "@" : glyph.text;
     }
 
@@ -444,9 +451,8 @@ private:
         }
         const int top = std::max(0, m_metrics.baseline - 3 * m_metrics.xHeight);
         const int bottom = m_metrics.baseline + 2 * m_metrics.xHeight;
-        Box *region = boxCreate(left, top, right - left + 1, bottom - top + 1);
-        Pix *clip = region ? pixClipRectangle(binary, region, nullptr) : nullptr;
-        Boxa *boxes = clip ? pixConnCompBB(clip, 8) : nullptr;
+        const PixPtr clip = clipped(binary, left, top, right - left + 1, bottom - top + 1);
+        Boxa *boxes = clip ? pixConnCompBB(clip.get(), 8) : nullptr;
         for (int i = 0; boxes && i < boxaGetCount(boxes); ++i) {
             l_int32 x = 0;
             l_int32 y = 0;
@@ -456,8 +462,6 @@ private:
                 m_pieces.push_back({left + x, top + y, left + x + w - 1, top + y + h - 1});
         }
         boxaDestroy(&boxes);
-        pixDestroy(&clip);
-        boxDestroy(&region);
     }
 
     const Ink &m_ink;
