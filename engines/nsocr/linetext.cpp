@@ -58,6 +58,7 @@ public:
         }
         return false;
     }
+    Pix *pix() const { return m_pix; }
     explicit operator bool() const { return m_pix; }
 
 private:
@@ -156,6 +157,7 @@ struct Piece
     int width() const { return right - left + 1; }
     int height() const { return bottom - top + 1; }
     int centre() const { return (left + right) / 2; }
+    bool centredIn(int from, int to) const { return centre() >= from && centre() <= to; }
 };
 
 // The most columns side by side between left and right without ink, over
@@ -214,12 +216,11 @@ const char *straightFor(const std::string &text)
 class LineShape
 {
 public:
-    LineShape(const Ink &ink, Pix *binary, const GlyphLine &line, const Metrics &metrics)
+    LineShape(const Ink &ink, const GlyphLine &line, const Metrics &metrics)
         : m_ink(ink)
-        , m_binary(binary)
         , m_metrics(metrics)
     {
-        findPieces(binary, line);
+        findPieces(line);
         m_claims.assign(m_pieces.size(), 0);
         std::vector<int> runs;
         std::vector<int> bottoms;
@@ -239,7 +240,7 @@ public:
             const Piece *body = bodyOf(glyph);
             if (!body)
                 continue;
-            ++m_claims[size_t(body - m_pieces.data())];
+            ++m_claims[indexOf(body)];
             if (isOneOf(glyph, "abcdefhikmnorstuvwxzABDEFHKLMNPRTUVWXZ"))
                 bottoms.push_back(body->bottom);
             if (isOneOf(glyph, "ABDEFHKLMNPRTUVWXYZ"))
@@ -281,8 +282,7 @@ public:
     {
         const Piece *body = nullptr;
         for (const Piece &piece : m_pieces) {
-            if (piece.centre() >= glyph.left && piece.centre() <= glyph.right
-                && (!body || piece.height() > body->height()))
+            if (piece.centredIn(glyph.left, glyph.right) && (!body || piece.height() > body->height()))
                 body = &piece;
         }
         return body;
@@ -297,7 +297,7 @@ public:
         // One stroke wide, taller than an "i", no deeper than a "|", and
         // not a frame that runs past the line. Where the recogniser's boxes
         // put two characters on one bar, the bar tells nothing of either.
-        if (!bar || m_claims[size_t(bar - m_pieces.data())] > 1 || bar->width() > m_stroke + std::max(1, m_stroke / 2)
+        if (!bar || m_claims[indexOf(bar)] > 1 || bar->width() > m_stroke + std::max(1, m_stroke / 2)
             || bar->width() * 2 < m_stroke
             || bar->top > m_baseline - m_metrics.xHeight * 9 / 8 || bar->top < m_baseline - m_metrics.xHeight * 2
             || bar->bottom < m_baseline - 1 || bar->bottom > m_baseline + m_metrics.xHeight * 3 / 5)
@@ -380,7 +380,7 @@ public:
         const Piece *body = ownBodyOf(glyph);
         if (!body)
             return glyph.text;
-        const PixPtr clip = clipped(m_binary, body->left, body->top, body->width(), body->height());
+        const PixPtr clip = clipped(m_ink.pix(), body->left, body->top, body->width(), body->height());
         const PixPtr holes(clip ? pixHolesByFilling(clip.get(), 8) : nullptr);
         l_int32 count = 0;
         if (holes)
@@ -395,7 +395,7 @@ public:
     {
         const Piece *body = ownBodyOf(glyph);
         const auto pieces = std::count_if(m_pieces.begin(), m_pieces.end(), [&](const Piece &piece) {
-            return piece.centre() >= glyph.left && piece.centre() <= glyph.right;
+            return piece.centredIn(glyph.left, glyph.right);
         });
         if (!body || pieces > 1 || body->width() < body->height())
             return false;
@@ -424,7 +424,7 @@ private:
     {
         const Piece *body = bodyOf(glyph);
         const int slack = m_metrics.xHeight / 2;
-        return body && m_claims[size_t(body - m_pieces.data())] == 1 && body->left >= glyph.left - slack
+        return body && m_claims[indexOf(body)] == 1 && body->left >= glyph.left - slack
                         && body->right <= glyph.right + slack
                 ? body
                 : nullptr;
@@ -434,14 +434,16 @@ private:
     int marksFrom(int left, int right) const
     {
         return int(std::count_if(m_pieces.begin(), m_pieces.end(), [&](const Piece &piece) {
-            return piece.centre() >= left && piece.centre() <= right && piece.height() <= m_metrics.xHeight
+            return piece.centredIn(left, right) && piece.height() <= m_metrics.xHeight
                     && piece.top >= m_baseline - m_metrics.xHeight / 2;
         }));
     }
 
-    void findPieces(Pix *binary, const GlyphLine &line)
+    size_t indexOf(const Piece *piece) const { return size_t(piece - m_pieces.data()); }
+
+    void findPieces(const GlyphLine &line)
     {
-        if (!binary || line.empty())
+        if (!m_ink || line.empty())
             return;
         int left = line.front().left;
         int right = line.front().right;
@@ -451,7 +453,7 @@ private:
         }
         const int top = std::max(0, m_metrics.baseline - 3 * m_metrics.xHeight);
         const int bottom = m_metrics.baseline + 2 * m_metrics.xHeight;
-        const PixPtr clip = clipped(binary, left, top, right - left + 1, bottom - top + 1);
+        const PixPtr clip = clipped(m_ink.pix(), left, top, right - left + 1, bottom - top + 1);
         Boxa *boxes = clip ? pixConnCompBB(clip.get(), 8) : nullptr;
         for (int i = 0; boxes && i < boxaGetCount(boxes); ++i) {
             l_int32 x = 0;
@@ -465,7 +467,6 @@ private:
     }
 
     const Ink &m_ink;
-    Pix *m_binary;
     Metrics m_metrics;
     std::vector<Piece> m_pieces;
     std::vector<int> m_claims; // how many glyphs have each piece as their body
@@ -585,7 +586,7 @@ std::string lineText(const GlyphLine &line, Pix *binary)
     const Ink ink(binary);
     const Metrics metrics = metricsOf(line);
     const int threshold = spaceThreshold(metrics);
-    const LineShape shape(ink, binary, line, metrics);
+    const LineShape shape(ink, line, metrics);
     const int pitch = monospacePitch(line);
     // The first and the last letter or digit of the line.
     const auto firstAlnum = size_t(std::find_if(line.begin(), line.end(), isAlnum) - line.begin());
