@@ -216,8 +216,9 @@ const char *straightFor(const std::string &text)
 class LineShape
 {
 public:
-    LineShape(const Ink &ink, const GlyphLine &line, const Metrics &metrics)
+    LineShape(const Ink &ink, Pix *grey, const GlyphLine &line, const Metrics &metrics)
         : m_ink(ink)
+        , m_grey(grey)
         , m_metrics(metrics)
     {
         findPieces(line);
@@ -300,7 +301,8 @@ public:
         if (!bar || m_claims[indexOf(bar)] > 1 || bar->width() > m_stroke + std::max(1, m_stroke / 2)
             || bar->width() * 2 < m_stroke
             || bar->top > m_baseline - m_metrics.xHeight * 9 / 8 || bar->top < m_baseline - m_metrics.xHeight * 2
-            || bar->bottom < m_baseline - 1 || bar->bottom > m_baseline + m_metrics.xHeight * 3 / 5)
+            || bar->bottom < m_baseline - 1 || bar->bottom > m_baseline + m_metrics.xHeight * 3 / 5
+            || !unbroken(*bar))
             return glyph.text;
         // A dot over it or under it makes an "i", "j" or "!".
         for (const Piece &piece : m_pieces) {
@@ -394,10 +396,7 @@ public:
     bool wavy(const Glyph &glyph) const
     {
         const Piece *body = ownBodyOf(glyph);
-        const auto pieces = std::count_if(m_pieces.begin(), m_pieces.end(), [&](const Piece &piece) {
-            return piece.centredIn(glyph.left, glyph.right);
-        });
-        if (!body || pieces > 1 || body->width() < body->height())
+        if (!body || piecesUnder(glyph) > 1 || body->width() < body->height())
             return false;
         for (int x = body->left; x <= body->right; ++x) {
             int run = 0;
@@ -410,6 +409,22 @@ public:
         return true;
     }
 
+    // How many dots, as over an "i" or a "j", lie between left and right.
+    int dotsFrom(int left, int right) const
+    {
+        return int(std::count_if(m_pieces.begin(), m_pieces.end(), [&](const Piece &piece) {
+            return piece.centredIn(left, right) && piece.bottom < m_baseline - m_metrics.xHeight * 3 / 4
+                    && piece.height() * 2 <= m_metrics.xHeight && piece.width() <= 2 * m_stroke;
+        }));
+    }
+
+    // How many pieces of ink lie centred under the glyph's box.
+    int piecesUnder(const Glyph &glyph) const
+    {
+        return int(std::count_if(m_pieces.begin(), m_pieces.end(),
+                                 [&](const Piece &piece) { return piece.centredIn(glyph.left, glyph.right); }));
+    }
+
     // For a glyph read as a long dash: one hardly longer than an x-height
     // is a hyphen, as in "--" read as a dash and a hyphen.
     std::string dashText(const Glyph &glyph) const
@@ -420,6 +435,34 @@ public:
     }
 
 private:
+    // Whether the bar's stroke runs on as dark from its top to its bottom.
+    // Thresholding may close the gap under the dot of a small "i", but the
+    // grey image still shows it lighter than the stem.
+    bool unbroken(const Piece &bar) const
+    {
+        if (!m_grey)
+            return true;
+        const int width = int(pixGetWidth(m_grey));
+        const int height = int(pixGetHeight(m_grey));
+        std::vector<int> darkness;
+        for (int y = std::max(0, bar.top); y <= std::min(height - 1, bar.bottom); ++y) {
+            int dark = 0;
+            for (int x = std::max(0, bar.left - 1); x <= std::min(width - 1, bar.right + 1); ++x) {
+                l_uint32 value = 255;
+                pixGetPixel(m_grey, x, y, &value);
+                dark += 255 - int(value);
+            }
+            darkness.push_back(dark);
+        }
+        // The stroke's ends fade in and out over a pixel of the source.
+        const int end = std::max(1, m_stroke / 2);
+        if (int(darkness.size()) <= 2 * end)
+            return true;
+        const int stem = median(darkness, 0);
+        return std::all_of(darkness.begin() + end, darkness.end() - end,
+                           [stem](int dark) { return dark * 5 >= stem * 4; });
+    }
+
     const Piece *ownBodyOf(const Glyph &glyph) const
     {
         const Piece *body = bodyOf(glyph);
@@ -467,6 +510,7 @@ private:
     }
 
     const Ink &m_ink;
+    Pix *m_grey;
     Metrics m_metrics;
     std::vector<Piece> m_pieces;
     std::vector<int> m_claims; // how many glyphs have each piece as their body
@@ -547,6 +591,19 @@ char caseAround(const GlyphLine &line, size_t i)
     return 0;
 }
 
+// How many characters with a dot the recogniser read in the word of the
+// glyph at i.
+int dottedIn(const GlyphLine &line, size_t i)
+{
+    size_t first = i;
+    while (first > 0 && !line[first].wordStart)
+        --first;
+    int dotted = 0;
+    for (size_t j = first; j < line.size() && (j == first || !line[j].wordStart); ++j)
+        dotted += isOneOf(line[j], "ij");
+    return dotted;
+}
+
 } // namespace
 
 std::vector<GlyphLine> readGlyphs(tesseract::ResultIterator *it)
@@ -581,12 +638,12 @@ std::vector<GlyphLine> readGlyphs(tesseract::ResultIterator *it)
     return lines;
 }
 
-std::string lineText(const GlyphLine &line, Pix *binary)
+std::string lineText(const GlyphLine &line, Pix *binary, Pix *grey)
 {
     const Ink ink(binary);
     const Metrics metrics = metricsOf(line);
     const int threshold = spaceThreshold(metrics);
-    const LineShape shape(ink, line, metrics);
+    const LineShape shape(ink, grey, line, metrics);
     const int pitch = monospacePitch(line);
     // The first and the last letter or digit of the line.
     const auto firstAlnum = size_t(std::find_if(line.begin(), line.end(), isAlnum) - line.begin());
@@ -625,7 +682,16 @@ std::string lineText(const GlyphLine &line, Pix *binary)
         // frame's edge, which the caller trims; a letter there would stay.
         const bool atEnd = i <= firstAlnum || i >= lastAlnum;
         std::string read = glyph.text;
-        if (ink && barLike(glyph) && !(atEnd && !isAlnum(glyph) && !shape.textHigh(glyph)))
+        // An "i" whose box holds a bar and nothing else, not even a dot, is
+        // a bar too ("Ctri"). The recogniser's boxes may slip onto the next
+        // letter, as from the "i" to the "l" of "Invalid": only where its
+        // word holds fewer dots than it read "i"s and "j"s is one missing.
+        // After an "f", the face may draw "fi" as one sign whose "i" rises
+        // to the "f"'s arm.
+        const bool lonelyBar = glyph.text == "i" && shape.piecesUnder(glyph) == 1
+                && shape.dotsFrom(glyph.wordLeft, glyph.wordRight) < dottedIn(line, i)
+                && !(i > 0 && line[i - 1].text == "f");
+        if (ink && (barLike(glyph) || lonelyBar) && !(atEnd && !isAlnum(glyph) && !shape.textHigh(glyph)))
             read = shape.barText(glyph, caseAround(line, i));
         else if (ink && isOneOf(glyph, ",."))
             read = shape.stopText(glyph, i > 0 ? &line[i - 1] : nullptr);

@@ -37,10 +37,11 @@ std::vector<GlyphLine> readGlyphs(tesseract::ResultIterator *it);
 // - a quote mark whose strokes are straight is a straight quote;
 // - a plain upright bar is "l", "I" or "|", told apart by its height and
 //   depth against the line's capitals and ascenders, else by its
-//   neighbours, and never "1" or "!";
+//   neighbours, and never "1" or "!", nor an "i" without a dot;
 // - a round dot on the baseline is a full stop, never a comma;
 // - a dash as short as a hyphen is a hyphen.
-// `binary` is the recogniser's 1-bit image (ink = 1) in the same pixels.
-std::string lineText(const GlyphLine &line, Pix *binary);
+// `binary` is the recogniser's 1-bit image (ink = 1) in the same pixels,
+// `grey` the 8-bit image it read, dark on light.
+std::string lineText(const GlyphLine &line, Pix *binary, Pix *grey);
 
 #endif // LINETEXT_H
