@@ -425,6 +425,22 @@ public:
                                  [&](const Piece &piece) { return piece.centredIn(glyph.left, glyph.right); }));
     }
 
+    // Whether each stroke of a quote mark runs straight down. Each is
+    // judged on its own: two strokes of slightly different length shift
+    // the middle of the pair's ink from row to row.
+    bool straightStrokes(const Glyph &glyph) const
+    {
+        bool any = false;
+        for (const Piece &piece : m_pieces) {
+            if (!piece.centredIn(glyph.left, glyph.right))
+                continue;
+            if (!straightMark(m_ink, piece))
+                return false;
+            any = true;
+        }
+        return any || straightMark(m_ink, {glyph.left, glyph.top, glyph.right, glyph.bottom});
+    }
+
     // For a glyph read as a long dash: one hardly longer than an x-height
     // is a hyphen, as in "--" read as a dash and a hyphen.
     std::string dashText(const Glyph &glyph) const
@@ -704,7 +720,7 @@ std::string lineText(const GlyphLine &line, Pix *binary, Pix *grey)
         else if (ink && (glyph.text == "\u201c" || glyph.text == "\u201d") && shape.wavy(glyph))
             read = "~";
         else if (const char *straight = ink ? straightFor(glyph.text) : nullptr;
-                 straight && straightMark(ink, {glyph.left, glyph.top, glyph.right, glyph.bottom}))
+                 straight && shape.straightStrokes(glyph))
             read = straight;
         text += read;
     }
