@@ -461,10 +461,11 @@ PreparedImage prepareImage(Pix *source)
     prepared.scale = scaleFor(lines, width, height);
     prepared.layout = lines.lines <= 1 ? PageLayout::SingleLine : PageLayout::Auto;
 
+    prepared.bitmap = isTwoTone(grey.get(), stats);
     PixPtr scaled;
     if (prepared.scale == 1)
         scaled.reset(pixCopy(nullptr, grey.get()));
-    else if (isTwoTone(grey.get(), stats))
+    else if (prepared.bitmap)
         scaled = upscaleTwoTone(grey.get(), prepared.scale);
     else
         scaled.reset(pixScaleGrayLI(grey.get(), float(prepared.scale), float(prepared.scale)));

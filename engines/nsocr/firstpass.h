@@ -21,6 +21,7 @@ struct PreparedImage
     PixPtr pix;      // 8-bit grey, dark text on a light background, padded
     PageLayout layout = PageLayout::Auto;
     int scale = 1;   // linear upscale applied to the source
+    bool bitmap = false; // drawn by a bitmap font, without antialiasing
 };
 
 // The first pass over a decoded image. Screen text is small (11 to 16 px)

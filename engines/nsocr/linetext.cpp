@@ -358,13 +358,7 @@ public:
         const Piece *body = bodyOf(glyph);
         if (!body || body->width() < 2 * m_stroke)
             return glyph.text;
-        const int middle = (body->top + body->bottom) / 2;
-        int stemLeft = body->left;
-        while (stemLeft <= body->right && !m_ink.at(stemLeft, middle))
-            ++stemLeft;
-        int stemRight = stemLeft;
-        while (stemRight < body->right && m_ink.at(stemRight + 1, middle))
-            ++stemRight;
+        const auto [stemLeft, stemRight] = stemOf(*body);
         if ((stemLeft - body->left) * 4 < body->width())
             return glyph.text;
         int topRight = body->left;
@@ -373,6 +367,41 @@ public:
                 topRight = x;
         }
         return topRight > stemRight + m_stroke / 2 ? "I" : "l";
+    }
+
+    // For a glyph read as "1" or "l" that is no plain bar, in a bitmap
+    // face: there both stand on a foot, and the ink left of the stem's top
+    // tells them apart. The serif of an "l" lies flat along the top, no
+    // deeper than a stroke; the flag of a "1" slopes down and out from it.
+    std::string flagText(const Glyph &glyph) const
+    {
+        const Piece *body = ownBodyOf(glyph);
+        if (!body || body->width() < 2 * m_stroke)
+            return glyph.text;
+        const int stemLeft = stemOf(*body).first;
+        if (stemLeft - body->left < m_stroke)
+            return glyph.text;
+        int flagBottom = -1;
+        int topReach = stemLeft; // the flag's leftmost ink along the top
+        int reach = stemLeft;
+        for (int y = body->top; y <= (body->top + body->bottom) / 2; ++y) {
+            for (int x = body->left; x < stemLeft - m_stroke / 2; ++x) {
+                if (m_ink.at(x, y)) {
+                    flagBottom = y;
+                    reach = std::min(reach, x);
+                    if (y <= body->top + m_stroke / 2)
+                        topReach = std::min(topReach, x);
+                    break;
+                }
+            }
+        }
+        if (flagBottom < 0)
+            return glyph.text;
+        const int depth = flagBottom - body->top + 1;
+        const bool flat = topReach <= reach + m_stroke / 3;
+        if (flat && depth * 2 <= m_stroke * 3)
+            return "l";
+        return !flat && depth >= 2 * m_stroke ? "1" : glyph.text;
     }
 
     // For a glyph read as "G": one whose ink closes round a hole is an "@",
@@ -477,6 +506,19 @@ private:
         const int stem = median(darkness, 0);
         return std::all_of(darkness.begin() + end, darkness.end() - end,
                            [stem](int dark) { return dark * 5 >= stem * 4; });
+    }
+
+    // The columns of the body's upright stroke, halfway down.
+    std::pair<int, int> stemOf(const Piece &body) const
+    {
+        const int middle = (body.top + body.bottom) / 2;
+        int stemLeft = body.left;
+        while (stemLeft <= body.right && !m_ink.at(stemLeft, middle))
+            ++stemLeft;
+        int stemRight = stemLeft;
+        while (stemRight < body.right && m_ink.at(stemRight + 1, middle))
+            ++stemRight;
+        return {stemLeft, stemRight};
     }
 
     const Piece *ownBodyOf(const Glyph &glyph) const
@@ -654,12 +696,12 @@ std::vector<GlyphLine> readGlyphs(tesseract::ResultIterator *it)
     return lines;
 }
 
-std::string lineText(const GlyphLine &line, Pix *binary, Pix *grey)
+std::string lineText(const GlyphLine &line, Pix *binary, const PreparedImage &image)
 {
     const Ink ink(binary);
     const Metrics metrics = metricsOf(line);
     const int threshold = spaceThreshold(metrics);
-    const LineShape shape(ink, grey, line, metrics);
+    const LineShape shape(ink, image.pix.get(), line, metrics);
     const int pitch = monospacePitch(line);
     // The first and the last letter or digit of the line.
     const auto firstAlnum = size_t(std::find_if(line.begin(), line.end(), isAlnum) - line.begin());
@@ -707,8 +749,11 @@ std::string lineText(const GlyphLine &line, Pix *binary, Pix *grey)
         const bool lonelyBar = glyph.text == "i" && shape.piecesUnder(glyph) == 1
                 && shape.dotsFrom(glyph.wordLeft, glyph.wordRight) < dottedIn(line, i)
                 && !(i > 0 && line[i - 1].text == "f");
-        if (ink && (barLike(glyph) || lonelyBar) && !(atEnd && !isAlnum(glyph) && !shape.textHigh(glyph)))
+        if (ink && (barLike(glyph) || lonelyBar) && !(atEnd && !isAlnum(glyph) && !shape.textHigh(glyph))) {
             read = shape.barText(glyph, caseAround(line, i));
+            if (image.bitmap && read == glyph.text && isOneOf(glyph, "1l"))
+                read = shape.flagText(glyph);
+        }
         else if (ink && isOneOf(glyph, ",."))
             read = shape.stopText(glyph, i > 0 ? &line[i - 1] : nullptr);
         else if (ink && glyph.text == "L")

@@ -5,6 +5,7 @@
 #include <vector>
 
 struct Pix;
+struct PreparedImage;
 
 namespace tesseract {
 class ResultIterator;
@@ -38,10 +39,12 @@ std::vector<GlyphLine> readGlyphs(tesseract::ResultIterator *it);
 // - a plain upright bar is "l", "I" or "|", told apart by its height and
 //   depth against the line's capitals and ascenders, else by its
 //   neighbours, and never "1" or "!", nor an "i" without a dot;
+// - in a bitmap face, an "l" and a "1" are told apart by the serif or the
+//   flag at their top;
 // - a round dot on the baseline is a full stop, never a comma;
 // - a dash as short as a hyphen is a hyphen.
-// `binary` is the recogniser's 1-bit image (ink = 1) in the same pixels,
-// `grey` the 8-bit image it read, dark on light.
-std::string lineText(const GlyphLine &line, Pix *binary, Pix *grey);
+// `binary` is the recogniser's 1-bit image (ink = 1) of `image`, the
+// prepared image it read.
+std::string lineText(const GlyphLine &line, Pix *binary, const PreparedImage &image);
 
 #endif // LINETEXT_H

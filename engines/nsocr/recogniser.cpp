@@ -88,7 +88,7 @@ int32_t Recogniser::recognise(const RecogniserSetup &setup, const PreparedImage 
     for (const GlyphLine &line : readGlyphs(it.get())) {
         if (!text.empty())
             text += '\n';
-        text += lineText(line, binary.get(), image.pix.get());
+        text += lineText(line, binary.get(), image);
     }
     m_api->Clear();
     return 0;
