@@ -71,26 +71,40 @@ int32_t Recogniser::recognise(const RecogniserSetup &setup, const PreparedImage 
     if (started != 0)
         return started;
 
-    m_api->SetPageSegMode(image.layout == PageLayout::SingleLine ? tesseract::PSM_SINGLE_LINE
-                                                                 : tesseract::PSM_AUTO);
-    m_api->SetImage(image.pix.get());
-    tesseract::ETEXT_DESC monitor;
-    monitor.cancel = cancelRequested;
-    monitor.cancel_this = const_cast<std::atomic<bool> *>(&cancel);
-    const int recognised = m_api->Recognize(&monitor);
-    if (cancel)
-        return ERROR_JOBCANCELLED;
-    if (recognised != 0)
-        return ERROR_OPERATIONFAILED;
-    PixPtr binary(m_api->GetThresholdedImage());
-    const std::unique_ptr<tesseract::ResultIterator> it(m_api->GetIterator());
+    std::vector<GlyphLine> lines;
+    PixPtr binary;
+    const auto read = [&](tesseract::PageSegMode mode) -> int32_t {
+        m_api->SetPageSegMode(mode);
+        m_api->SetImage(image.pix.get());
+        tesseract::ETEXT_DESC monitor;
+        monitor.cancel = cancelRequested;
+        monitor.cancel_this = const_cast<std::atomic<bool> *>(&cancel);
+        const int recognised = m_api->Recognize(&monitor);
+        if (cancel)
+            return ERROR_JOBCANCELLED;
+        if (recognised != 0)
+            return ERROR_OPERATIONFAILED;
+        binary.reset(m_api->GetThresholdedImage());
+        const std::unique_ptr<tesseract::ResultIterator> it(m_api->GetIterator());
+        lines = readGlyphs(it.get());
+        m_api->Clear();
+        return 0;
+    };
+    const bool singleLine = image.layout == PageLayout::SingleLine;
+    if (const int32_t result = read(singleLine ? tesseract::PSM_SINGLE_LINE : tesseract::PSM_AUTO))
+        return result;
+    // The line finder may take all of a short line's letters for noise,
+    // most often beside a frame: read such a line once more as one word.
+    if (singleLine && lines.empty()) {
+        if (const int32_t result = read(tesseract::PSM_SINGLE_WORD))
+            return result;
+    }
     text.clear();
-    for (const GlyphLine &line : readGlyphs(it.get())) {
+    for (const GlyphLine &line : lines) {
         if (!text.empty())
             text += '\n';
         text += lineText(line, binary.get(), image);
     }
-    m_api->Clear();
     return 0;
 }
 
