@@ -327,19 +327,24 @@ void removeEdgeLines(Pix *grey, const GreyStats &stats)
     const std::vector<std::pair<int, int>> groups = runs(columnInk);
     if (groups.size() < 2)
         return;
-    // The rows each group of columns inks, as (top, bottom).
+    // The rows each group of columns inks, as (top, bottom), and how many.
     std::vector<std::pair<int, int>> extents;
+    std::vector<int> inkedRows;
     for (const auto &group : groups) {
         std::pair<int, int> rows(h, -1);
-        for (int x = group.first; x <= group.second; ++x) {
-            for (int y = 0; y < h; ++y) {
-                if (ink(x, y)) {
-                    rows.first = std::min(rows.first, y);
-                    rows.second = std::max(rows.second, y);
-                }
+        int inked = 0;
+        for (int y = 0; y < h; ++y) {
+            bool any = false;
+            for (int x = group.first; x <= group.second; ++x)
+                any = any || ink(x, y);
+            if (any) {
+                rows.first = std::min(rows.first, y);
+                rows.second = y;
+                ++inked;
             }
         }
         extents.push_back(rows);
+        inkedRows.push_back(inked);
     }
     // Peel up to a few close groups off each side, as long as every peeled
     // group reaches past all that remains; peel the most that can go.
@@ -356,7 +361,12 @@ void removeEdgeLines(Pix *grey, const GreyStats &stats)
         for (int i = 0; i < n; ++i) {
             if (i >= left && i < n - right)
                 continue;
-            if (extents[i].first + 2 > rest.first || extents[i].second < rest.second + 2)
+            // Where the crop's top cuts the frame close above the text, the
+            // frame still runs through every row and on below the text.
+            const bool below = extents[i].second >= rest.second + 2;
+            const bool above = extents[i].first + 2 <= rest.first
+                    || (extents[i].first < rest.first && inkedRows[i] == h);
+            if (!above || !below)
                 return false;
             if ((i + 1 < left && !close(i)) || (i >= n - right && i + 1 < n && !close(i)))
                 return false;
