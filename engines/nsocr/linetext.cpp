@@ -304,10 +304,11 @@ public:
             || bar->bottom < m_baseline - 1 || bar->bottom > m_baseline + m_metrics.xHeight * 3 / 5
             || !unbroken(*bar))
             return glyph.text;
-        // A dot over it or under it makes an "i", "j" or "!".
+        // A dot over it or under it makes an "i", "j" or "!"; a frame's
+        // line along the text is no dot.
         for (const Piece &piece : m_pieces) {
             if (&piece != bar && piece.right >= bar->left && piece.left <= bar->right
-                && (piece.bottom < bar->top || piece.top > bar->bottom))
+                && (piece.bottom < bar->top || piece.top > bar->bottom) && piece.width() <= 3 * m_stroke)
                 return glyph.text;
         }
         if (bar->bottom > m_baseline + m_metrics.xHeight / 4)
@@ -445,6 +446,29 @@ public:
             return piece.centredIn(left, right) && piece.bottom < m_baseline - m_metrics.xHeight * 3 / 4
                     && piece.height() * 2 <= m_metrics.xHeight && piece.width() <= 2 * m_stroke;
         }));
+    }
+
+    // Whether the glyph's box holds an upright stroke that rises from the
+    // baseline past the x-height, unbroken, as an "l" does where its ink
+    // has run into its neighbour's ("rl").
+    bool tallStem(const Glyph &glyph) const
+    {
+        const int tall = m_baseline - m_metrics.xHeight * 9 / 8;
+        Piece stem{-1, m_baseline, -1, m_baseline - 1};
+        for (int x = glyph.left; x <= glyph.right; ++x) {
+            int top = m_baseline - 1;
+            while (top > m_baseline - 2 * m_metrics.xHeight && m_ink.at(x, top - 1))
+                --top;
+            if (!m_ink.at(x, m_baseline - 1) || top > tall) {
+                if (stem.left >= 0)
+                    break;
+                continue;
+            }
+            stem.left = stem.left < 0 ? x : stem.left;
+            stem.right = x;
+            stem.top = std::min(stem.top, top);
+        }
+        return stem.left >= 0 && stem.width() <= m_stroke + std::max(1, m_stroke / 2) && unbroken(stem);
     }
 
     // How many pieces of ink lie centred under the glyph's box.
@@ -746,10 +770,13 @@ std::string lineText(const GlyphLine &line, Pix *binary, const PreparedImage &im
         // word holds fewer dots than it read "i"s and "j"s is one missing.
         // After an "f", the face may draw "fi" as one sign whose "i" rises
         // to the "f"'s arm.
-        const bool lonelyBar = glyph.text == "i" && shape.piecesUnder(glyph) == 1
-                && shape.dotsFrom(glyph.wordLeft, glyph.wordRight) < dottedIn(line, i)
+        const bool dotless = glyph.text == "i" && shape.dotsFrom(glyph.wordLeft, glyph.wordRight) < dottedIn(line, i)
                 && !(i > 0 && line[i - 1].text == "f");
-        if (ink && (barLike(glyph) || lonelyBar) && !(atEnd && !isAlnum(glyph) && !shape.textHigh(glyph))) {
+        const bool lonelyBar = dotless && shape.piecesUnder(glyph) == 1;
+        if (ink && dotless && !shape.bodyOf(glyph) && shape.tallStem(glyph)) {
+            const char letterCase = caseAround(line, i);
+            read = letterCase ? std::string(1, letterCase) : "l";
+        } else if (ink && (barLike(glyph) || lonelyBar) && !(atEnd && !isAlnum(glyph) && !shape.textHigh(glyph))) {
             read = shape.barText(glyph, caseAround(line, i));
             if (image.bitmap && read == glyph.text && isOneOf(glyph, "1l"))
                 read = shape.flagText(glyph);
