@@ -480,12 +480,13 @@ public:
 
     // Whether each stroke of a quote mark runs straight down. Each is
     // judged on its own: two strokes of slightly different length shift
-    // the middle of the pair's ink from row to row.
+    // the middle of the pair's ink from row to row. A letter that the
+    // mark's box reaches over stands on the baseline, far below a mark.
     bool straightStrokes(const Glyph &glyph) const
     {
         bool any = false;
         for (const Piece &piece : m_pieces) {
-            if (!piece.centredIn(glyph.left, glyph.right))
+            if (!piece.centredIn(glyph.left, glyph.right) || piece.bottom >= m_baseline - m_metrics.xHeight / 2)
                 continue;
             if (!straightMark(m_ink, piece))
                 return false;
