@@ -291,8 +291,9 @@ public:
 
     // For a glyph read as one of the characters that look like a bar: "l",
     // "I" or "|" where its ink is a plain upright bar, for which no other
-    // of them is drawn so; otherwise what the recogniser read.
-    std::string barText(const Glyph &glyph, char letterCase) const
+    // of them is drawn so; otherwise what the recogniser read, or in a
+    // bitmap face what the top of a "1" or an "l" tells.
+    std::string barText(const Glyph &glyph, char letterCase, bool bitmap) const
     {
         const Piece *bar = bodyOf(glyph);
         // One stroke wide, taller than an "i", no deeper than a "|", and
@@ -303,7 +304,7 @@ public:
             || bar->top > m_baseline - m_metrics.xHeight * 9 / 8 || bar->top < m_baseline - m_metrics.xHeight * 2
             || bar->bottom < m_baseline - 1 || bar->bottom > m_baseline + m_metrics.xHeight * 3 / 5
             || !unbroken(*bar))
-            return glyph.text;
+            return bitmap && isOneOf(glyph, "1l") ? flagText(glyph) : glyph.text;
         // A dot over it or under it makes an "i", "j" or "!"; a frame's
         // line along the text is no dot.
         for (const Piece &piece : m_pieces) {
@@ -368,6 +369,48 @@ public:
                 topRight = x;
         }
         return topRight > stemRight + m_stroke / 2 ? "I" : "l";
+    }
+
+    // For a glyph read as an "i" that has no dot, where its box holds no
+    // piece of its own: an upright stroke that rises from the baseline
+    // past the x-height, unbroken, is an "l" whose ink has run into its
+    // neighbour's ("rl").
+    std::string stemText(const Glyph &glyph, char letterCase) const
+    {
+        const int tall = m_baseline - m_metrics.xHeight * 9 / 8;
+        Piece stem{-1, m_baseline, -1, m_baseline - 1};
+        for (int x = glyph.left; x <= glyph.right; ++x) {
+            int top = m_baseline - 1;
+            while (top > m_baseline - 2 * m_metrics.xHeight && m_ink.at(x, top - 1))
+                --top;
+            if (!m_ink.at(x, m_baseline - 1) || top > tall) {
+                if (stem.left >= 0)
+                    break;
+                continue;
+            }
+            stem.left = stem.left < 0 ? x : stem.left;
+            stem.right = x;
+            stem.top = std::min(stem.top, top);
+        }
+        if (stem.left < 0 || stem.width() > m_stroke + std::max(1, m_stroke / 2) || !unbroken(stem))
+            return glyph.text;
+        return letterCase ? std::string(1, letterCase) : "l";
+    }
+
+    // How many dots, as over an "i" or a "j", lie between left and right.
+    int dotsFrom(int left, int right) const
+    {
+        return int(std::count_if(m_pieces.begin(), m_pieces.end(), [&](const Piece &piece) {
+            return piece.centredIn(left, right) && piece.bottom < m_baseline - m_metrics.xHeight * 3 / 4
+                    && piece.height() * 2 <= m_metrics.xHeight && piece.width() <= 2 * m_stroke;
+        }));
+    }
+
+    // How many pieces of ink lie centred under the glyph's box.
+    int piecesUnder(const Glyph &glyph) const
+    {
+        return int(std::count_if(m_pieces.begin(), m_pieces.end(),
+                                 [&](const Piece &piece) { return piece.centredIn(glyph.left, glyph.right); }));
     }
 
     // For a glyph read as "1" or "l" that is no plain bar, in a bitmap
@@ -437,45 +480,6 @@ public:
             }
         }
         return true;
-    }
-
-    // How many dots, as over an "i" or a "j", lie between left and right.
-    int dotsFrom(int left, int right) const
-    {
-        return int(std::count_if(m_pieces.begin(), m_pieces.end(), [&](const Piece &piece) {
-            return piece.centredIn(left, right) && piece.bottom < m_baseline - m_metrics.xHeight * 3 / 4
-                    && piece.height() * 2 <= m_metrics.xHeight && piece.width() <= 2 * m_stroke;
-        }));
-    }
-
-    // Whether the glyph's box holds an upright stroke that rises from the
-    // baseline past the x-height, unbroken, as an "l" does where its ink
-    // has run into its neighbour's ("rl").
-    bool tallStem(const Glyph &glyph) const
-    {
-        const int tall = m_baseline - m_metrics.xHeight * 9 / 8;
-        Piece stem{-1, m_baseline, -1, m_baseline - 1};
-        for (int x = glyph.left; x <= glyph.right; ++x) {
-            int top = m_baseline - 1;
-            while (top > m_baseline - 2 * m_metrics.xHeight && m_ink.at(x, top - 1))
-                --top;
-            if (!m_ink.at(x, m_baseline - 1) || top > tall) {
-                if (stem.left >= 0)
-                    break;
-                continue;
-            }
-            stem.left = stem.left < 0 ? x : stem.left;
-            stem.right = x;
-            stem.top = std::min(stem.top, top);
-        }
-        return stem.left >= 0 && stem.width() <= m_stroke + std::max(1, m_stroke / 2) && unbroken(stem);
-    }
-
-    // How many pieces of ink lie centred under the glyph's box.
-    int piecesUnder(const Glyph &glyph) const
-    {
-        return int(std::count_if(m_pieces.begin(), m_pieces.end(),
-                                 [&](const Piece &piece) { return piece.centredIn(glyph.left, glyph.right); }));
     }
 
     // Whether each stroke of a quote mark runs straight down. Each is
@@ -765,23 +769,20 @@ std::string lineText(const GlyphLine &line, Pix *binary, const PreparedImage &im
         // frame's edge, which the caller trims; a letter there would stay.
         const bool atEnd = i <= firstAlnum || i >= lastAlnum;
         std::string read = glyph.text;
-        // An "i" whose box holds a bar and nothing else, not even a dot, is
-        // a bar too ("Ctri"). The recogniser's boxes may slip onto the next
-        // letter, as from the "i" to the "l" of "Invalid": only where its
-        // word holds fewer dots than it read "i"s and "j"s is one missing.
-        // After an "f", the face may draw "fi" as one sign whose "i" rises
-        // to the "f"'s arm.
-        const bool dotless = glyph.text == "i" && shape.dotsFrom(glyph.wordLeft, glyph.wordRight) < dottedIn(line, i)
+        // An "i" without a dot may be a bar ("Ctri"): where its box holds a
+        // bar and nothing else, or no piece of its own at all. The
+        // recogniser's boxes may slip onto the next letter, as from the "i"
+        // to the "l" of "Invalid": only where its word holds fewer dots than
+        // it read "i"s and "j"s is one missing. After an "f", the face may
+        // draw "fi" as one sign whose "i" rises to the "f"'s arm.
+        const bool dotless = ink && glyph.text == "i"
+                && shape.dotsFrom(glyph.wordLeft, glyph.wordRight) < dottedIn(line, i)
                 && !(i > 0 && line[i - 1].text == "f");
-        const bool lonelyBar = dotless && shape.piecesUnder(glyph) == 1;
-        if (ink && dotless && !shape.bodyOf(glyph) && shape.tallStem(glyph)) {
-            const char letterCase = caseAround(line, i);
-            read = letterCase ? std::string(1, letterCase) : "l";
-        } else if (ink && (barLike(glyph) || lonelyBar) && !(atEnd && !isAlnum(glyph) && !shape.textHigh(glyph))) {
-            read = shape.barText(glyph, caseAround(line, i));
-            if (image.bitmap && read == glyph.text && isOneOf(glyph, "1l"))
-                read = shape.flagText(glyph);
-        }
+        if (dotless && !shape.bodyOf(glyph))
+            read = shape.stemText(glyph, caseAround(line, i));
+        else if (ink && (barLike(glyph) || (dotless && shape.piecesUnder(glyph) == 1))
+                 && !(atEnd && !isAlnum(glyph) && !shape.textHigh(glyph)))
+            read = shape.barText(glyph, caseAround(line, i), image.bitmap);
         else if (ink && isOneOf(glyph, ",."))
             read = shape.stopText(glyph, i > 0 ? &line[i - 1] : nullptr);
         else if (ink && glyph.text == "L")
