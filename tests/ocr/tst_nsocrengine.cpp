@@ -145,6 +145,8 @@ void tst_NsOcrEngine::screenText_data()
     bitmap.setStyleStrategy(QFont::NoAntialias);
     QFont mono(QStringLiteral("DejaVu Sans Mono"));
     mono.setPixelSize(14);
+    QFont sans(QStringLiteral("DejaVu Sans"));
+    sans.setPixelSize(13);
     QTest::newRow("file name and address") << "Saved notes.txt for anna@example.net" << QSize(300, 30) << none
                                            << solid << none << none << plain;
     QTest::newRow("underscore") << "Set max_len to 42" << QSize(200, 30) << none << solid << none << none << plain;
@@ -170,6 +172,7 @@ void tst_NsOcrEngine::screenText_data()
                                   << QRect(3, 0, 114, 26) << plain;
     QTest::newRow("bitmap font") << "Window Volume View #18" << QSize(240, 30) << none << solid << none << none
                                  << bitmap;
+    QTest::newRow("l read as i") << "Ctrl+L and Ctrl+S" << QSize(200, 30) << none << solid << none << none << sans;
     QTest::newRow("fixed-width l") << "to ll.pdf clock" << QSize(160, 30) << none << solid << none << none << mono;
 }
 
