@@ -299,9 +299,8 @@ public:
         // One stroke wide, taller than an "i", no deeper than a "|", and
         // not a frame that runs past the line. Where the recogniser's boxes
         // put two characters on one bar, the bar tells nothing of either.
-        if (!bar || m_claims[indexOf(bar)] > 1 || bar->width() > m_stroke + std::max(1, m_stroke / 2)
-            || bar->width() * 2 < m_stroke
-            || bar->top > m_baseline - m_metrics.xHeight * 9 / 8 || bar->top < m_baseline - m_metrics.xHeight * 2
+        if (!bar || m_claims[indexOf(bar)] > 1 || bar->width() > widestStroke() || bar->width() * 2 < m_stroke
+            || bar->top > tallTop() || bar->top < m_baseline - m_metrics.xHeight * 2
             || bar->bottom < m_baseline - 1 || bar->bottom > m_baseline + m_metrics.xHeight * 3 / 5
             || !unbroken(*bar))
             return bitmap && isOneOf(glyph, "1l") ? flagText(glyph) : glyph.text;
@@ -377,13 +376,12 @@ public:
     // neighbour's ("rl").
     std::string stemText(const Glyph &glyph, char letterCase) const
     {
-        const int tall = m_baseline - m_metrics.xHeight * 9 / 8;
         Piece stem{-1, m_baseline, -1, m_baseline - 1};
         for (int x = glyph.left; x <= glyph.right; ++x) {
             int top = m_baseline - 1;
             while (top > m_baseline - 2 * m_metrics.xHeight && m_ink.at(x, top - 1))
                 --top;
-            if (!m_ink.at(x, m_baseline - 1) || top > tall) {
+            if (!m_ink.at(x, m_baseline - 1) || top > tallTop()) {
                 if (stem.left >= 0)
                     break;
                 continue;
@@ -392,7 +390,7 @@ public:
             stem.right = x;
             stem.top = std::min(stem.top, top);
         }
-        if (stem.left < 0 || stem.width() > m_stroke + std::max(1, m_stroke / 2) || !unbroken(stem))
+        if (stem.left < 0 || stem.width() > widestStroke() || !unbroken(stem))
             return glyph.text;
         return letterCase ? std::string(1, letterCase) : "l";
     }
@@ -509,6 +507,11 @@ public:
     }
 
 private:
+    // The widest that one upright stroke of the line is drawn.
+    int widestStroke() const { return m_stroke + std::max(1, m_stroke / 2); }
+    // The lowest top of a stroke taller than an "i".
+    int tallTop() const { return m_baseline - m_metrics.xHeight * 9 / 8; }
+
     // Whether the bar's stroke runs on as dark from its top to its bottom.
     // Thresholding may close the gap under the dot of a small "i", but the
     // grey image still shows it lighter than the stem.
