@@ -210,18 +210,101 @@ const char *straightFor(const std::string &text)
     return nullptr;
 }
 
+// The connected pieces of ink round the line.
+std::vector<Piece> piecesOf(const Ink &ink, const GlyphLine &line, const Metrics &metrics)
+{
+    std::vector<Piece> pieces;
+    if (!ink || line.empty())
+        return pieces;
+    int left = line.front().left;
+    int right = line.front().right;
+    for (const Glyph &glyph : line) {
+        left = std::max(0, std::min(left, glyph.left - 1));
+        right = std::max(right, glyph.right + 1);
+    }
+    const int top = std::max(0, metrics.baseline - 3 * metrics.xHeight);
+    const int bottom = metrics.baseline + 2 * metrics.xHeight;
+    const PixPtr clip = clipped(ink.pix(), left, top, right - left + 1, bottom - top + 1);
+    Boxa *boxes = clip ? pixConnCompBB(clip.get(), 8) : nullptr;
+    for (int i = 0; boxes && i < boxaGetCount(boxes); ++i) {
+        l_int32 x = 0;
+        l_int32 y = 0;
+        l_int32 w = 0;
+        l_int32 h = 0;
+        if (boxaGetBoxGeometry(boxes, i, &x, &y, &w, &h) == 0)
+            pieces.push_back({left + x, top + y, left + x + w - 1, top + y + h - 1});
+    }
+    boxaDestroy(&boxes);
+    return pieces;
+}
+
+// The columns that the word's characters stand in: its pieces of ink,
+// side by side, those that overlap taken as one. An underscore lies under
+// its neighbours and counts for none; a frame's edge that the word's box
+// takes in reaches above the ascenders and below the descenders.
+std::vector<Piece> columnsOf(const Glyph &word, const std::vector<Piece> &pieces, const Metrics &metrics)
+{
+    std::vector<Piece> inWord;
+    for (const Piece &piece : pieces) {
+        const bool frame = piece.top < metrics.baseline - metrics.xHeight * 4 / 3
+                && piece.bottom > metrics.baseline + metrics.xHeight / 2;
+        if (piece.centredIn(word.wordLeft, word.wordRight) && piece.bottom >= metrics.baseline - 2 * metrics.xHeight
+            && piece.top <= metrics.baseline && !frame)
+            inWord.push_back(piece);
+    }
+    std::sort(inWord.begin(), inWord.end(), [](const Piece &a, const Piece &b) { return a.left < b.left; });
+    std::vector<Piece> columns;
+    for (const Piece &piece : inWord) {
+        if (columns.empty() || piece.left > columns.back().right) {
+            columns.push_back(piece);
+            continue;
+        }
+        Piece &column = columns.back();
+        column.top = std::min(column.top, piece.top);
+        column.right = std::max(column.right, piece.right);
+        column.bottom = std::max(column.bottom, piece.bottom);
+    }
+    return columns;
+}
+
+// The recogniser's character boxes may slip sideways inside a word, onto
+// their neighbours' ink. Where the word's ink stands in as many columns
+// as it has characters other than underscores, each takes its own column.
+GlyphLine alignedToInk(GlyphLine line, const std::vector<Piece> &pieces, const Metrics &metrics)
+{
+    const auto underscore = [](const Glyph &glyph) { return glyph.text == "_"; };
+    for (auto first = line.begin(); first != line.end();) {
+        const auto end = std::find_if(first + 1, line.end(), [](const Glyph &glyph) { return glyph.wordStart; });
+        const std::vector<Piece> columns = columnsOf(*first, pieces, metrics);
+        if (columns.size() + size_t(std::count_if(first, end, underscore)) == size_t(end - first)) {
+            auto column = columns.begin();
+            for (auto glyph = first; glyph != end; ++glyph) {
+                if (underscore(*glyph))
+                    continue;
+                glyph->left = column->left;
+                glyph->top = column->top;
+                glyph->right = column->right;
+                glyph->bottom = column->bottom;
+                ++column;
+            }
+        }
+        first = end;
+    }
+    return line;
+}
+
 // What the pixels of a line show of its characters' shapes, where the
 // recogniser's boxes are too rough: its pieces of ink, the width of its
 // strokes and where its baseline, capitals and ascenders end.
 class LineShape
 {
 public:
-    LineShape(const Ink &ink, Pix *grey, const GlyphLine &line, const Metrics &metrics)
+    LineShape(const Ink &ink, Pix *grey, const GlyphLine &line, const Metrics &metrics, std::vector<Piece> pieces)
         : m_ink(ink)
         , m_grey(grey)
         , m_metrics(metrics)
+        , m_pieces(std::move(pieces))
     {
-        findPieces(line);
         m_claims.assign(m_pieces.size(), 0);
         std::vector<int> runs;
         std::vector<int> bottoms;
@@ -574,31 +657,6 @@ private:
 
     size_t indexOf(const Piece *piece) const { return size_t(piece - m_pieces.data()); }
 
-    void findPieces(const GlyphLine &line)
-    {
-        if (!m_ink || line.empty())
-            return;
-        int left = line.front().left;
-        int right = line.front().right;
-        for (const Glyph &glyph : line) {
-            left = std::max(0, std::min(left, glyph.left - 1));
-            right = std::max(right, glyph.right + 1);
-        }
-        const int top = std::max(0, m_metrics.baseline - 3 * m_metrics.xHeight);
-        const int bottom = m_metrics.baseline + 2 * m_metrics.xHeight;
-        const PixPtr clip = clipped(m_ink.pix(), left, top, right - left + 1, bottom - top + 1);
-        Boxa *boxes = clip ? pixConnCompBB(clip.get(), 8) : nullptr;
-        for (int i = 0; boxes && i < boxaGetCount(boxes); ++i) {
-            l_int32 x = 0;
-            l_int32 y = 0;
-            l_int32 w = 0;
-            l_int32 h = 0;
-            if (boxaGetBoxGeometry(boxes, i, &x, &y, &w, &h) == 0)
-                m_pieces.push_back({left + x, top + y, left + x + w - 1, top + y + h - 1});
-        }
-        boxaDestroy(&boxes);
-    }
-
     const Ink &m_ink;
     Pix *m_grey;
     Metrics m_metrics;
@@ -728,12 +786,15 @@ std::vector<GlyphLine> readGlyphs(tesseract::ResultIterator *it)
     return lines;
 }
 
-std::string lineText(const GlyphLine &line, Pix *binary, const PreparedImage &image)
+std::string lineText(const GlyphLine &recognised, Pix *binary, const PreparedImage &image)
 {
     const Ink ink(binary);
+    const Metrics rough = metricsOf(recognised);
+    std::vector<Piece> pieces = piecesOf(ink, recognised, rough);
+    const GlyphLine line = alignedToInk(recognised, pieces, rough);
     const Metrics metrics = metricsOf(line);
     const int threshold = spaceThreshold(metrics);
-    const LineShape shape(ink, image.pix.get(), line, metrics);
+    const LineShape shape(ink, image.pix.get(), line, metrics, std::move(pieces));
     const int pitch = monospacePitch(line);
     // The first and the last letter or digit of the line.
     const auto firstAlnum = size_t(std::find_if(line.begin(), line.end(), isAlnum) - line.begin());

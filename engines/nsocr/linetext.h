@@ -32,6 +32,9 @@ std::vector<GlyphLine> readGlyphs(tesseract::ResultIterator *it);
 
 // A line's text, decided from the pixels where the recogniser's own
 // choices are known to go wrong on screen text:
+// - the characters' boxes, which may slip onto a neighbour's ink, are
+//   set on the ink's own columns where a word's columns and characters
+//   are as many;
 // - no space stands between two words closer than a space's width on
 //   this line ("notes. txt");
 // - ink lying flat on the baseline under such a gap is an underscore;

@@ -156,6 +156,8 @@ void tst_NsOcrEngine::screenText_data()
     QTest::newRow("option -l") << "Use -l for a list" << QSize(200, 30) << none << solid << none << none << plain;
     QTest::newRow("l and I side by side") << "Ctrl+Shift+1 and Ill" << QSize(200, 30) << none << solid << none
                                           << none << plain;
+    QTest::newRow("boxes slipped in a word") << "Window Type Cancel Ill" << QSize(240, 30) << none << solid << none
+                                             << none << plain;
     QTest::newRow("commas and full stops") << "Say Hello, then 2.5.45 or 1,024" << QSize(260, 30) << none << solid
                                            << none << none << plain;
     QTest::newRow("underscores") << "file_internal and build_log" << QSize(240, 30) << none << solid << none
