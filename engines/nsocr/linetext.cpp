@@ -267,30 +267,64 @@ std::vector<Piece> columnsOf(const Glyph &word, const std::vector<Piece> &pieces
     return columns;
 }
 
+// Whether the piece's ink runs down and to the right, as a backslash's:
+// narrower than two thirds of its height, its left edge moves right by a
+// sixth of its height or more.
+bool slants(const Ink &ink, const Piece &piece)
+{
+    if (piece.width() * 3 > piece.height() * 2)
+        return false;
+    const auto edge = [&](int y) {
+        int x = piece.left;
+        while (x <= piece.right && !ink.at(x, y))
+            ++x;
+        return x;
+    };
+    return (edge(piece.bottom) - edge(piece.top)) * 6 >= piece.height();
+}
+
 // The recogniser's character boxes may slip sideways inside a word, onto
 // their neighbours' ink. Where the word's ink stands in as many columns
 // as it has characters other than underscores, each takes its own column.
-GlyphLine alignedToInk(GlyphLine line, const std::vector<Piece> &pieces, const Metrics &metrics)
+// A backslash beside no slanting ink is the left of an "@", or an "l"
+// before it, read once more: one column short, it goes.
+GlyphLine alignedToInk(const GlyphLine &line, const Ink &ink, const std::vector<Piece> &pieces,
+                       const Metrics &metrics)
 {
     const auto underscore = [](const Glyph &glyph) { return glyph.text == "_"; };
+    GlyphLine aligned;
     for (auto first = line.begin(); first != line.end();) {
         const auto end = std::find_if(first + 1, line.end(), [](const Glyph &glyph) { return glyph.wordStart; });
-        const std::vector<Piece> columns = columnsOf(*first, pieces, metrics);
-        if (columns.size() + size_t(std::count_if(first, end, underscore)) == size_t(end - first)) {
+        GlyphLine word(first, end);
+        first = end;
+        const std::vector<Piece> columns = columnsOf(word.front(), pieces, metrics);
+        const auto characters = [&] {
+            return word.size() - size_t(std::count_if(word.begin(), word.end(), underscore));
+        };
+        const auto extra =
+                std::find_if(word.begin(), word.end(), [](const Glyph &glyph) { return glyph.text == "\\"; });
+        if (extra != word.end() && characters() == columns.size() + 1
+            && std::none_of(columns.begin(), columns.end(), [&](const Piece &column) { return slants(ink, column); })) {
+            const bool start = extra->wordStart;
+            word.erase(extra);
+            if (start && !word.empty())
+                word.front().wordStart = true;
+        }
+        if (characters() == columns.size()) {
             auto column = columns.begin();
-            for (auto glyph = first; glyph != end; ++glyph) {
-                if (underscore(*glyph))
+            for (Glyph &glyph : word) {
+                if (underscore(glyph))
                     continue;
-                glyph->left = column->left;
-                glyph->top = column->top;
-                glyph->right = column->right;
-                glyph->bottom = column->bottom;
+                glyph.left = column->left;
+                glyph.top = column->top;
+                glyph.right = column->right;
+                glyph.bottom = column->bottom;
                 ++column;
             }
         }
-        first = end;
+        aligned.insert(aligned.end(), word.begin(), word.end());
     }
-    return line;
+    return aligned;
 }
 
 // What the pixels of a line show of its characters' shapes, where the
@@ -408,6 +442,14 @@ public:
         if (letterCase)
             return std::string(1, letterCase);
         return isOneOf(glyph, "Il") ? glyph.text : "l";
+    }
+
+    // For a glyph read as a backslash: one whose ink stands straight up is
+    // a bar.
+    std::string backslashText(const Glyph &glyph, char letterCase, bool bitmap) const
+    {
+        const Piece *body = bodyOf(glyph);
+        return body && straightMark(m_ink, *body) ? barText(glyph, letterCase, bitmap) : glyph.text;
     }
 
     // For a glyph read as "," or ".": a round dot on the baseline is a full
@@ -791,7 +833,7 @@ std::string lineText(const GlyphLine &recognised, Pix *binary, const PreparedIma
     const Ink ink(binary);
     const Metrics rough = metricsOf(recognised);
     std::vector<Piece> pieces = piecesOf(ink, recognised, rough);
-    const GlyphLine line = alignedToInk(recognised, pieces, rough);
+    const GlyphLine line = alignedToInk(recognised, ink, pieces, rough);
     const Metrics metrics = metricsOf(line);
     const int threshold = spaceThreshold(metrics);
     const LineShape shape(ink, image.pix.get(), line, metrics, std::move(pieces));
@@ -844,6 +886,8 @@ std::string lineText(const GlyphLine &recognised, Pix *binary, const PreparedIma
                 && !(i > 0 && line[i - 1].text == "f");
         if (dotless && !shape.bodyOf(glyph))
             read = shape.stemText(glyph, caseAround(line, i));
+        else if (ink && glyph.text == "\\")
+            read = shape.backslashText(glyph, caseAround(line, i), image.bitmap);
         else if (ink && (barLike(glyph) || (dotless && shape.piecesUnder(glyph) == 1))
                  && !(atEnd && !isAlnum(glyph) && !shape.textHigh(glyph)))
             read = shape.barText(glyph, caseAround(line, i), image.bitmap);

@@ -34,14 +34,14 @@ std::vector<GlyphLine> readGlyphs(tesseract::ResultIterator *it);
 // choices are known to go wrong on screen text:
 // - the characters' boxes, which may slip onto a neighbour's ink, are
 //   set on the ink's own columns where a word's columns and characters
-//   are as many;
+//   are as many, and a backslash read once more beside an "@" goes;
 // - no space stands between two words closer than a space's width on
 //   this line ("notes. txt");
 // - ink lying flat on the baseline under such a gap is an underscore;
 // - a quote mark whose strokes are straight is a straight quote;
 // - a plain upright bar is "l", "I" or "|", told apart by its height and
 //   depth against the line's capitals and ascenders, else by its
-//   neighbours, and never "1" or "!", nor an "i" without a dot;
+//   neighbours, and never "1", "!" or "\\", nor an "i" without a dot;
 // - in a bitmap face, an "l" and a "1" are told apart by the serif or the
 //   flag at their top;
 // - a round dot on the baseline is a full stop, never a comma;

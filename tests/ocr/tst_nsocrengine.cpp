@@ -158,6 +158,9 @@ void tst_NsOcrEngine::screenText_data()
                                           << none << plain;
     QTest::newRow("boxes slipped in a word") << "Window Type Cancel Ill" << QSize(240, 30) << none << solid << none
                                              << none << plain;
+    QTest::newRow("l before @") << "mail i.l@example.io" << QSize(240, 30) << none << solid << none << none << plain;
+    QTest::newRow("backslashes") << "Open C:\\Program Files\\Tools" << QSize(260, 30) << none << solid << none
+                                 << none << sans;
     QTest::newRow("commas and full stops") << "Say Hello, then 2.5.45 or 1,024" << QSize(260, 30) << none << solid
                                            << none << none << plain;
     QTest::newRow("underscores") << "file_internal and build_log" << QSize(240, 30) << none << solid << none
