@@ -41,7 +41,7 @@ std::vector<GlyphLine> readGlyphs(tesseract::ResultIterator *it);
 // - a quote mark whose strokes are straight is a straight quote;
 // - a plain upright bar is "l", "I" or "|", told apart by its height and
 //   depth against the line's capitals and ascenders, else by its
-//   neighbours, and never "1", "!" or "\\", nor an "i" without a dot;
+//   neighbours, and never "1", "!" or "\", nor an "i" without a dot;
 // - in a bitmap face, an "l" and a "1" are told apart by the serif or the
 //   flag at their top;
 // - a round dot on the baseline is a full stop, never a comma;
