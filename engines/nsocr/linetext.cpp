@@ -31,6 +31,12 @@ bool isAlnum(const Glyph &glyph)
     return glyph.text.size() == 1 && std::isalnum(static_cast<unsigned char>(glyph.text[0]));
 }
 
+// Characters the recogniser confuses with a plain upright bar.
+bool barLike(const Glyph &glyph)
+{
+    return isOneOf(glyph, "Il1|![]");
+}
+
 // Ink in the rectangle, clipped to the image.
 class Ink
 {
@@ -344,6 +350,7 @@ public:
         std::vector<int> bottoms;
         std::vector<int> capitals;
         std::vector<int> ascenders;
+        std::vector<const Piece *> bars;
         const int middle = metrics.baseline - metrics.xHeight / 2;
         for (const Glyph &glyph : line) {
             int run = 0;
@@ -361,15 +368,20 @@ public:
             ++m_claims[indexOf(body)];
             if (isOneOf(glyph, "abcdefhikmnorstuvwxzABDEFHKLMNPRTUVWXZ"))
                 bottoms.push_back(body->bottom);
-            if (isOneOf(glyph, "ABDEFHKLMNPRTUVWXYZ"))
+            // Figures stand as high as capitals.
+            if (isOneOf(glyph, "ABDEFHKLMNPRTUVWXYZ023456789"))
                 capitals.push_back(body->top);
             if (isOneOf(glyph, "bdhk"))
                 ascenders.push_back(body->top);
+            if (barLike(glyph))
+                bars.push_back(body);
         }
         m_stroke = std::max(1, median(runs, metrics.xHeight / 5));
         m_baseline = median(bottoms, metrics.baseline);
         m_capitalTop = median(capitals, -1);
         m_ascenderTop = median(ascenders, -1);
+        if (m_ascenderTop < 0)
+            ascendersFromBars(bars);
     }
 
     // Whether the glyph's ink rises no higher than the line's letters.
@@ -632,6 +644,26 @@ public:
     }
 
 private:
+    // Where no "b", "d", "h" or "k" shows how high the ascenders reach, the
+    // line's plain bars on the baseline may: where some stand taller than
+    // the capitals, or than the other bars, they are ascending "l"s.
+    void ascendersFromBars(const std::vector<const Piece *> &bars)
+    {
+        std::vector<int> tops;
+        for (const Piece *bar : bars) {
+            if (bar->width() <= widestStroke() && std::abs(bar->bottom - m_baseline) <= 1)
+                tops.push_back(bar->top);
+        }
+        if (tops.empty())
+            return;
+        const auto [tallest, lowest] = std::minmax_element(tops.begin(), tops.end());
+        const int capitalTop = m_capitalTop >= 0 ? m_capitalTop : *lowest;
+        if (*tallest + 2 <= capitalTop) {
+            m_ascenderTop = *tallest;
+            m_capitalTop = capitalTop;
+        }
+    }
+
     // The widest that one upright stroke of the line is drawn.
     int widestStroke() const { return m_stroke + std::max(1, m_stroke / 2); }
     // The lowest top of a stroke taller than an "i".
@@ -731,12 +763,6 @@ int monospacePitch(const GlyphLine &line)
         return std::abs(step - pitch) * 8 <= pitch;
     });
     return pitch >= 4 && size_t(onGrid) * 10 >= steps.size() * 9 ? pitch : 0;
-}
-
-// Characters the recogniser confuses with a plain upright bar.
-bool barLike(const Glyph &glyph)
-{
-    return isOneOf(glyph, "Il1|![]");
 }
 
 bool isLetter(const Glyph &glyph)

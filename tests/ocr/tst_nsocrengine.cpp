@@ -158,6 +158,8 @@ void tst_NsOcrEngine::screenText_data()
                                           << none << plain;
     QTest::newRow("boxes slipped in a word") << "Window Type Cancel Ill" << QSize(240, 30) << none << solid << none
                                              << none << plain;
+    QTest::newRow("I and l told by their height") << "anna@example.net -I 2.8.13 Ill" << QSize(240, 30) << none
+                                                  << solid << none << none << sans;
     QTest::newRow("l before @") << "mail i.l@example.io" << QSize(240, 30) << none << solid << none << none << plain;
     QTest::newRow("backslashes") << "Open C:\\Program Files\\Tools" << QSize(260, 30) << none << solid << none
                                  << none << sans;
