@@ -28,6 +28,12 @@ struct GreyStats
 // wide all round a crop does not outvote them.
 constexpr int borderDepth = 4;
 
+int medianOf(std::vector<int> values)
+{
+    std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
+    return values[values.size() / 2];
+}
+
 GreyStats greyStats(Pix *grey)
 {
     const int w = pixGetWidth(grey);
@@ -35,19 +41,35 @@ GreyStats greyStats(Pix *grey)
     const int wpl = pixGetWpl(grey);
     l_uint32 *data = pixGetData(grey);
 
-    std::vector<int> border;
+    std::vector<int> edges[4]; // top, bottom, left, right
     GreyStats stats;
     for (int y = 0; y < h; ++y) {
         const l_uint32 *line = data + y * wpl;
         for (int x = 0; x < w; ++x) {
             const int v = GET_DATA_BYTE(line, x);
             stats.darkest = std::min(stats.darkest, v);
-            if (std::min({y, h - 1 - y, x, w - 1 - x}) < borderDepth)
-                border.push_back(v);
+            const int distances[4] = {y, h - 1 - y, x, w - 1 - x};
+            for (int edge = 0; edge < 4; ++edge) {
+                if (distances[edge] < borderDepth)
+                    edges[edge].push_back(v);
+            }
         }
     }
-    std::nth_element(border.begin(), border.begin() + border.size() / 2, border.end());
-    stats.background = border[border.size() / 2];
+    // Another widget along one edge, or text cut there, may outvote the
+    // background on that edge: where three edges agree whether it is
+    // light or dark, they alone tell it.
+    bool lightEdge[4];
+    int light = 0;
+    for (int edge = 0; edge < 4; ++edge) {
+        lightEdge[edge] = medianOf(edges[edge]) >= 128;
+        light += lightEdge[edge];
+    }
+    std::vector<int> border;
+    for (int edge = 0; edge < 4; ++edge) {
+        if (light == 2 || lightEdge[edge] == (light > 2))
+            border.insert(border.end(), edges[edge].begin(), edges[edge].end());
+    }
+    stats.background = medianOf(border);
     return stats;
 }
 

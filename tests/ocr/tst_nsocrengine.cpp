@@ -26,6 +26,7 @@ private Q_SLOTS:
     void recognise();
     void screenText_data();
     void screenText();
+    void widgetAlongEdge();
     void stopCancels();
     void unreadableInput_data();
     void unreadableInput();
@@ -210,6 +211,28 @@ void tst_NsOcrEngine::screenText()
         painter.setPen(QPen(Qt::black, 1, frameLine));
         painter.drawRect(frame);
     }
+    painter.end();
+    ocr->ocrMemory(encoded(image));
+    QCOMPARE(texts->count(), 1);
+    QCOMPARE(texts->at(0).at(0).toString(), text);
+}
+
+void tst_NsOcrEngine::widgetAlongEdge()
+{
+    // Dark text close to the crop's top and right edges, between a
+    // frame's grey edge and another widget's dark band along the bottom:
+    // the light page is the background all the same.
+    const QString text = QStringLiteral("Mail 43% Type 29 Undo");
+    QFont font(QStringLiteral("DejaVu Serif"));
+    font.setPixelSize(18);
+    QImage image(QFontMetrics(font).horizontalAdvance(text) + 5, 38, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    painter.drawText(QPoint(3, 14), text);
+    painter.fillRect(0, 0, 2, image.height(), QColor(200, 200, 200));
+    painter.fillRect(0, 28, image.width(), 10, Qt::black);
     painter.end();
     ocr->ocrMemory(encoded(image));
     QCOMPARE(texts->count(), 1);
