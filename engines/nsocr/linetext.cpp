@@ -889,9 +889,12 @@ std::string lineText(const GlyphLine &recognised, Pix *binary, const PreparedIma
                              || underscoreIn(ink, blankFrom, blankTo, metrics)))
                         || (glyph.text != "_" && previous.text != "_"
                             && underscoreIn(ink, centre(previous), centre(glyph), metrics, true)));
+            // Where the boxes overlap, or an underscore's ink runs on under
+            // its neighbour, the blank columns between the two tell the gap.
             const int boxGap = glyph.wordLeft - previous.wordRight - 1;
-            const int gap = boxGap < 0 ? widestBlank(ink, blankFrom, blankTo, metrics)
-                                       : std::min(boxGap, blankTo - blankFrom + 1);
+            const int gap = boxGap < 0 || glyph.text == "_" || previous.text == "_"
+                    ? widestBlank(ink, blankFrom, blankTo, metrics)
+                    : std::min(boxGap, blankTo - blankFrom + 1);
             if (underscore)
                 text += '_';
             else if (glyph.wordStart && (!ink || (pitch > 0 ? emptyCell : gap > threshold)))
