@@ -488,14 +488,21 @@ public:
                 : glyph.text;
     }
 
-    // For a glyph read as "L": one whose stem stands in the middle of its
-    // ink, not at its left, is the "l" of a fixed-width face, with a serif
-    // and a foot, or an "I" if its top reaches out on both sides.
+    // For a glyph read as "L": one that stands on the baseline taller than
+    // an "i", whose foot reaches out less than a stroke's width and no
+    // wider than half an x-height in all, is an "l" with a tail. One whose
+    // stem stands in the middle of its ink, not at its left, is the "l" of
+    // a fixed-width face, with a serif and a foot, or an "I" if its top
+    // reaches out on both sides.
     std::string footText(const Glyph &glyph) const
     {
         const Piece *body = bodyOf(glyph);
-        if (!body || body->width() < 2 * m_stroke)
+        if (!body)
             return glyph.text;
+        if (body->width() < 2 * m_stroke) {
+            const bool tall = body->top <= tallTop() && body->bottom >= m_baseline - 1;
+            return tall && body->width() * 2 < m_metrics.xHeight ? "l" : glyph.text;
+        }
         const auto [stemLeft, stemRight] = stemOf(*body);
         if ((stemLeft - body->left) * 4 < body->width())
             return glyph.text;
