@@ -273,20 +273,31 @@ std::vector<Piece> columnsOf(const Glyph &word, const std::vector<Piece> &pieces
     return columns;
 }
 
+// How far the piece's left and right edges move right from its top row
+// to its bottom row.
+std::pair<int, int> edgeShift(const Ink &ink, const Piece &piece)
+{
+    const auto left = [&](int y) {
+        int x = piece.left;
+        while (x < piece.right && !ink.at(x, y))
+            ++x;
+        return x;
+    };
+    const auto right = [&](int y) {
+        int x = piece.right;
+        while (x > piece.left && !ink.at(x, y))
+            --x;
+        return x;
+    };
+    return {left(piece.bottom) - left(piece.top), right(piece.bottom) - right(piece.top)};
+}
+
 // Whether the piece's ink runs down and to the right, as a backslash's:
 // narrower than two thirds of its height, its left edge moves right by a
 // sixth of its height or more.
 bool slants(const Ink &ink, const Piece &piece)
 {
-    if (piece.width() * 3 > piece.height() * 2)
-        return false;
-    const auto edge = [&](int y) {
-        int x = piece.left;
-        while (x <= piece.right && !ink.at(x, y))
-            ++x;
-        return x;
-    };
-    return (edge(piece.bottom) - edge(piece.top)) * 6 >= piece.height();
+    return piece.width() * 3 <= piece.height() * 2 && edgeShift(ink, piece).first * 6 >= piece.height();
 }
 
 // The recogniser's character boxes may slip sideways inside a word, onto
@@ -462,6 +473,18 @@ public:
     {
         const Piece *body = bodyOf(glyph);
         return body && straightMark(m_ink, *body) ? barText(glyph, letterCase, bitmap) : glyph.text;
+    }
+
+    // For a glyph read as "J": one piece of ink whose both edges move left
+    // from its top down, by a sixth of its height or more, is a slash; a
+    // "J" stands on its upright stem.
+    std::string slashText(const Glyph &glyph) const
+    {
+        const Piece *body = ownBodyOf(glyph);
+        if (!body || body->height() < m_metrics.xHeight)
+            return glyph.text;
+        const auto [left, right] = edgeShift(m_ink, *body);
+        return -left * 6 >= body->height() && -right * 6 >= body->height() ? "/" : glyph.text;
     }
 
     // For a glyph read as "," or ".": a round dot on the baseline is a full
@@ -931,6 +954,8 @@ std::string lineText(const GlyphLine &recognised, Pix *binary, const PreparedIma
             read = shape.stopText(glyph, i > 0 ? &line[i - 1] : nullptr);
         else if (ink && glyph.text == "L")
             read = shape.footText(glyph);
+        else if (ink && glyph.text == "J")
+            read = shape.slashText(glyph);
         else if (ink && glyph.text == "G")
             read = shape.atText(glyph);
         else if (ink && (glyph.text == "\u2014" || glyph.text == "\u2013"))
