@@ -40,11 +40,14 @@ std::vector<GlyphLine> readGlyphs(tesseract::ResultIterator *it);
 // - ink lying flat on the baseline under such a gap is an underscore;
 // - a quote mark whose strokes are straight is a straight quote;
 // - a plain upright bar is "l", "I" or "|", told apart by its height and
-//   depth against the line's capitals and ascenders, else by its
-//   neighbours, and never "1", "!" or "\", nor an "i" without a dot;
+//   depth against the line's capitals, figures and ascenders (or its
+//   taller fellow bars), else by its neighbours, and never "1", "!" or
+//   "\", nor an "i" without a dot; an "L" with hardly any foot is an "l"
+//   with a tail;
 // - in a bitmap face, an "l" and a "1" are told apart by the serif or the
 //   flag at their top;
 // - a round dot on the baseline is a full stop, never a comma;
+// - a "J" leaning forward all the way down is a slash;
 // - a dash as short as a hyphen is a hyphen.
 // `binary` is the recogniser's 1-bit image (ink = 1) of `image`, the
 // prepared image it read.
