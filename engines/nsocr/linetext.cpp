@@ -308,6 +308,8 @@ bool slants(const Ink &ink, const Piece &piece)
 GlyphLine alignedToInk(const GlyphLine &line, const Ink &ink, const std::vector<Piece> &pieces,
                        const Metrics &metrics)
 {
+    if (!ink)
+        return line;
     const auto underscore = [](const Glyph &glyph) { return glyph.text == "_"; };
     GlyphLine aligned;
     for (auto first = line.begin(); first != line.end();) {
