@@ -24,15 +24,15 @@ struct GreyStats
     int darkest = 255;
 };
 
-// Pixels this close to an edge tell the background: a frame a pixel or two
-// wide all round a crop does not outvote them.
-constexpr int borderDepth = 4;
-
 int medianOf(std::vector<int> values)
 {
     std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
     return values[values.size() / 2];
 }
+
+// Pixels this close to an edge tell the background: a frame a pixel or two
+// wide all round a crop does not outvote them.
+constexpr int borderDepth = 4;
 
 GreyStats greyStats(Pix *grey)
 {
@@ -260,9 +260,8 @@ LineStats lineStats(Pix *grey, const GreyStats &stats)
                   heights.end());
     if (heights.empty())
         heights.push_back(tallest);
-    std::nth_element(heights.begin(), heights.begin() + heights.size() / 2, heights.end());
     result.lines = int(heights.size());
-    result.textHeight = heights[heights.size() / 2];
+    result.textHeight = medianOf(heights);
     return result;
 }
 
