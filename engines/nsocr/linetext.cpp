@@ -666,6 +666,26 @@ public:
         return any || straightMark(m_ink, {glyph.left, glyph.top, glyph.right, glyph.bottom});
     }
 
+    // For a glyph read as "t": the stem of a "t" rises alone above its
+    // cross stroke, which reaches out on both sides. Ink that reaches out
+    // right of the stem at its very top, and nowhere left of it, is the arm
+    // of an "r".
+    std::string teeText(const Glyph &glyph) const
+    {
+        const Piece *body = ownBodyOf(glyph);
+        if (!body || body->width() * 3 > body->height() * 2 || body->left < glyph.left - 1
+            || body->right > glyph.right + 1)
+            return glyph.text;
+        const auto [stemLeft, stemRight] = stemOf(*body);
+        const int stem = stemRight - stemLeft + 1;
+        if (stemLeft != body->left)
+            return glyph.text;
+        bool arm = false;
+        for (int x = stemRight + stem / 2 + 1; x <= body->right && !arm; ++x)
+            arm = m_ink.column(x, body->top, body->top + stem / 2);
+        return arm ? "r" : glyph.text;
+    }
+
     // For a glyph read as a long dash: one hardly longer than an x-height
     // is a hyphen, as in "--" read as a dash and a hyphen.
     std::string dashText(const Glyph &glyph) const
@@ -958,6 +978,8 @@ std::string lineText(const GlyphLine &recognised, Pix *binary, const PreparedIma
             read = shape.footText(glyph);
         else if (ink && glyph.text == "J")
             read = shape.slashText(glyph);
+        else if (ink && glyph.text == "t")
+            read = shape.teeText(glyph);
         else if (ink && glyph.text == "G")
             read = shape.atText(glyph);
         else if (ink && (glyph.text == "\u2014" || glyph.text == "\u2013"))

@@ -148,6 +148,8 @@ void tst_NsOcrEngine::screenText_data()
     mono.setPixelSize(14);
     QFont sans(QStringLiteral("DejaVu Sans"));
     sans.setPixelSize(13);
+    QFont liberation(QStringLiteral("Liberation Sans"));
+    liberation.setPixelSize(15);
     QTest::newRow("file name and address") << "Saved notes.txt for anna@example.net" << QSize(300, 30) << none
                                            << solid << none << none << plain;
     QTest::newRow("underscore") << "Set max_len to 42" << QSize(200, 30) << none << solid << none << none << plain;
@@ -181,6 +183,8 @@ void tst_NsOcrEngine::screenText_data()
     QTest::newRow("bitmap font") << "Window Volume View #18" << QSize(240, 30) << none << solid << none << none
                                  << bitmap;
     QTest::newRow("l read as i") << "Ctrl+L and Ctrl+S" << QSize(200, 30) << none << solid << none << none << sans;
+    QTest::newRow("r read as t") << "usr/share/main Language Error" << QSize(260, 30) << none << solid << none
+                                 << none << liberation;
     QTest::newRow("fixed-width l") << "to ll.pdf clock" << QSize(160, 30) << none << solid << none << none << mono;
 }
 
