@@ -837,13 +837,14 @@ char caseAround(const GlyphLine &line, size_t i)
     size_t last = i;
     while (last + 1 < line.size() && !line[last + 1].wordStart && inRun(last + 1))
         ++last;
-    if (first == i)
-        return 0;
     const auto caseOf = [&](size_t j) -> char {
         if (!isLetter(line[j]) || isOneOf(line[j], "lI"))
             return 0;
         return std::islower(static_cast<unsigned char>(line[j].text[0])) ? 'l' : 'I';
     };
+    // Where a bar begins a name in a path, the letter after it tells.
+    if (first == i)
+        return i > 0 && i < last && !line[i].wordStart && line[i - 1].text == "/" ? caseOf(i + 1) : 0;
     for (size_t distance = 1; distance <= last - first; ++distance) {
         const char before = i >= first + distance ? caseOf(i - distance) : 0;
         const char after = i + distance <= last ? caseOf(i + distance) : 0;

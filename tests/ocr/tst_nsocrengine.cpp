@@ -185,6 +185,8 @@ void tst_NsOcrEngine::screenText_data()
     QTest::newRow("l read as i") << "Ctrl+L and Ctrl+S" << QSize(200, 30) << none << solid << none << none << sans;
     QTest::newRow("r read as t") << "usr/share/main Language Error" << QSize(260, 30) << none << solid << none
                                  << none << liberation;
+    QTest::newRow("l beginning a name in a path") << "Open /usr/bin/ls" << QSize(200, 30) << none << solid << none
+                                                  << none << sans;
     QTest::newRow("fixed-width l") << "to ll.pdf clock" << QSize(160, 30) << none << solid << none << none << mono;
 }
 
