@@ -477,16 +477,22 @@ public:
         return body && straightMark(m_ink, *body) ? barText(glyph, letterCase, bitmap) : glyph.text;
     }
 
-    // For a glyph read as "J": one piece of ink whose both edges move left
-    // from its top down, by a sixth of its height or more, is a slash; a
-    // "J" stands on its upright stem.
+    // For a glyph read as "J" or "f": one piece of ink whose both edges
+    // move left from its top down, by a sixth of its height or more, and
+    // still by an eighth of its lower half's height over that half, is a
+    // slash. A "J" and an "f" stand on an upright stem.
     std::string slashText(const Glyph &glyph) const
     {
         const Piece *body = ownBodyOf(glyph);
-        if (!body || body->height() < m_metrics.xHeight)
+        if (!body || body->height() * 4 < m_metrics.xHeight * 3)
             return glyph.text;
-        const auto [left, right] = edgeShift(m_ink, *body);
-        return -left * 6 >= body->height() && -right * 6 >= body->height() ? "/" : glyph.text;
+        const auto leans = [&](const Piece &piece, int share) {
+            const auto [left, right] = edgeShift(m_ink, piece);
+            return -left * share >= piece.height() && -right * share >= piece.height();
+        };
+        return leans(*body, 6) && leans({body->left, (body->top + body->bottom) / 2, body->right, body->bottom}, 8)
+                ? "/"
+                : glyph.text;
     }
 
     // For a glyph read as "," or ".": a round dot on the baseline is a full
@@ -977,7 +983,7 @@ std::string lineText(const GlyphLine &recognised, Pix *binary, const PreparedIma
             read = shape.stopText(glyph, i > 0 ? &line[i - 1] : nullptr);
         else if (ink && glyph.text == "L")
             read = shape.footText(glyph);
-        else if (ink && glyph.text == "J")
+        else if (ink && isOneOf(glyph, "Jf"))
             read = shape.slashText(glyph);
         else if (ink && glyph.text == "t")
             read = shape.teeText(glyph);

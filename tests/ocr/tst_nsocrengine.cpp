@@ -187,6 +187,8 @@ void tst_NsOcrEngine::screenText_data()
                                  << none << liberation;
     QTest::newRow("l beginning a name in a path") << "Open /usr/bin/ls" << QSize(200, 30) << none << solid << none
                                                   << none << sans;
+    QTest::newRow("slash in a bitmap font") << "Install /usr/share/report" << QSize(200, 30) << none << solid << none
+                                            << none << bitmap;
     QTest::newRow("fixed-width l") << "to ll.pdf clock" << QSize(160, 30) << none << solid << none << none << mono;
 }
 
