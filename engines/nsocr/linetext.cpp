@@ -596,13 +596,13 @@ public:
         if (!body || body->width() < 2 * m_stroke)
             return glyph.text;
         const int stemLeft = stemOf(*body).first;
-        if (stemLeft - body->left < m_stroke)
+        if ((stemLeft - body->left) * 2 < m_stroke)
             return glyph.text;
         int flagBottom = -1;
         int topReach = stemLeft; // the flag's leftmost ink along the top
         int reach = stemLeft;
         for (int y = body->top; y <= (body->top + body->bottom) / 2; ++y) {
-            for (int x = body->left; x < stemLeft - m_stroke / 2; ++x) {
+            for (int x = body->left; x < stemLeft; ++x) {
                 if (m_ink.at(x, y)) {
                     flagBottom = y;
                     reach = std::min(reach, x);
