@@ -395,6 +395,10 @@ public:
         m_ascenderTop = median(ascenders, -1);
         if (m_ascenderTop < 0)
             ascendersFromBars(bars);
+        m_plainL = std::any_of(line.begin(), line.end(), [this](const Glyph &glyph) {
+            const Piece *body = glyph.text == "l" ? bodyOf(glyph) : nullptr;
+            return body && body->width() <= widestStroke() && body->top <= tallTop();
+        });
     }
 
     // Whether the glyph's ink rises no higher than the line's letters.
@@ -590,6 +594,9 @@ public:
     // face: there both stand on a foot, and the ink left of the stem's top
     // tells them apart. The serif of an "l" lies flat along the top, no
     // deeper than a stroke; the flag of a "1" slopes down and out from it.
+    // A small face may draw its "1" as another draws its "l", with a short
+    // flag worn flat by upscaling: where the line shows a plain bar for an
+    // "l", a flat top makes no "l".
     std::string flagText(const Glyph &glyph) const
     {
         const Piece *body = ownBodyOf(glyph);
@@ -616,7 +623,7 @@ public:
             return glyph.text;
         const int depth = flagBottom - body->top + 1;
         const bool flat = topReach <= reach + m_stroke / 3;
-        if (flat && depth * 2 <= m_stroke * 3)
+        if (flat && depth * 2 <= m_stroke * 3 && !m_plainL)
             return "l";
         return !flat && depth >= 2 * m_stroke ? "1" : glyph.text;
     }
@@ -798,6 +805,7 @@ private:
     int m_baseline = 0;
     int m_capitalTop = -1;
     int m_ascenderTop = -1;
+    bool m_plainL = false; // whether the face draws an "l" as a plain bar
 };
 
 int centre(const Glyph &glyph)
