@@ -448,8 +448,14 @@ public:
         if (!bar || m_claims[indexOf(bar)] > 1 || bar->width() > widestStroke() || bar->width() * 2 < m_stroke
             || bar->top > tallTop() || bar->top < m_baseline - m_metrics.xHeight * 2
             || bar->bottom < m_baseline - 1 || bar->bottom > m_baseline + m_metrics.xHeight * 3 / 5
-            || !unbroken(*bar))
+            || !unbroken(*bar)) {
+            // A "|" reaches below the baseline; a tail that curls off the
+            // foot widens the ink of an "l" standing on it.
+            if (glyph.text == "|" && bar && m_claims[indexOf(bar)] == 1 && bar->width() > widestStroke()
+                && bar->width() < 2 * m_stroke && tailedL(*bar))
+                return "l";
             return bitmap && isOneOf(glyph, "1l") ? flagText(glyph) : glyph.text;
+        }
         // A dot over it or under it makes an "i", "j" or "!"; a frame's
         // line along the text is no dot.
         for (const Piece &piece : m_pieces) {
@@ -534,10 +540,8 @@ public:
         const Piece *body = bodyOf(glyph);
         if (!body)
             return glyph.text;
-        if (body->width() < 2 * m_stroke) {
-            const bool tall = body->top <= tallTop() && body->bottom >= m_baseline - 1;
-            return tall && body->width() * 2 < m_metrics.xHeight ? "l" : glyph.text;
-        }
+        if (body->width() < 2 * m_stroke)
+            return tailedL(*body) ? "l" : glyph.text;
         const auto [stemLeft, stemRight] = stemOf(*body);
         if ((stemLeft - body->left) * 4 < body->width())
             return glyph.text;
@@ -727,6 +731,14 @@ private:
             m_ascenderTop = *tallest;
             m_capitalTop = capitalTop;
         }
+    }
+
+    // Whether the ink, narrower than half an x-height, stands on the
+    // baseline taller than an "i", as an "l" whose foot has a tail.
+    bool tailedL(const Piece &body) const
+    {
+        return body.top <= tallTop() && std::abs(body.bottom - m_baseline) <= 1
+                && body.width() * 2 < m_metrics.xHeight;
     }
 
     // The widest that one upright stroke of the line is drawn.
