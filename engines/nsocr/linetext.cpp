@@ -454,6 +454,10 @@ public:
             if (glyph.text == "|" && bar && m_claims[indexOf(bar)] == 1 && bar->width() > widestStroke()
                 && bar->width() < 2 * m_stroke && tailedL(*bar))
                 return "l";
+            // Brackets reach below the baseline too; serifs standing on it
+            // are the foot of an "l" or an "I".
+            if (isOneOf(glyph, "[]") && bar && bar->top <= tallTop() && std::abs(bar->bottom - m_baseline) <= 1)
+                return footText(glyph);
             return bitmap && isOneOf(glyph, "1l") ? flagText(glyph) : glyph.text;
         }
         // A dot over it or under it makes an "i", "j" or "!"; a frame's

@@ -150,6 +150,8 @@ void tst_NsOcrEngine::screenText_data()
     sans.setPixelSize(13);
     QFont liberation(QStringLiteral("Liberation Sans"));
     liberation.setPixelSize(15);
+    QFont serif(QStringLiteral("Liberation Serif"));
+    serif.setPixelSize(20);
     QTest::newRow("file name and address") << "Saved notes.txt for anna@example.net" << QSize(300, 30) << none
                                            << solid << none << none << plain;
     QTest::newRow("underscore") << "Set max_len to 42" << QSize(200, 30) << none << solid << none << none << plain;
@@ -189,6 +191,8 @@ void tst_NsOcrEngine::screenText_data()
                                                   << none << sans;
     QTest::newRow("slash in a bitmap font") << "Install /usr/share/report" << QSize(200, 30) << none << solid << none
                                             << none << bitmap;
+    QTest::newRow("serif l read as a bracket") << "Disable field -l Details" << QSize(260, 30) << none << solid
+                                               << none << none << serif;
     QTest::newRow("fixed-width l") << "to ll.pdf clock" << QSize(160, 30) << none << solid << none << none << mono;
 }
 
