@@ -521,6 +521,13 @@ public:
                     : glyph.text;
         if (mark->height() > m_metrics.xHeight || mark->top < m_baseline - m_metrics.xHeight / 2)
             return glyph.text;
+        // A full stop read where the mark hangs below the baseline, swinging
+        // left as it goes down, is a comma.
+        if (glyph.text == "." && mark->bottom > m_baseline && !straightMark(m_ink, *mark)) {
+            const auto [left, right] = edgeShift(m_ink, *mark);
+            if (left < 0 && right < 0)
+                return ",";
+        }
         // The tail of a small comma hangs hardly lower than a full stop
         // reaches once upscaled: only a round dot on the baseline overrides
         // the recogniser, or one centred on it as bitmap faces draw it,
@@ -890,6 +897,19 @@ char caseAround(const GlyphLine &line, size_t i)
     return 0;
 }
 
+// Whether the glyph at i is a "1" beside another figure of its word. Bars
+// read as a row of "1"s tell nothing: only the other figures count.
+bool inNumber(const GlyphLine &line, size_t i)
+{
+    const auto figure = [&](size_t j) {
+        return line[j].text.size() == 1 && std::isdigit(static_cast<unsigned char>(line[j].text[0]))
+                && line[j].text != "1";
+    };
+    return line[i].text == "1"
+            && ((i > 0 && !line[i].wordStart && figure(i - 1))
+                || (i + 1 < line.size() && !line[i + 1].wordStart && figure(i + 1)));
+}
+
 // How many characters with a dot the recogniser read in the word of the
 // glyph at i.
 int dottedIn(const GlyphLine &line, size_t i)
@@ -1001,7 +1021,7 @@ std::string lineText(const GlyphLine &recognised, Pix *binary, const PreparedIma
         else if (ink && glyph.text == "\\")
             read = shape.backslashText(glyph, caseAround(line, i), image.bitmap);
         else if (ink && (barLike(glyph) || (dotless && shape.piecesUnder(glyph) == 1))
-                 && !(atEnd && !isAlnum(glyph) && !shape.textHigh(glyph)))
+                 && !(atEnd && !isAlnum(glyph) && !shape.textHigh(glyph)) && !inNumber(line, i))
             read = shape.barText(glyph, caseAround(line, i), image.bitmap);
         else if (ink && isOneOf(glyph, ",."))
             read = shape.stopText(glyph, i > 0 ? &line[i - 1] : nullptr);

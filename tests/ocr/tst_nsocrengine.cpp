@@ -193,6 +193,8 @@ void tst_NsOcrEngine::screenText_data()
                                             << none << bitmap;
     QTest::newRow("serif l read as a bracket") << "Disable field -l Details" << QSize(260, 30) << none << solid
                                                << none << none << serif;
+    QTest::newRow("figures in a bitmap font") << "Sizes 72,169 and 21 items" << QSize(200, 30) << none << solid
+                                              << none << none << bitmap;
     QTest::newRow("fixed-width l") << "to ll.pdf clock" << QSize(160, 30) << none << solid << none << none << mono;
 }
 
