@@ -864,7 +864,8 @@ bool isLetter(const Glyph &glyph)
 // letter deciding. Where only bars stand round it, one read as "l" after
 // the run's first speaks for all of them, as in "Ill". 0 where the bar
 // begins the run, whose first letter keeps the recogniser's choice (it
-// knows words like "Ill" and "list"), or where nothing tells.
+// knows words like "Ill" and "list"), unless it begins a name in a path,
+// or where nothing tells.
 char caseAround(const GlyphLine &line, size_t i)
 {
     const auto inRun = [&](size_t j) { return isLetter(line[j]) || barLike(line[j]); };

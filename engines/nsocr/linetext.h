@@ -42,12 +42,16 @@ std::vector<GlyphLine> readGlyphs(tesseract::ResultIterator *it);
 // - a plain upright bar is "l", "I" or "|", told apart by its height and
 //   depth against the line's capitals, figures and ascenders (or its
 //   taller fellow bars), else by its neighbours, and never "1", "!" or
-//   "\", nor an "i" without a dot; an "L" with hardly any foot is an "l"
-//   with a tail;
+//   "\", nor an "i" without a dot; an "L" with hardly any foot, or a "|"
+//   standing on the baseline with a tail, is an "l" with a tail; a bracket
+//   standing on the baseline is a serifed "l" or "I"; a "1" beside other
+//   figures stays a "1";
 // - in a bitmap face, an "l" and a "1" are told apart by the serif or the
 //   flag at their top;
-// - a round dot on the baseline is a full stop, never a comma;
-// - a "J" leaning forward all the way down is a slash;
+// - a round dot on the baseline is a full stop, never a comma; a mark
+//   hanging below it and swinging left is a comma;
+// - a "J" or an "f" leaning forward all the way down is a slash;
+// - a "t" whose top is an arm reaching right of its stem is an "r";
 // - a dash as short as a hyphen is a hyphen.
 // `binary` is the recogniser's 1-bit image (ink = 1) of `image`, the
 // prepared image it read.
