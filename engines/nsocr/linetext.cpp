@@ -449,14 +449,13 @@ public:
             || bar->top > tallTop() || bar->top < m_baseline - m_metrics.xHeight * 2
             || bar->bottom < m_baseline - 1 || bar->bottom > m_baseline + m_metrics.xHeight * 3 / 5
             || !unbroken(*bar)) {
-            // A "|" reaches below the baseline; a tail that curls off the
-            // foot widens the ink of an "l" standing on it.
-            if (glyph.text == "|" && bar && m_claims[indexOf(bar)] == 1 && bar->width() > widestStroke()
-                && bar->width() < 2 * m_stroke && tailedL(*bar))
-                return "l";
-            // Brackets reach below the baseline too; serifs standing on it
-            // are the foot of an "l" or an "I".
-            if (isOneOf(glyph, "[]") && bar && bar->top <= tallTop() && std::abs(bar->bottom - m_baseline) <= 1)
+            // A "|" and brackets reach below the baseline. Ink standing on
+            // it is the foot of an "l" or an "I": serifs, or a tail that
+            // curls off an "l"'s foot and widens its bar.
+            if (bar && standsTall(*bar)
+                && (isOneOf(glyph, "[]")
+                    || (glyph.text == "|" && m_claims[indexOf(bar)] == 1 && bar->width() > widestStroke()
+                        && bar->width() < 2 * m_stroke)))
                 return footText(glyph);
             return bitmap && isOneOf(glyph, "1l") ? flagText(glyph) : glyph.text;
         }
@@ -744,13 +743,14 @@ private:
         }
     }
 
-    // Whether the ink, narrower than half an x-height, stands on the
-    // baseline taller than an "i", as an "l" whose foot has a tail.
-    bool tailedL(const Piece &body) const
+    // Whether the ink stands on the baseline, taller than an "i".
+    bool standsTall(const Piece &body) const
     {
-        return body.top <= tallTop() && std::abs(body.bottom - m_baseline) <= 1
-                && body.width() * 2 < m_metrics.xHeight;
+        return body.top <= tallTop() && std::abs(body.bottom - m_baseline) <= 1;
     }
+    // Whether the ink, narrower than half an x-height, stands so, as an "l"
+    // whose foot has a tail.
+    bool tailedL(const Piece &body) const { return standsTall(body) && body.width() * 2 < m_metrics.xHeight; }
 
     // The widest that one upright stroke of the line is drawn.
     int widestStroke() const { return m_stroke + std::max(1, m_stroke / 2); }
