@@ -219,6 +219,34 @@ struct LineStats
     int textHeight = 0; // median height of the lines
 };
 
+// How many lines of text a band of inked rows holds. A line's ink is
+// densest between its baseline and its x-height, and thin above and below,
+// where only ascenders and descenders reach: lines set close together run
+// into one band, but their dense cores stay apart.
+int linesIn(const std::vector<int> &rowInk, int first, int last)
+{
+    const int densest = *std::max_element(rowInk.begin() + first, rowInk.begin() + last + 1);
+    std::vector<int> dense(rowInk.size());
+    for (int y = first; y <= last; ++y)
+        dense[y] = rowInk[y] * 3 >= densest;
+    std::vector<std::pair<int, int>> cores = runs(dense);
+    int tallest = 0;
+    for (const auto &core : cores)
+        tallest = std::max(tallest, core.second - core.first + 1);
+    int lines = 0;
+    int previousEnd = -1;
+    for (const auto &core : cores) {
+        // A core too short to be a line's, or hardly apart from the one
+        // before, is a stroke across the line (a rule, an underline).
+        if ((core.second - core.first + 1) * 3 < tallest)
+            continue;
+        if (previousEnd < 0 || core.first - previousEnd > 2)
+            ++lines;
+        previousEnd = core.second;
+    }
+    return std::max(1, lines);
+}
+
 // Counts text lines from the rows that hold ink. Bands one row apart are
 // one line (accents over capitals); thin bands (dots, underlines) are no
 // lines of their own.
@@ -235,13 +263,13 @@ LineStats lineStats(Pix *grey, const GreyStats &stats)
     const int wpl = pixGetWpl(grey);
     l_uint32 *data = pixGetData(grey);
 
+    std::vector<int> rowInk(h);
     std::vector<std::pair<int, int>> bands; // first row, last row
     for (int y = 0; y < h; ++y) {
         const l_uint32 *line = data + y * wpl;
-        bool ink = false;
-        for (int x = 0; x < w && !ink; ++x)
-            ink = GET_DATA_BYTE(line, x) < threshold;
-        if (!ink)
+        for (int x = 0; x < w; ++x)
+            rowInk[y] += GET_DATA_BYTE(line, x) < threshold;
+        if (!rowInk[y])
             continue;
         if (!bands.empty() && y - bands.back().second <= 2)
             bands.back().second = y;
@@ -251,16 +279,22 @@ LineStats lineStats(Pix *grey, const GreyStats &stats)
     if (bands.empty())
         return result;
 
-    std::vector<int> heights;
+    int tallest = 0;
     for (const auto &band : bands)
-        heights.push_back(band.second - band.first + 1);
-    const int tallest = *std::max_element(heights.begin(), heights.end());
-    heights.erase(std::remove_if(heights.begin(), heights.end(),
-                                 [tallest](int height) { return height <= std::max(2, tallest / 4); }),
-                  heights.end());
-    if (heights.empty())
+        tallest = std::max(tallest, band.second - band.first + 1);
+    std::vector<int> heights; // of each line, where a band holds several
+    for (const auto &band : bands) {
+        const int height = band.second - band.first + 1;
+        if (height <= std::max(2, tallest / 4))
+            continue;
+        const int lines = linesIn(rowInk, band.first, band.second);
+        result.lines += lines;
+        heights.insert(heights.end(), lines, height / lines);
+    }
+    if (heights.empty()) {
+        result.lines = 1;
         heights.push_back(tallest);
-    result.lines = int(heights.size());
+    }
     result.textHeight = medianOf(heights);
     return result;
 }
@@ -389,6 +423,10 @@ void removeEdgeLines(Pix *grey, const GreyStats &stats)
                     || (extents[i].first < rest.first && inkedRows[i] == h);
             if (!above || !below)
                 return false;
+            // A frame inks every row it spans; the columns of several lines
+            // of text leave the blank rows between the lines.
+            if (inkedRows[i] * 10 < (extents[i].second - extents[i].first + 1) * 9)
+                return false;
             if ((i + 1 < left && !close(i)) || (i >= n - right && i + 1 < n && !close(i)))
                 return false;
         }
@@ -461,9 +499,66 @@ int scaleFor(const LineStats &lines, int width, int height)
     return scale;
 }
 
+// A screen may hold dark and light windows side by side, and the layout
+// finds lines of dark text on light only. What a closing fills in is dark
+// ink thinner than the closing, what an opening takes away light ink, and
+// a window's straight edge passes both unchanged. Each area's own tone
+// tells which of the two is its ink: the median of the tiles round each
+// tile, which a few lines of text do not outvote. The ink is drawn dark on
+// white.
+PixPtr inkOnWhite(Pix *grey, int textHeight)
+{
+    // Wider than any stroke of the text, and odd.
+    const int size = std::max(7, textHeight) | 1;
+    PixPtr dark(pixTophat(grey, size, size, L_TOPHAT_BLACK));
+    PixPtr light(pixTophat(grey, size, size, L_TOPHAT_WHITE));
+    if (!dark || !light)
+        return nullptr;
+
+    constexpr int tile = 16;
+    const int w = pixGetWidth(grey);
+    const int h = pixGetHeight(grey);
+    const int wpl = pixGetWpl(grey);
+    const l_uint32 *data = pixGetData(grey);
+    const int columns = (w + tile - 1) / tile;
+    const int rows = (h + tile - 1) / tile;
+    std::vector<int> medians(size_t(columns) * rows);
+    std::vector<int> values;
+    for (int ty = 0; ty < rows; ++ty) {
+        for (int tx = 0; tx < columns; ++tx) {
+            values.clear();
+            for (int y = ty * tile; y < std::min(h, (ty + 1) * tile); ++y) {
+                for (int x = tx * tile; x < std::min(w, (tx + 1) * tile); ++x)
+                    values.push_back(GET_DATA_BYTE(data + y * wpl, x));
+            }
+            medians[size_t(ty) * columns + tx] = medianOf(values);
+        }
+    }
+    const int inkWpl = pixGetWpl(dark.get());
+    l_uint32 *inkData = pixGetData(dark.get());
+    const l_uint32 *lightData = pixGetData(light.get());
+    for (int ty = 0; ty < rows; ++ty) {
+        for (int tx = 0; tx < columns; ++tx) {
+            values.clear();
+            for (int ny = std::max(0, ty - 1); ny <= std::min(rows - 1, ty + 1); ++ny) {
+                for (int nx = std::max(0, tx - 1); nx <= std::min(columns - 1, tx + 1); ++nx)
+                    values.push_back(medians[size_t(ny) * columns + nx]);
+            }
+            const bool darkArea = medianOf(values) < 128;
+            for (int y = ty * tile; y < std::min(h, (ty + 1) * tile); ++y) {
+                l_uint32 *line = inkData + y * inkWpl;
+                const l_uint32 *lightLine = lightData + y * inkWpl;
+                for (int x = tx * tile; x < std::min(w, (tx + 1) * tile); ++x)
+                    SET_DATA_BYTE(line, x, 255 - (darkArea ? GET_DATA_BYTE(lightLine, x) : GET_DATA_BYTE(line, x)));
+            }
+        }
+    }
+    return dark;
+}
+
 } // namespace
 
-PreparedImage prepareImage(Pix *source)
+PreparedImage prepareImage(Pix *source, bool oneLine)
 {
     PreparedImage prepared;
     PixPtr grey(pixConvertTo8(source, 0));
@@ -490,7 +585,14 @@ PreparedImage prepareImage(Pix *source)
     const int width = pixGetWidth(grey.get());
     const int height = pixGetHeight(grey.get());
     prepared.scale = scaleFor(lines, width, height);
-    prepared.layout = lines.lines <= 1 ? PageLayout::SingleLine : PageLayout::Auto;
+    prepared.layout = oneLine || lines.lines <= 1 ? PageLayout::SingleLine : PageLayout::Auto;
+    // A page is only laid out, at its own size; its lines are read from
+    // crops of their own, each prepared as a single line is.
+    if (prepared.layout == PageLayout::Auto) {
+        prepared.scale = 1;
+        prepared.pix = inkOnWhite(grey.get(), lines.textHeight);
+        return prepared;
+    }
 
     prepared.bitmap = isTwoTone(grey.get(), stats);
     PixPtr scaled;
@@ -502,8 +604,8 @@ PreparedImage prepareImage(Pix *source)
         scaled.reset(pixScaleGrayLI(grey.get(), float(prepared.scale), float(prepared.scale)));
     if (!scaled)
         return prepared;
-    const int margin = std::max(8, lines.textHeight * prepared.scale / 2);
-    prepared.pix.reset(pixAddBorder(scaled.get(), margin, l_uint32(stats.background)));
+    prepared.margin = std::max(8, lines.textHeight * prepared.scale / 2);
+    prepared.pix.reset(pixAddBorder(scaled.get(), prepared.margin, l_uint32(stats.background)));
     if (prepared.pix)
         pixSetResolution(prepared.pix.get(), screenDpi * prepared.scale, screenDpi * prepared.scale);
     return prepared;

@@ -21,6 +21,7 @@ struct PreparedImage
     PixPtr pix;      // 8-bit grey, dark text on a light background, padded
     PageLayout layout = PageLayout::Auto;
     int scale = 1;   // linear upscale applied to the source
+    int margin = 0;  // padding round the upscaled source, in its pixels
     bool bitmap = false; // drawn by a bitmap font, without antialiasing
 };
 
@@ -28,7 +29,7 @@ struct PreparedImage
 // and often light on dark; the recogniser reads it best as dark text of
 // about 35 to 50 px height with some margin, and a crop holding one line is
 // best read as exactly that line (the page layout analysis drops short
-// lines such as "OK").
-PreparedImage prepareImage(Pix *source);
+// lines such as "OK"). A caller that knows the image holds one line says so.
+PreparedImage prepareImage(Pix *source, bool oneLine = false);
 
 #endif // FIRSTPASS_H

@@ -190,14 +190,8 @@ int32_t OcrImage::recognise(const RecogniserSetup &setup)
         return ERROR_IMAGETOOLARGE;
     if (m_cancel)
         return ERROR_JOBCANCELLED;
-    const PreparedImage prepared = prepareImage(source.get());
-    source.reset();
-    if (!prepared.pix)
-        return ERROR_CANNOTDECODE;
-    if (m_cancel)
-        return ERROR_JOBCANCELLED;
     std::string utf8;
-    const int32_t result = m_recogniser.recognise(setup, prepared, m_cancel, utf8);
+    const int32_t result = m_recogniser.recognise(setup, source.get(), m_cancel, utf8);
     // A cancelled run's partial text is discarded.
     if (result == 0) {
         m_text = cleanLines(utf8);

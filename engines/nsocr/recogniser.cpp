@@ -2,13 +2,16 @@
 
 #include "linetext.h"
 #include "nsocr.h"
+#include "pagelayout.h"
 
 #include <leptonica/allheaders.h>
 #include <tesseract/baseapi.h>
 #include <tesseract/ocrclass.h>
 #include <tesseract/resultiterator.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <sstream>
 
 #ifdef _OPENMP
 #include <omp.h>
@@ -16,94 +19,234 @@
 
 namespace {
 
+#if defined(_WIN32)
+const char nullDevice[] = "NUL";
+#else
+const char nullDevice[] = "/dev/null";
+#endif
+
 bool cancelRequested(void *cancel, int)
 {
     return static_cast<const std::atomic<bool> *>(cancel)->load();
 }
 
+void endApi(tesseract::TessBaseAPI *api)
+{
+    api->End();
+    delete api;
+}
+
+// Tesseract groups to read with, most wanted first. English is always on,
+// but a language the host switched on is what its text is most likely in:
+// its own model reads it best, and English text reads best alone.
+std::vector<std::string> groupsOf(const std::string &languages)
+{
+    std::vector<std::string> others;
+    bool english = false;
+    std::istringstream in(languages);
+    for (std::string code; std::getline(in, code, '+');) {
+        if (code == "eng")
+            english = true;
+        else if (!code.empty())
+            others.push_back(code);
+    }
+    std::vector<std::string> groups;
+    if (!others.empty()) {
+        std::string group;
+        for (const std::string &code : others)
+            group += (group.empty() ? "" : "+") + code;
+        groups.push_back(group);
+    }
+    if (english)
+        groups.emplace_back("eng");
+    return groups;
+}
+
+// The image's pixels in a rectangle, as an image of their own.
+PixPtr clipped(Pix *image, const LineBox &box)
+{
+    Box *region = boxCreate(box.left, box.top, box.right - box.left + 1, box.bottom - box.top + 1);
+    PixPtr clip(region ? pixClipRectangle(image, region, nullptr) : nullptr);
+    boxDestroy(&region);
+    return clip;
+}
+
+// The box of a line grown by the margin a person leaves round a line they
+// mark: half its height, but no nearer a neighbouring line than halfway.
+LineBox withMargin(const std::vector<LineBox> &lines, size_t i, int width, int height)
+{
+    const LineBox &line = lines[i];
+    const int margin = line.height() / 2;
+    LineBox box = line;
+    box.left = std::max(0, line.left - margin);
+    box.right = std::min(width - 1, line.right + margin);
+    box.top = std::max(0, line.top - margin);
+    box.bottom = std::min(height - 1, line.bottom + margin);
+    for (size_t j = 0; j < lines.size(); ++j) {
+        const LineBox &other = lines[j];
+        if (j == i || other.right < line.left || other.left > line.right)
+            continue;
+        if (other.bottom < line.top)
+            box.top = std::max(box.top, (other.bottom + line.top + 1) / 2);
+        else if (other.top > line.bottom)
+            box.bottom = std::min(box.bottom, (other.top + line.bottom) / 2);
+    }
+    return box;
+}
+
 } // namespace
 
-Recogniser::Recogniser()
-    : m_api(new tesseract::TessBaseAPI)
+struct Recogniser::Reading
 {
-}
+    std::string text;
+    float confidence = 0; // the recogniser's, over the line's characters
+};
 
-Recogniser::~Recogniser()
-{
-    m_api->End();
-}
+Recogniser::Recogniser() = default;
+
+Recogniser::~Recogniser() = default;
 
 int32_t Recogniser::start(const RecogniserSetup &setup)
 {
-    if (m_started && setup.dataDirectory == m_setup.dataDirectory
-        && setup.languages == m_setup.languages)
-        return 0;
-    if (setup.languages.empty())
+    const std::vector<std::string> groups = groupsOf(setup.languages);
+    if (groups.empty())
         return ERROR_NOLANGUAGE;
-    m_api->End();
-    m_started = m_api->Init(setup.dataDirectory.c_str(), setup.languages.c_str(),
-                            tesseract::OEM_LSTM_ONLY) == 0;
-    if (!m_started)
-        return ERROR_ENGINEINIT;
+    if (setup.dataDirectory != m_dataDirectory)
+        m_apis.clear();
+    for (auto it = m_apis.begin(); it != m_apis.end();)
+        it = std::find(groups.begin(), groups.end(), it->first) == groups.end() ? m_apis.erase(it) : std::next(it);
+    m_dataDirectory = setup.dataDirectory;
+    m_groups = groups;
+    for (const std::string &group : groups) {
+        if (m_apis.count(group))
+            continue;
+        Api api(new tesseract::TessBaseAPI, endApi);
+        // Tesseract's messages ("Empty page!!") would reach the host's
+        // streams; what happened is told by the engine's results.
+        api->SetVariable("debug_file", nullDevice);
+        if (api->Init(setup.dataDirectory.c_str(), group.c_str(), tesseract::OEM_LSTM_ONLY) != 0)
+            return ERROR_ENGINEINIT;
+        // The first pass has made the text dark on light already; a second
+        // try on the inverted line would only cost time.
+        api->SetVariable("tessedit_do_invert", "0");
+        m_apis.emplace(group, std::move(api));
+    }
     // Tesseract's shared caches come to life with the first start, so they
     // die at exit before the engine's objects, which would then release
     // into them. A host may well exit with the engine still running: release
     // its objects first.
     [[maybe_unused]] static const int releaseAtExit = std::atexit([] { Engine_Uninitialize(); });
-    m_setup = setup;
-    // The first pass has made the text dark on light already; a second try
-    // on the inverted line would only cost time.
-    m_api->SetVariable("tessedit_do_invert", "0");
     return 0;
 }
 
-int32_t Recogniser::recognise(const RecogniserSetup &setup, const PreparedImage &image,
-                              const std::atomic<bool> &cancel, std::string &text)
+int32_t Recogniser::readLine(tesseract::TessBaseAPI *api, const PreparedImage &line,
+                             const std::atomic<bool> &cancel, Reading &reading)
 {
-    // The recogniser's OpenMP loops would otherwise spin up a team per call
-    // and fight over the cores, several times slower than one thread.
-    // Settings made through the environment come too late once the process
-    // runs, and they are per thread: set them in every recognising thread.
-#ifdef _OPENMP
-    omp_set_dynamic(1);
-#endif
-    const int32_t started = start(setup);
-    if (started != 0)
-        return started;
-
-    std::vector<GlyphLine> lines;
-    PixPtr binary;
-    const auto read = [&](tesseract::PageSegMode mode) -> int32_t {
-        m_api->SetPageSegMode(mode);
-        m_api->SetImage(image.pix.get());
+    const auto read = [&](tesseract::PageSegMode mode, std::vector<GlyphLine> &glyphs, PixPtr &binary) -> int32_t {
+        api->SetPageSegMode(mode);
+        api->SetImage(line.pix.get());
         tesseract::ETEXT_DESC monitor;
         monitor.cancel = cancelRequested;
         monitor.cancel_this = const_cast<std::atomic<bool> *>(&cancel);
-        const int recognised = m_api->Recognize(&monitor);
+        const int recognised = api->Recognize(&monitor);
         if (cancel)
             return ERROR_JOBCANCELLED;
         if (recognised != 0)
             return ERROR_OPERATIONFAILED;
-        binary.reset(m_api->GetThresholdedImage());
-        const std::unique_ptr<tesseract::ResultIterator> it(m_api->GetIterator());
-        lines = readGlyphs(it.get());
-        m_api->Clear();
+        binary.reset(api->GetThresholdedImage());
+        const std::unique_ptr<tesseract::ResultIterator> it(api->GetIterator());
+        glyphs = readGlyphs(it.get());
+        reading.confidence = 0;
+        if (it) {
+            float sum = 0;
+            int characters = 0;
+            it->Begin();
+            do {
+                if (it->Empty(tesseract::RIL_SYMBOL))
+                    continue;
+                sum += it->Confidence(tesseract::RIL_SYMBOL);
+                ++characters;
+            } while (it->Next(tesseract::RIL_SYMBOL));
+            reading.confidence = characters ? sum / characters : 0;
+        }
+        api->Clear();
         return 0;
     };
-    const bool singleLine = image.layout == PageLayout::SingleLine;
-    if (const int32_t result = read(singleLine ? tesseract::PSM_SINGLE_LINE : tesseract::PSM_AUTO))
+    std::vector<GlyphLine> glyphs;
+    PixPtr binary;
+    if (const int32_t result = read(tesseract::PSM_SINGLE_LINE, glyphs, binary))
         return result;
     // The line finder may take all of a short line's letters for noise,
     // most often beside a frame: read such a line once more as one word.
-    if (singleLine && lines.empty()) {
-        if (const int32_t result = read(tesseract::PSM_SINGLE_WORD))
+    if (glyphs.empty()) {
+        if (const int32_t result = read(tesseract::PSM_SINGLE_WORD, glyphs, binary))
             return result;
     }
+    reading.text.clear();
+    for (const GlyphLine &glyphLine : glyphs) {
+        if (!reading.text.empty())
+            reading.text += ' ';
+        reading.text += lineText(glyphLine, binary.get(), line);
+    }
+    return 0;
+}
+
+int32_t Recogniser::readBest(const PreparedImage &line, const std::atomic<bool> &cancel, std::string &text)
+{
+    Reading best;
+    bool first = true;
+    for (const std::string &group : m_groups) {
+        Reading reading;
+        if (const int32_t result = readLine(m_apis.at(group).get(), line, cancel, reading))
+            return result;
+        if (first || reading.confidence > best.confidence)
+            best = reading;
+        first = false;
+    }
+    text = best.text;
+    return 0;
+}
+
+int32_t Recogniser::recognise(const RecogniserSetup &setup, Pix *source, const std::atomic<bool> &cancel,
+                              std::string &text)
+{
+    // The recogniser's OpenMP loops would otherwise spin up a team per call
+    // and fight over the cores, several times slower than one thread; and
+    // letting the runtime size its teams costs it system calls at every
+    // loop. With no parallel level active every loop runs in the calling
+    // thread. Settings made through the environment come too late once the
+    // process runs.
+#ifdef _OPENMP
+    omp_set_max_active_levels(0);
+#endif
+    if (const int32_t started = start(setup))
+        return started;
     text.clear();
-    for (const GlyphLine &line : lines) {
+    PreparedImage page = prepareImage(source);
+    if (!page.pix)
+        return ERROR_CANNOTDECODE;
+    if (page.layout == PageLayout::SingleLine)
+        return readBest(page, cancel, text);
+
+    const std::vector<LineBox> lines = findLines(page);
+    page = {};
+    const int width = int(pixGetWidth(source));
+    const int height = int(pixGetHeight(source));
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (cancel)
+            return ERROR_JOBCANCELLED;
+        const PixPtr crop = clipped(source, withMargin(lines, i, width, height));
+        const PreparedImage line = crop ? prepareImage(crop.get(), true) : PreparedImage();
+        if (!line.pix)
+            continue;
+        std::string lineText;
+        if (const int32_t result = readBest(line, cancel, lineText))
+            return result;
+        if (lineText.empty())
+            continue;
         if (!text.empty())
             text += '\n';
-        text += lineText(line, binary.get(), image);
+        text += lineText;
     }
     return 0;
 }
@@ -118,9 +261,7 @@ void Recogniser::warmUp(const RecogniserSetup &setup)
     pixSetAll(line.get());
     for (int x = 4; x < 56; x += 7)
         pixRasterop(line.get(), x, 3, 2, x % 3 ? 10 : 7, PIX_CLR, nullptr, 0, 0);
-    const PreparedImage prepared = prepareImage(line.get());
     const std::atomic<bool> never(false);
     std::string text;
-    if (prepared.pix)
-        recognise(setup, prepared, never, text);
+    recognise(setup, line.get(), never, text);
 }

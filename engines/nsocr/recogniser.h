@@ -5,8 +5,10 @@
 
 #include <atomic>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace tesseract {
 class TessBaseAPI;
@@ -19,29 +21,40 @@ struct RecogniserSetup
     std::string languages; // "eng+deu"
 };
 
-// One Tesseract instance. It is started on first use and restarted only
-// when the setup changes, since starting costs far more than recognising a
-// line. Not thread-safe: one recognition at a time.
+// Reads an image line by line: the layout gives its lines in reading order,
+// and each line is prepared and read on its own as a crop of that line
+// would be, so a paragraph reads as well as its lines one by one.
+//
+// Each language group the setup names runs in a Tesseract instance of its
+// own, started on first use and kept while the setup names it, since
+// starting costs far more than recognising a line. Not thread-safe: one
+// recognition at a time.
 class Recogniser
 {
 public:
     Recogniser();
     ~Recogniser();
 
-    // Recognises a prepared image into UTF-8 text, lines separated by "\n".
+    // Recognises a decoded image into UTF-8 text, lines separated by "\n".
     // Returns 0, ERROR_JOBCANCELLED when *cancel became true, or an error.
-    int32_t recognise(const RecogniserSetup &setup, const PreparedImage &image,
-                      const std::atomic<bool> &cancel, std::string &text);
+    int32_t recognise(const RecogniserSetup &setup, Pix *source, const std::atomic<bool> &cancel,
+                      std::string &text);
     // Starts the recogniser and runs it once over a small line, so that
     // the first real recognition costs no more than a later one.
     void warmUp(const RecogniserSetup &setup);
 
 private:
-    int32_t start(const RecogniserSetup &setup);
+    struct Reading;
+    using Api = std::unique_ptr<tesseract::TessBaseAPI, void (*)(tesseract::TessBaseAPI *)>;
 
-    std::unique_ptr<tesseract::TessBaseAPI> m_api;
-    RecogniserSetup m_setup;
-    bool m_started = false;
+    int32_t start(const RecogniserSetup &setup);
+    int32_t readLine(tesseract::TessBaseAPI *api, const PreparedImage &line, const std::atomic<bool> &cancel,
+                     Reading &reading);
+    int32_t readBest(const PreparedImage &line, const std::atomic<bool> &cancel, std::string &text);
+
+    std::string m_dataDirectory;
+    std::vector<std::string> m_groups; // the setup's languages, as Tesseract groups
+    std::map<std::string, Api> m_apis; // by group
 };
 
 #endif // RECOGNISER_H

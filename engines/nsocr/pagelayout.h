@@ -1,0 +1,23 @@
+#ifndef PAGELAYOUT_H
+#define PAGELAYOUT_H
+
+#include <vector>
+
+struct PreparedImage;
+
+// A text line's box in the pixels of the source image, sides included.
+struct LineBox
+{
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+    int height() const { return bottom - top + 1; }
+};
+
+// The text lines of a prepared page, its ink dark on white, in reading
+// order: columns one after the other, top to bottom in each, and the cells
+// of a table row by row. Boxes are in the page's pixels.
+std::vector<LineBox> findLines(const PreparedImage &page);
+
+#endif // PAGELAYOUT_H
