@@ -62,6 +62,18 @@ std::vector<std::string> groupsOf(const std::string &languages)
     return groups;
 }
 
+// Whether every language of a group is written in English's alphabet.
+bool alphabetOfEnglish(const std::string &group)
+{
+    static const char *const otherScripts[] = {"ara", "bul", "chi_sim", "chi_tra", "jpn", "kor", "rus"};
+    std::istringstream in(group);
+    for (std::string code; std::getline(in, code, '+');) {
+        if (std::find(std::begin(otherScripts), std::end(otherScripts), code) != std::end(otherScripts))
+            return false;
+    }
+    return true;
+}
+
 // The image's pixels in a rectangle, as an image of their own.
 PixPtr clipped(Pix *image, const LineBox &box)
 {
@@ -194,14 +206,21 @@ int32_t Recogniser::readLine(tesseract::TessBaseAPI *api, const PreparedImage &l
 int32_t Recogniser::readBest(const PreparedImage &line, const std::atomic<bool> &cancel, std::string &text)
 {
     Reading best;
-    bool first = true;
-    for (const std::string &group : m_groups) {
+    for (size_t i = 0; i < m_groups.size(); ++i) {
+        // A model for a language in the Latin alphabet reads English words
+        // as well, so English is asked only where it is unsure. One for
+        // another script reads English letters as its own, sure of itself:
+        // there both read, and the surer reading stands.
+        constexpr float sure = 80;
+        constexpr float surer = 5;
+        const bool latin = alphabetOfEnglish(m_groups[0]);
+        if (i > 0 && latin && best.confidence >= sure)
+            break;
         Reading reading;
-        if (const int32_t result = readLine(m_apis.at(group).get(), line, cancel, reading))
+        if (const int32_t result = readLine(m_apis.at(m_groups[i]).get(), line, cancel, reading))
             return result;
-        if (first || reading.confidence > best.confidence)
+        if (i == 0 || reading.confidence > best.confidence + (latin ? surer : 0))
             best = reading;
-        first = false;
     }
     text = best.text;
     return 0;
