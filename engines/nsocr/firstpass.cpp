@@ -500,60 +500,42 @@ int scaleFor(const LineStats &lines, int width, int height)
 }
 
 // A screen may hold dark and light windows side by side, and the layout
-// finds lines of dark text on light only. What a closing fills in is dark
-// ink thinner than the closing, what an opening takes away light ink, and
-// a window's straight edge passes both unchanged. Each area's own tone
-// tells which of the two is its ink: the median of the tiles round each
-// tile, which a few lines of text do not outvote. The ink is drawn dark on
-// white.
-PixPtr inkOnWhite(Pix *grey, int textHeight)
+// finds lines of dark text on light only. The median round a pixel is the
+// tone of the area it lies in, which the strokes of text do not outvote,
+// and which follows a window's straight edge to the pixel; ink is what
+// stands apart from it, either way, drawn dark on white. At a window's
+// corner the median of a square takes the outside's tone, while those of
+// the row and the column through the pixel do not: ink stands apart from
+// the square's, and from the row's or the column's, which a stroke along
+// the other way does not outvote.
+PixPtr inkOnWhite(Pix *grey)
 {
-    // Wider than any stroke of the text, and odd.
-    const int size = std::max(7, textHeight) | 1;
-    PixPtr dark(pixTophat(grey, size, size, L_TOPHAT_BLACK));
-    PixPtr light(pixTophat(grey, size, size, L_TOPHAT_WHITE));
-    if (!dark || !light)
+    // Wider than the strokes of screen text and the gaps between them.
+    constexpr int size = 15;
+    const PixPtr squareArea(pixRankFilterGray(grey, size, size, 0.5f));
+    const PixPtr rowArea(pixRankFilterGray(grey, size, 1, 0.5f));
+    const PixPtr columnArea(pixRankFilterGray(grey, 1, size, 0.5f));
+    PixPtr ink(pixCreate(pixGetWidth(grey), pixGetHeight(grey), 8));
+    if (!squareArea || !rowArea || !columnArea || !ink)
         return nullptr;
-
-    constexpr int tile = 16;
+    const l_uint32 *square = pixGetData(squareArea.get());
+    const l_uint32 *row = pixGetData(rowArea.get());
+    const l_uint32 *column = pixGetData(columnArea.get());
     const int w = pixGetWidth(grey);
     const int h = pixGetHeight(grey);
     const int wpl = pixGetWpl(grey);
-    const l_uint32 *data = pixGetData(grey);
-    const int columns = (w + tile - 1) / tile;
-    const int rows = (h + tile - 1) / tile;
-    std::vector<int> medians(size_t(columns) * rows);
-    std::vector<int> values;
-    for (int ty = 0; ty < rows; ++ty) {
-        for (int tx = 0; tx < columns; ++tx) {
-            values.clear();
-            for (int y = ty * tile; y < std::min(h, (ty + 1) * tile); ++y) {
-                for (int x = tx * tile; x < std::min(w, (tx + 1) * tile); ++x)
-                    values.push_back(GET_DATA_BYTE(data + y * wpl, x));
-            }
-            medians[size_t(ty) * columns + tx] = medianOf(values);
+    const l_uint32 *greyData = pixGetData(grey);
+    l_uint32 *inkData = pixGetData(ink.get());
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            const int value = int(GET_DATA_BYTE(greyData + y * wpl, x));
+            const auto apart = [&](const l_uint32 *area) {
+                return std::abs(value - int(GET_DATA_BYTE(area + y * wpl, x)));
+            };
+            SET_DATA_BYTE(inkData + y * wpl, x, 255 - std::min(apart(square), std::max(apart(row), apart(column))));
         }
     }
-    const int inkWpl = pixGetWpl(dark.get());
-    l_uint32 *inkData = pixGetData(dark.get());
-    const l_uint32 *lightData = pixGetData(light.get());
-    for (int ty = 0; ty < rows; ++ty) {
-        for (int tx = 0; tx < columns; ++tx) {
-            values.clear();
-            for (int ny = std::max(0, ty - 1); ny <= std::min(rows - 1, ty + 1); ++ny) {
-                for (int nx = std::max(0, tx - 1); nx <= std::min(columns - 1, tx + 1); ++nx)
-                    values.push_back(medians[size_t(ny) * columns + nx]);
-            }
-            const bool darkArea = medianOf(values) < 128;
-            for (int y = ty * tile; y < std::min(h, (ty + 1) * tile); ++y) {
-                l_uint32 *line = inkData + y * inkWpl;
-                const l_uint32 *lightLine = lightData + y * inkWpl;
-                for (int x = tx * tile; x < std::min(w, (tx + 1) * tile); ++x)
-                    SET_DATA_BYTE(line, x, 255 - (darkArea ? GET_DATA_BYTE(lightLine, x) : GET_DATA_BYTE(line, x)));
-            }
-        }
-    }
-    return dark;
+    return ink;
 }
 
 } // namespace
@@ -581,7 +563,12 @@ PreparedImage prepareImage(Pix *source, bool oneLine)
         }
     }
     removeEdgeLines(grey.get(), stats);
-    const LineStats lines = lineStats(grey.get(), stats);
+    // Lines are counted on the ink alone: one tone for the whole image
+    // makes a light window on a dark desktop one block of ink.
+    PixPtr ink = inkOnWhite(grey.get());
+    if (!ink)
+        return prepared;
+    const LineStats lines = lineStats(ink.get(), greyStats(ink.get()));
     const int width = pixGetWidth(grey.get());
     const int height = pixGetHeight(grey.get());
     prepared.scale = scaleFor(lines, width, height);
@@ -590,7 +577,7 @@ PreparedImage prepareImage(Pix *source, bool oneLine)
     // crops of their own, each prepared as a single line is.
     if (prepared.layout == PageLayout::Auto) {
         prepared.scale = 1;
-        prepared.pix = inkOnWhite(grey.get(), lines.textHeight);
+        prepared.pix = std::move(ink);
         return prepared;
     }
 

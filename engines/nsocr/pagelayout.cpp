@@ -139,12 +139,7 @@ std::vector<LineBox> strung(Boxa *boxes)
     const int letter = std::max(3, medianOf(heights));
     std::sort(pieces.begin(), pieces.end(), [](const LineBox &a, const LineBox &b) { return a.left < b.left; });
 
-    struct Line
-    {
-        LineBox box;
-        LineBox last; // the line's last letter
-    };
-    std::vector<Line> lines;
+    std::vector<LineBox> lines;
     std::vector<LineBox> marks;
     for (const LineBox &piece : pieces) {
         // Frames, pictures and rules are no letters.
@@ -155,29 +150,27 @@ std::vector<LineBox> strung(Boxa *boxes)
             marks.push_back(piece);
             continue;
         }
-        Line *best = nullptr;
+        LineBox *best = nullptr;
         double bestShare = 0.5;
-        for (Line &line : lines) {
-            const int height = std::max(line.last.height(), piece.height());
-            if (piece.left - line.box.right > 2 * height)
+        for (LineBox &line : lines) {
+            if (piece.left - line.right > 2 * std::max(letter, piece.height()))
                 continue;
-            const double share = double(verticalOverlap(line.last, piece))
-                    / std::min(line.last.height(), piece.height());
+            const double share = double(verticalOverlap(line, piece)) / std::min(line.height(), piece.height());
             if (share > bestShare) {
                 best = &line;
                 bestShare = share;
             }
         }
-        if (best) {
-            include(best->box, piece);
-            best->last = piece;
-        } else {
-            lines.push_back({piece, piece});
-        }
+        if (best)
+            include(*best, piece);
+        else
+            lines.push_back(piece);
     }
+    // A line lower than a letter is marks that stand apart from the
+    // letters they belong to, as a comma's tail under its line.
     std::vector<LineBox> result;
-    for (const Line &line : lines)
-        result.push_back(line.box);
+    for (const LineBox &line : lines)
+        (line.height() * 4 < letter * 3 ? marks : result).push_back(line);
     for (const LineBox &mark : marks) {
         LineBox *nearest = nullptr;
         int distance = 0;
@@ -198,6 +191,40 @@ std::vector<LineBox> strung(Boxa *boxes)
     return result;
 }
 
+// The line's box grown by the margin a person leaves round a line they
+// mark, half its height, as far as the page is blank: no neighbouring
+// line's ink, nor the edge of the window round it.
+LineBox withMargin(const LineBox &line, Pix *binary)
+{
+    const int width = int(pixGetWidth(binary));
+    const int height = int(pixGetHeight(binary));
+    const auto blank = [&](int left, int top, int right, int bottom) {
+        if (left < 0 || top < 0 || right >= width || bottom >= height)
+            return false;
+        for (int y = top; y <= bottom; ++y) {
+            for (int x = left; x <= right; ++x) {
+                l_uint32 value = 0;
+                pixGetPixel(binary, x, y, &value);
+                if (value)
+                    return false;
+            }
+        }
+        return true;
+    };
+    LineBox box = line;
+    for (int step = 0; step < line.height() / 2; ++step) {
+        if (blank(box.left - 1, box.top, box.left - 1, box.bottom))
+            --box.left;
+        if (blank(box.right + 1, box.top, box.right + 1, box.bottom))
+            ++box.right;
+        if (blank(box.left, box.top - 1, box.right, box.top - 1))
+            --box.top;
+        if (blank(box.left, box.bottom + 1, box.right, box.bottom + 1))
+            ++box.bottom;
+    }
+    return box;
+}
+
 } // namespace
 
 std::vector<LineBox> findLines(const PreparedImage &page)
@@ -211,5 +238,7 @@ std::vector<LineBox> findLines(const PreparedImage &page)
     boxaDestroy(&boxes);
     lines = joinedRows(std::move(lines));
     order(lines.begin(), lines.end());
+    for (LineBox &line : lines)
+        line = withMargin(line, binary.get());
     return lines;
 }

@@ -17,7 +17,8 @@ struct LineBox
 
 // The text lines of a prepared page, its ink dark on white, in reading
 // order: columns one after the other, top to bottom in each, and the cells
-// of a table row by row. Boxes are in the page's pixels.
+// of a table row by row. Each box holds its line with the blank margin
+// round it, in the page's pixels.
 std::vector<LineBox> findLines(const PreparedImage &page);
 
 #endif // PAGELAYOUT_H

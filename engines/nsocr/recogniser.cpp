@@ -83,29 +83,6 @@ PixPtr clipped(Pix *image, const LineBox &box)
     return clip;
 }
 
-// The box of a line grown by the margin a person leaves round a line they
-// mark: half its height, but no nearer a neighbouring line than halfway.
-LineBox withMargin(const std::vector<LineBox> &lines, size_t i, int width, int height)
-{
-    const LineBox &line = lines[i];
-    const int margin = line.height() / 2;
-    LineBox box = line;
-    box.left = std::max(0, line.left - margin);
-    box.right = std::min(width - 1, line.right + margin);
-    box.top = std::max(0, line.top - margin);
-    box.bottom = std::min(height - 1, line.bottom + margin);
-    for (size_t j = 0; j < lines.size(); ++j) {
-        const LineBox &other = lines[j];
-        if (j == i || other.right < line.left || other.left > line.right)
-            continue;
-        if (other.bottom < line.top)
-            box.top = std::max(box.top, (other.bottom + line.top + 1) / 2);
-        else if (other.top > line.bottom)
-            box.bottom = std::min(box.bottom, (other.top + line.bottom) / 2);
-    }
-    return box;
-}
-
 } // namespace
 
 struct Recogniser::Reading
@@ -249,12 +226,10 @@ int32_t Recogniser::recognise(const RecogniserSetup &setup, Pix *source, const s
 
     const std::vector<LineBox> lines = findLines(page);
     page = {};
-    const int width = int(pixGetWidth(source));
-    const int height = int(pixGetHeight(source));
-    for (size_t i = 0; i < lines.size(); ++i) {
+    for (const LineBox &box : lines) {
         if (cancel)
             return ERROR_JOBCANCELLED;
-        const PixPtr crop = clipped(source, withMargin(lines, i, width, height));
+        const PixPtr crop = clipped(source, box);
         const PreparedImage line = crop ? prepareImage(crop.get(), true) : PreparedImage();
         if (!line.pix)
             continue;

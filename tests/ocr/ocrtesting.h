@@ -13,9 +13,11 @@ const QString ghostscriptMessage = QStringLiteral(
         "NsOCR - GhostSript library is needed to support PDF files. Just download and install it "
         "with default settings. https://ghostscript.com/releases/gsdnld.html.");
 
-// Lines of text as a screen shows them: a UI font at its pixel size.
+// Lines of text as a screen shows them: a UI font at its pixel size, each
+// line a line height below the one before (by default one and a half times
+// the pixel size).
 inline QImage renderText(const QStringList &lines, QSize size, QColor ink = Qt::black, QColor paper = Qt::white,
-                         int pixelSize = 14)
+                         int pixelSize = 14, int lineHeight = 0)
 {
     QImage image(size, QImage::Format_RGB32);
     image.fill(paper);
@@ -24,7 +26,8 @@ inline QImage renderText(const QStringList &lines, QSize size, QColor ink = Qt::
     font.setPixelSize(pixelSize);
     painter.setFont(font);
     painter.setPen(ink);
-    const int lineHeight = pixelSize * 3 / 2;
+    if (lineHeight == 0)
+        lineHeight = pixelSize * 3 / 2;
     for (int i = 0; i < lines.size(); ++i)
         painter.drawText(QPoint(6, 6 + pixelSize + i * lineHeight), lines.at(i));
     return image;

@@ -32,6 +32,8 @@ private Q_SLOTS:
     void unreadableInput();
     void secondLanguage();
     void optionsFileFromWorkingDirectory();
+    void regions_data();
+    void regions();
 
 private:
     ZQPObject *object = nullptr;
@@ -361,3 +363,76 @@ void tst_NsOcrEngine::optionsFileFromWorkingDirectory()
 
 QTEST_MAIN(tst_NsOcrEngine)
 #include "tst_nsocrengine.moc"
+
+namespace {
+
+// Two windows side by side on a dark desktop, one light on dark.
+QImage twoWindows(const QStringList &left, const QStringList &right)
+{
+    QImage screen(1280, 800, QImage::Format_RGB32);
+    screen.fill(QColor(0x3c, 0x3f, 0x41));
+    QPainter painter(&screen);
+    painter.drawImage(40, 60, renderText(left, QSize(560, 200), QColor(0xdc, 0xdc, 0xdc), QColor(0x1e, 0x1e, 0x1e), 13));
+    painter.drawImage(680, 300, renderText(right, QSize(540, 160), Qt::black, QColor(0xfa, 0xfa, 0xfa), 15));
+    return screen;
+}
+
+QImage japaneseLine(const QString &text)
+{
+    QFont font(QStringLiteral("WenQuanYi Micro Hei"));
+    font.setPixelSize(15);
+    QImage image(QFontMetrics(font).horizontalAdvance(text) + 16, 30, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setFont(font);
+    painter.drawText(image.rect(), Qt::AlignCenter, text);
+    return image;
+}
+
+} // namespace
+
+// Regions of several lines are read line by line in reading order, and a
+// line in a language the host switched on reads as in that language alone.
+// Languages stay on once switched on, so English-only rows come first. The
+// plugin trims the text to its first and last letter or digit.
+void tst_NsOcrEngine::regions_data()
+{
+    QTest::addColumn<QImage>("image");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("language");
+
+    const QStringList paragraph = {QStringLiteral("Lines set close together run into one band of ink,"),
+                                   QStringLiteral("yet every one of them is found and read in order:"),
+                                   QStringLiteral("none is lost, and no words run together")};
+    QTest::newRow("paragraph") << renderText(paragraph, QSize(420, 70), Qt::black, Qt::white, 14, 17)
+                               << paragraph.join(QLatin1Char('\n')) << QString();
+    const QStringList left = {QStringLiteral("Build finished with 2 warnings"), QStringLiteral("Linking the plugin tester"),
+                              QStringLiteral("All 32 tests passed")};
+    const QStringList right = {QStringLiteral("The left window is read first,"), QStringLiteral("then this one")};
+    QTest::newRow("screen") << twoWindows(left, right) << (left + right).join(QLatin1Char('\n')) << QString();
+    QTest::newRow("Japanese line") << japaneseLine(QStringLiteral("ファイルを開く")) << QStringLiteral("ファイルを開く")
+                                   << QStringLiteral("Japanese");
+    const QString german = QStringLiteral("Größe ändern und Übersicht öffnen");
+    QTest::newRow("German line") << renderText({german}, QSize(290, 28)) << german << QStringLiteral("German");
+}
+
+void tst_NsOcrEngine::regions()
+{
+    QFETCH(QImage, image);
+    QFETCH(QString, text);
+    QFETCH(QString, language);
+
+    if (!language.isEmpty()) {
+        const auto table = ocr->languages();
+        for (auto group = table.cbegin(); group != table.cend(); ++group) {
+            for (const auto &entry : group.value()) {
+                if (entry.first == language)
+                    ocr->setLanguages({language}, group.key());
+            }
+        }
+    }
+    ocr->ocrMemory(encoded(image));
+    QTRY_COMPARE_WITH_TIMEOUT(texts->count(), 1, 20000);
+    QCOMPARE(texts->at(0).at(0).toString(), text);
+    QCOMPARE(errorsOf(*errors), QStringList());
+}
