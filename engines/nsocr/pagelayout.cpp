@@ -8,41 +8,66 @@
 
 namespace {
 
-bool sameRow(const LineBox &a, const LineBox &b)
+int verticalOverlap(const LineBox &a, const LineBox &b)
 {
-    const int overlap = std::min(a.bottom, b.bottom) - std::max(a.top, b.top) + 1;
-    const int lower = std::min(a.height(), b.height());
-    return overlap * 10 >= lower * 7 && std::max(a.height(), b.height()) * 10 <= lower * 13;
+    return std::min(a.bottom, b.bottom) - std::max(a.top, b.top) + 1;
 }
 
-// The layout may split a line where the word spaces of neighbouring lines
-// happen to stand one above the other, and take each part for a column of
-// its own. Parts of one row closer than a few of their heights, with no
-// other line between them, are one line again; so are the cells of a
-// table's row, which is read row by row.
-std::vector<LineBox> joinedRows(std::vector<LineBox> lines)
+void include(LineBox &box, const LineBox &piece)
 {
+    box.left = std::min(box.left, piece.left);
+    box.top = std::min(box.top, piece.top);
+    box.right = std::max(box.right, piece.right);
+    box.bottom = std::max(box.bottom, piece.bottom);
+}
+
+
+// The cells of a table's row, and a row of buttons, stand apart like
+// columns, but their letters stand on one baseline and are as high: such
+// short lines are one, read from left to right, where no other line stands
+// between them and no edge runs down past them both ways, as a window's
+// does (a button's frame reaches little above and below its text).
+std::vector<LineBox> joinedRows(std::vector<LineBox> lines, Pix *binary)
+{
+    const auto edgeBetween = [binary](const LineBox &a, const LineBox &b) {
+        const int reach = std::max(a.height(), b.height());
+        const int top = std::max(0, std::min(a.top, b.top) - reach);
+        const int bottom = std::min(int(pixGetHeight(binary)) - 1, std::max(a.bottom, b.bottom) + reach);
+        for (int x = a.right + 1; x < b.left; ++x) {
+            int inked = 0;
+            for (int y = top; y <= bottom; ++y) {
+                l_uint32 value = 0;
+                pixGetPixel(binary, x, y, &value);
+                inked += value != 0;
+            }
+            if (inked * 10 >= (bottom - top + 1) * 9)
+                return true;
+        }
+        return false;
+    };
     for (bool joined = true; joined;) {
         joined = false;
         for (size_t i = 0; i < lines.size() && !joined; ++i) {
             for (size_t j = 0; j < lines.size() && !joined; ++j) {
                 LineBox &a = lines[i];
                 const LineBox &b = lines[j];
-                if (i == j || b.left <= a.right || !sameRow(a, b))
+                if (i == j || b.left <= a.right || verticalOverlap(a, b) * 2 < std::min(a.height(), b.height()))
                     continue;
-                const int gap = b.left - a.right - 1;
-                if (gap > 3 * std::max(a.height(), b.height()))
+                const int lower = std::min(a.letter, b.letter);
+                if (std::abs(a.baseline - b.baseline) * 8 > lower || std::abs(a.letter - b.letter) * 8 > lower)
+                    continue;
+                // A cell or a button holds a few words; lines of windows
+                // side by side may stand on one baseline too.
+                constexpr int cellLetters = 20;
+                if (std::min(a.right - a.left, b.right - b.left) > cellLetters * lower)
                     continue;
                 const bool between = std::any_of(lines.begin(), lines.end(), [&](const LineBox &c) {
                     return &c != &a && &c != &b && c.right > a.right && c.left < b.left
                             && c.bottom >= std::max(a.top, b.top) && c.top <= std::min(a.bottom, b.bottom);
                 });
-                if (between)
+                if (between || edgeBetween(a, b))
                     continue;
-                a.left = std::min(a.left, b.left);
-                a.right = b.right;
-                a.top = std::min(a.top, b.top);
-                a.bottom = std::max(a.bottom, b.bottom);
+                include(a, b);
                 lines.erase(lines.begin() + std::ptrdiff_t(j));
                 joined = true;
             }
@@ -109,19 +134,6 @@ LineBox boxOf(Boxa *boxes, int i)
     return {x, y, x + w - 1, y + h - 1};
 }
 
-int verticalOverlap(const LineBox &a, const LineBox &b)
-{
-    return std::min(a.bottom, b.bottom) - std::max(a.top, b.top) + 1;
-}
-
-void include(LineBox &box, const LineBox &piece)
-{
-    box.left = std::min(box.left, piece.left);
-    box.top = std::min(box.top, piece.top);
-    box.right = std::max(box.right, piece.right);
-    box.bottom = std::max(box.bottom, piece.bottom);
-}
-
 // The pieces of ink strung into lines. A letter's piece belongs to the
 // line beside it that it overlaps most in height, as letters of one line
 // do whatever their ascenders and descenders, and lines of a paragraph do
@@ -140,6 +152,7 @@ std::vector<LineBox> strung(Boxa *boxes)
     std::sort(pieces.begin(), pieces.end(), [](const LineBox &a, const LineBox &b) { return a.left < b.left; });
 
     std::vector<LineBox> lines;
+    std::vector<std::vector<LineBox>> letters; // of each line
     std::vector<LineBox> marks;
     for (const LineBox &piece : pieces) {
         // Frames, pictures and rules are no letters.
@@ -150,27 +163,38 @@ std::vector<LineBox> strung(Boxa *boxes)
             marks.push_back(piece);
             continue;
         }
-        LineBox *best = nullptr;
+        size_t best = lines.size();
         double bestShare = 0.5;
-        for (LineBox &line : lines) {
+        for (size_t i = 0; i < lines.size(); ++i) {
+            const LineBox &line = lines[i];
             if (piece.left - line.right > 2 * std::max(letter, piece.height()))
                 continue;
             const double share = double(verticalOverlap(line, piece)) / std::min(line.height(), piece.height());
             if (share > bestShare) {
-                best = &line;
+                best = i;
                 bestShare = share;
             }
         }
-        if (best)
-            include(*best, piece);
-        else
+        if (best < lines.size()) {
+            include(lines[best], piece);
+            letters[best].push_back(piece);
+        } else {
             lines.push_back(piece);
+            letters.push_back({piece});
+        }
     }
     // A line lower than a letter is marks that stand apart from the
     // letters they belong to, as a comma's tail under its line.
     std::vector<LineBox> result;
-    for (const LineBox &line : lines)
+    for (size_t i = 0; i < lines.size(); ++i) {
+        LineBox line = lines[i];
+        // The highest bottom of its letters, and the tallest standing on it.
+        line.baseline = line.bottom;
+        for (const LineBox &piece : letters[i])
+            line.baseline = std::min(line.baseline, piece.bottom);
+        line.letter = line.baseline - line.top + 1;
         (line.height() * 4 < letter * 3 ? marks : result).push_back(line);
+    }
     for (const LineBox &mark : marks) {
         LineBox *nearest = nullptr;
         int distance = 0;
@@ -236,7 +260,7 @@ std::vector<LineBox> findLines(const PreparedImage &page)
         return {};
     std::vector<LineBox> lines = strung(boxes);
     boxaDestroy(&boxes);
-    lines = joinedRows(std::move(lines));
+    lines = joinedRows(std::move(lines), binary.get());
     order(lines.begin(), lines.end());
     for (LineBox &line : lines)
         line = withMargin(line, binary.get());

@@ -12,6 +12,8 @@ struct LineBox
     int top = 0;
     int right = 0;
     int bottom = 0;
+    int baseline = 0; // where its letters stand
+    int letter = 0;   // the height of its capitals and ascenders
     int height() const { return bottom - top + 1; }
 };
 
