@@ -284,9 +284,11 @@ Score plainTesseract(const std::vector<Sample> &samples, const QString &language
 // of each on standard output.
 int plainTesseractChild(const char *languages, int layout)
 {
+    // All of it first: a pipe hands over a large image in pieces.
     QFile input;
     input.open(stdin, QIODevice::ReadOnly);
-    QDataStream stream(&input);
+    const QByteArray images = input.readAll();
+    QDataStream stream(images);
     QFile output;
     output.open(stdout, QIODevice::WriteOnly);
     QDataStream results(&output);
