@@ -1,12 +1,19 @@
-// Recognition of screen-like text lines through the OCR plugin and its
-// engine, against plain Tesseract on the same images in the same run:
-// character error rate, share of lines read exactly and median latency of
-// each path; then the longest stall of the event loop while a full-screen
-// capture is recognised in the background.
+// Recognition of screen text through the OCR plugin and its engine, against
+// plain Tesseract on the same images in the same run: single lines (rendered,
+// and screenshots of real toolkits), multi-line regions, whole screens and
+// lines in each language of the engine's table. For each, the character
+// error rate, the share read exactly, the items with fewer than 90 % of
+// their characters right and the median latency of each path. Then the
+// first call after start-up, and the longest stall of the event loop while
+// a full-screen capture is recognised in the background.
+//
+// Plain Tesseract runs in child processes of this program with one OpenMP
+// thread (OMP_THREAD_LIMIT=1), read only at a process's start.
 //
 // Run from anywhere; it works in the staged installation's directory.
 #include "zqpobject.h"
 #include "median.h"
+#include "rulenames.h"
 #include "zqpocrtext.h"
 
 #include <tesseract/baseapi.h>
@@ -14,6 +21,7 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QCryptographicHash>
+#include <QDataStream>
 #include <QFile>
 #include <QProcess>
 #include <QDir>
@@ -23,10 +31,11 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <functional>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
 #include <random>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -34,7 +43,8 @@ namespace {
 struct Sample
 {
     QString name;
-    QString truth;
+    QString truth; // lines joined by "\n"
+    QString language = QStringLiteral("English"); // the engine's name
     QImage image;
     QByteArray bmp;
     bool heldOut = false; // never looked at while tuning
@@ -149,6 +159,19 @@ QString trimmed(const QString &text)
     return text.mid(first, last - first + 1);
 }
 
+// Layout whitespace is no reading: runs of spaces count as one, blank
+// lines as none, for every path and the truth alike.
+QString normalised(const QString &text)
+{
+    QStringList lines;
+    for (const QString &line : text.split(QLatin1Char('\n'))) {
+        const QString simple = line.simplified();
+        if (!simple.isEmpty())
+            lines << simple;
+    }
+    return trimmed(lines.join(QLatin1Char('\n')));
+}
+
 int distance(const QString &a, const QString &b)
 {
     std::vector<int> row(b.size() + 1);
@@ -171,53 +194,123 @@ struct Score
     long errors = 0;
     long characters = 0;
     int exact = 0;
-    int lines = 0;
+    int poor = 0; // fewer than 90 % of the characters right
+    int items = 0;
     std::vector<double> small; // latency in ms of crops up to 300 x 60
     std::vector<double> large;
     QStringList misreads;
 
     void add(const Sample &sample, const QString &read, double ms)
     {
-        const QString expected = trimmed(sample.truth);
-        const QString got = trimmed(read).replace(QLatin1Char('\n'), QLatin1Char(' '));
-        errors += distance(expected, got);
+        const QString expected = normalised(sample.truth);
+        const QString got = normalised(read);
+        const int wrong = distance(expected, got);
+        errors += wrong;
         characters += expected.size();
         exact += expected == got;
+        poor += wrong * 10 > expected.size();
         if (expected != got)
             misreads << QStringLiteral("  %1: \"%2\" read as \"%3\"").arg(sample.name, expected, got);
-        ++lines;
+        ++items;
         (isSmall(sample.image) ? small : large).push_back(ms);
+    }
+    void add(const Score &other)
+    {
+        errors += other.errors;
+        characters += other.characters;
+        exact += other.exact;
+        poor += other.poor;
+        items += other.items;
+        small.insert(small.end(), other.small.begin(), other.small.end());
+        large.insert(large.end(), other.large.begin(), other.large.end());
+    }
+    double cer() const { return 100.0 * errors / std::max(1L, characters); }
+    double exactShare() const { return 100.0 * exact / std::max(1, items); }
+    double allMs() const
+    {
+        std::vector<double> all = small;
+        all.insert(all.end(), large.begin(), large.end());
+        return median(all);
     }
     void print(const char *set, const char *half, const char *path) const
     {
-        std::printf("| %-8s | %-4s | %-22s | %4d | %6.2f %% | %5.1f %% | %6.1f ms | %6.1f ms |\n", set, half,
-                    path, lines, 100.0 * errors / std::max(1L, characters), 100.0 * exact / std::max(1, lines),
-                    small.empty() ? 0.0 : median(small), large.empty() ? 0.0 : median(large));
+        std::printf("| %-14s | %-4s | %-26s | %5d | %6.2f %% | %5.1f %% | %4d | %8.1f ms | %8.1f ms |\n", set, half,
+                    path, items, cer(), exactShare(), poor, small.empty() ? 0.0 : median(small),
+                    large.empty() ? 0.0 : median(large));
     }
 };
 
-// Plain Tesseract as its command line runs it, with its default page layout
-// or as one line ("--psm 7"), on the image as it is.
-Score plainTesseract(const std::vector<Sample> &samples, tesseract::PageSegMode layout)
+void printHeading()
+{
+    std::printf("| set            | half | path                       | items |    CER   | exact  | <90%% | "
+                "median <= 300x60 | median larger |\n"
+                "|---|---|---|---|---|---|---|---|---|\n");
+}
+
+// Plain Tesseract as its command line runs it, on the image as it is, in a
+// child process with one OpenMP thread: the language or languages ("eng",
+// "eng+deu") and the page layout mode (3 is its default).
+Score plainTesseract(const std::vector<Sample> &samples, const QString &languages, int layout)
 {
     Score score;
-    tesseract::TessBaseAPI api;
-    if (api.Init(nullptr, "eng") != 0) {
-        std::fprintf(stderr, "plain Tesseract does not start\n");
-        return score;
-    }
-    api.SetPageSegMode(layout);
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("OMP_THREAD_LIMIT"), QStringLiteral("1"));
+    child.setProcessEnvironment(environment);
+    child.setStandardErrorFile(QProcess::nullDevice()); // "Empty page!!" and the like
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--plain"), languages, QString::number(layout)});
+    QDataStream input(&child);
+    for (const Sample &sample : samples)
+        input << sample.bmp;
+    child.closeWriteChannel();
+    child.waitForFinished(-1);
+    QByteArray output = child.readAllStandardOutput();
+    QDataStream results(&output, QIODevice::ReadOnly);
     for (const Sample &sample : samples) {
+        double ms = 0;
+        QString text;
+        results >> ms >> text;
+        if (results.status() != QDataStream::Ok || child.exitCode() != 0) {
+            std::fprintf(stderr, "plain Tesseract (%s) failed\n", qPrintable(languages));
+            return Score();
+        }
+        score.add(sample, text, ms);
+    }
+    return score;
+}
+
+// The child's side: images on standard input; the milliseconds and the text
+// of each on standard output.
+int plainTesseractChild(const char *languages, int layout)
+{
+    // All of it first: a pipe hands over a large image in pieces.
+    QFile input;
+    input.open(stdin, QIODevice::ReadOnly);
+    const QByteArray images = input.readAll();
+    QDataStream stream(images);
+    QFile output;
+    output.open(stdout, QIODevice::WriteOnly);
+    QDataStream results(&output);
+    tesseract::TessBaseAPI api;
+    if (api.Init(nullptr, languages) != 0)
+        return 1;
+    api.SetPageSegMode(tesseract::PageSegMode(layout));
+    while (true) {
+        QByteArray bmp;
+        stream >> bmp;
+        if (stream.status() != QDataStream::Ok)
+            break;
         QElapsedTimer timer;
         timer.start();
-        const QImage image = sample.image.convertToFormat(QImage::Format_RGB888);
+        const QImage image = QImage::fromData(bmp, "BMP").convertToFormat(QImage::Format_RGB888);
         api.SetImage(image.constBits(), image.width(), image.height(), 3, image.bytesPerLine());
         api.SetSourceResolution(96);
         std::unique_ptr<char[]> text(api.GetUTF8Text());
-        score.add(sample, QString::fromUtf8(text.get()), timer.nsecsElapsed() / 1e6);
+        results << timer.nsecsElapsed() / 1e6 << QString::fromUtf8(text.get());
     }
     api.End();
-    return score;
+    return 0;
 }
 
 // Collects what the plugin delivers.
@@ -341,32 +434,51 @@ void measureStall(ZQPOcrText *ocr, Receiver &receiver, const QByteArray &bmp)
 }
 
 
-// The screenshots of real toolkits, made by screens.py into a folder of the
-// build tree on the first run.
-std::vector<Sample> screenshots(const QString &folder)
+// The index's truth writes a line break as a backslash and "n", and a
+// backslash as two.
+QString unescaped(const QByteArray &field)
+{
+    QByteArray text;
+    for (int i = 0; i < field.size(); ++i) {
+        if (field.at(i) == '\\' && i + 1 < field.size()) {
+            ++i;
+            text += field.at(i) == 'n' ? '\n' : field.at(i);
+        } else {
+            text += field.at(i);
+        }
+    }
+    return QString::fromUtf8(text);
+}
+
+// A set of screenshots of real toolkits and programs, made by screens.py
+// into a folder of the build tree on the first run.
+std::vector<Sample> screenshots(const QString &set)
 {
     std::vector<Sample> samples;
+    const QString folder = QStringLiteral(ZQP_SCREENS_DIR "/") + set;
     if (!QFile::exists(folder + QStringLiteral("/index.tsv"))) {
-        std::printf("making the screenshots (%s)...\n", ZQP_SCREENS_SCRIPT);
+        std::printf("making the set %s (%s)...\n", qPrintable(set), ZQP_SCREENS_SCRIPT);
         std::fflush(stdout);
-        if (QProcess::execute(QStringLiteral(ZQP_SCREENS_SCRIPT), {folder}) != 0) {
-            std::fprintf(stderr, "screens.py failed; the screenshot set is left out\n");
+        if (QProcess::execute(QStringLiteral(ZQP_SCREENS_SCRIPT), {QStringLiteral(ZQP_SCREENS_DIR), set}) != 0) {
+            std::fprintf(stderr, "screens.py failed; the set %s is left out\n", qPrintable(set));
             return samples;
         }
     }
     QFile index(folder + QStringLiteral("/index.tsv"));
     if (!index.open(QIODevice::ReadOnly))
         return samples;
+    // file, set, toolkit, language, half, kind, truth
     for (const QByteArray &row : index.readAll().split('\n')) {
         const QList<QByteArray> fields = row.split('\t');
-        if (fields.size() != 5)
+        if (fields.size() != 7)
             continue;
         Sample sample;
-        sample.name = QString::fromUtf8(fields.at(1) + '/' + fields.at(0));
-        sample.truth = QString::fromUtf8(fields.at(4));
+        sample.name = QString::fromUtf8(fields.at(2) + '/' + fields.at(0));
+        sample.language = QString::fromUtf8(fields.at(3));
+        sample.truth = unescaped(fields.at(6));
         sample.image = QImage(folder + QLatin1Char('/') + QString::fromUtf8(fields.at(0)));
         sample.bmp = bmpOf(sample.image);
-        sample.heldOut = fields.at(2) == "held";
+        sample.heldOut = fields.at(4) == "held";
         if (!sample.image.isNull())
             samples.push_back(sample);
     }
@@ -439,7 +551,7 @@ void unloadPlugin(const Plugin &plugin)
 double oneCall(ZQPOcrText *ocr, Receiver &receiver, const Sample &sample)
 {
     std::vector<Sample> one{sample};
-    return pluginPath(ocr, receiver, one).small.front();
+    return pluginPath(ocr, receiver, one).allMs();
 }
 
 // The first recognition of a freshly started engine, right after initial()
@@ -465,31 +577,262 @@ void measureFirstCall(Receiver &receiver, const Sample &sample)
     }
 }
 
+// The languages of the engine's table and their language data, as the
+// packages list them.
+std::vector<std::pair<QString, QString>> languageTable()
+{
+    std::vector<std::pair<QString, QString>> table;
+    QFile file(QStringLiteral(ZQP_LANGUAGES_TABLE));
+    if (!file.open(QIODevice::ReadOnly))
+        return table;
+    for (const QByteArray &row : file.readAll().split('\n')) {
+        const QList<QByteArray> fields = row.split('\t');
+        if (fields.size() == 3 && !row.startsWith('#'))
+            table.emplace_back(QString::fromUtf8(fields.at(0)), QString::fromUtf8(fields.at(1)));
+    }
+    return table;
+}
+
+// The language switched on as a host does: by its engine name, with the
+// group of the plugin's table that lists it.
+void switchOn(ZQPOcrText *ocr, const QString &language)
+{
+    const auto groups = ocr->languages();
+    for (auto group = groups.begin(); group != groups.end(); ++group) {
+        for (const auto &entry : group.value()) {
+            if (entry.first == language)
+                ocr->setLanguages({language}, group.key());
+        }
+    }
+}
+
+struct Options
+{
+    QStringList sets;
+    QString only;
+    bool quick = false;
+    bool misreads = false;
+    bool heldMisreads = false;
+    int renderedCount = 300;
+};
+
+std::vector<Sample> filtered(std::vector<Sample> samples, const Options &options)
+{
+    samples.erase(std::remove_if(samples.begin(), samples.end(),
+                                 [&](const Sample &s) { return !s.name.contains(options.only); }),
+                  samples.end());
+    return samples;
+}
+
+struct PlainPath
+{
+    const char *name;
+    int layout;
+};
+
+struct Set
+{
+    const char *name;
+    std::vector<Sample> samples;
+    std::vector<PlainPath> plain;
+};
+
+// Each set and half through plain Tesseract and through the plugin; the
+// whole screens' time against plain Tesseract's.
+void measureSets(const std::vector<Set> &sets, ZQPOcrText *ocr, Receiver &receiver, const Options &options,
+                 QStringList &misreads)
+{
+    printHeading();
+    for (const Set &set : sets) {
+        for (const bool held : {false, true}) {
+            const std::vector<Sample> samples = half(set.samples, held);
+            if (samples.empty() || (options.quick && held))
+                continue;
+            const char *halfName = held ? "held" : "tune";
+            Score plainDefault;
+            if (!options.quick) {
+                for (const PlainPath &path : set.plain) {
+                    const Score plain = plainTesseract(samples, QStringLiteral("eng"), path.layout);
+                    plain.print(set.name, halfName, path.name);
+                    if (path.layout == tesseract::PSM_AUTO)
+                        plainDefault = plain;
+                }
+            }
+            const Score score = pluginPath(ocr, receiver, samples);
+            score.print(set.name, halfName, "plugin and engine");
+            if (!options.quick && std::strcmp(set.name, "whole screens") == 0)
+                std::printf("| %-14s | %-4s | time per screen: plugin %.0f ms, plain Tesseract %.0f ms, x%.2f |\n",
+                            set.name, halfName, score.allMs(), plainDefault.allMs(),
+                            score.allMs() / std::max(0.001, plainDefault.allMs()));
+            if ((held && options.heldMisreads) || (!held && options.misreads))
+                misreads << score.misreads;
+        }
+    }
+}
+
+// Each language's lines through a plugin with that language switched on,
+// and through plain Tesseract with that language alone and with English.
+void measureLanguages(const std::vector<Sample> &lines, Receiver &receiver, const Options &options,
+                      QStringList &misreads)
+{
+    std::printf("| language | half | lines | plugin CER | exact | alone --psm 7 CER | exact | "
+                "eng+ --psm 7 CER | exact |\n|---|---|---|---|---|---|---|---|---|\n");
+    Score total[2][3];
+    for (const auto &[language, code] : languageTable()) {
+        std::vector<Sample> samples;
+        std::copy_if(lines.begin(), lines.end(), std::back_inserter(samples),
+                     [&](const Sample &s) { return s.language == language; });
+        if (samples.empty())
+            continue;
+        const Plugin plugin = loadPlugin(receiver);
+        if (!plugin.ocr)
+            return;
+        switchOn(plugin.ocr, language);
+        oneCall(plugin.ocr, receiver, samples.front()); // loads the language's data
+        for (const bool held : {false, true}) {
+            const std::vector<Sample> part = half(samples, held);
+            if (part.empty() || (options.quick && held))
+                continue;
+            Score scores[3];
+            scores[0] = pluginPath(plugin.ocr, receiver, part);
+            if (!options.quick) {
+                scores[1] = plainTesseract(part, code, tesseract::PSM_SINGLE_LINE);
+                scores[2] = plainTesseract(part, code == QLatin1String("eng") ? code : QStringLiteral("eng+") + code,
+                                           tesseract::PSM_SINGLE_LINE);
+            }
+            std::printf("| %-19s | %-4s | %5d | %6.2f %% | %5.1f %% | %6.2f %% | %5.1f %% | %6.2f %% | %5.1f %% |\n",
+                        qPrintable(language), held ? "held" : "tune", scores[0].items, scores[0].cer(),
+                        scores[0].exactShare(), scores[1].cer(), scores[1].exactShare(), scores[2].cer(),
+                        scores[2].exactShare());
+            for (int i = 0; i < 3; ++i)
+                total[held][i].add(scores[i]);
+            if ((held && options.heldMisreads) || (!held && options.misreads))
+                misreads << scores[0].misreads;
+        }
+        unloadPlugin(plugin);
+    }
+    for (const bool held : {false, true}) {
+        const Score *scores = total[held];
+        std::printf("| %-19s | %-4s | %5d | %6.2f %% | %5.1f %% | %6.2f %% | %5.1f %% | %6.2f %% | %5.1f %% |\n", "all",
+                    held ? "held" : "tune", scores[0].items, scores[0].cer(), scores[0].exactShare(), scores[1].cer(),
+                    scores[1].exactShare(), scores[2].cer(), scores[2].exactShare());
+    }
+}
+
+// The plugin on the held-out halves of every set, each language switched
+// on for its own lines, with the engine's correction rules switched off by
+// NSOCR_RULES_OFF (read at every recognition).
+Score heldOutScore(const std::vector<Set> &sets, const std::vector<Sample> &languageLines, Receiver &receiver,
+              const QByteArray &rulesOff)
+{
+    qputenv("NSOCR_RULES_OFF", rulesOff);
+    Score score;
+    const Plugin plugin = loadPlugin(receiver);
+    if (!plugin.ocr)
+        return score;
+    for (const Set &set : sets)
+        score.add(pluginPath(plugin.ocr, receiver, half(set.samples, true)));
+    unloadPlugin(plugin);
+    for (const auto &entry : languageTable()) {
+        std::vector<Sample> samples;
+        std::copy_if(languageLines.begin(), languageLines.end(), std::back_inserter(samples),
+                     [&](const Sample &s) { return s.heldOut && s.language == entry.first; });
+        if (samples.empty())
+            continue;
+        const Plugin own = loadPlugin(receiver);
+        if (!own.ocr)
+            continue;
+        switchOn(own.ocr, entry.first);
+        score.add(pluginPath(own.ocr, receiver, samples));
+        unloadPlugin(own);
+    }
+    qunsetenv("NSOCR_RULES_OFF");
+    return score;
+}
+
+// What each correction rule does to the held-out halves: the reading with
+// it switched off against the reading with every rule on.
+void measureRules(const std::vector<Set> &sets, const std::vector<Sample> &languageLines, Receiver &receiver)
+{
+    const Score all = heldOutScore(sets, languageLines, receiver, QByteArray());
+    std::printf("held-out halves, %d items; every rule on: CER %.3f %%, exact %.2f %%\n"
+                "| rule off | CER | change | exact | change |\n|---|---|---|---|---|\n",
+                all.items, all.cer(), all.exactShare());
+    std::vector<const char *> names(std::begin(correctionRuleNames), std::end(correctionRuleNames));
+    names.push_back("all");
+    for (const char *name : names) {
+        const Score off = heldOutScore(sets, languageLines, receiver, name);
+        std::printf("| %-20s | %6.3f %% | %+6.3f | %6.2f %% | %+6.2f |\n", name, off.cer(), off.cer() - all.cer(),
+                    off.exactShare(), off.exactShare() - all.exactShare());
+    }
+}
+
 } // namespace
 
-// bench_ocr [rendered line count] [--misreads] [--held-misreads] [--quick] [--only=NAME]
-// Misreads of the held-out half are for the final report only, never for
-// tuning. --quick measures the plugin's tuning half alone, --only the
-// crops whose names contain NAME.
+// bench_ocr [rendered line count] [--sets=lines,regions,screens,languages,first-call,stall] [--rules]
+//           [--misreads] [--held-misreads] [--quick] [--only=NAME]
+// --sets measures only the sections named; --rules adds each correction
+// rule's effect on the held-out halves. Misreads of the held-out half are
+// for the final report only, never for tuning. --quick measures the
+// plugin's tuning half alone, --only the crops whose names contain NAME.
 int main(int argc, char **argv)
 {
+    if (argc == 4 && std::strcmp(argv[1], "--plain") == 0)
+        return plainTesseractChild(argv[2], std::atoi(argv[3]));
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
-    const QStringList arguments = app.arguments();
-    const int sampleCount = arguments.size() > 1 && arguments.at(1).toInt() > 0 ? arguments.at(1).toInt() : 300;
-    const bool showMisreads = arguments.contains(QStringLiteral("--misreads"));
-    const bool showHeldMisreads = arguments.contains(QStringLiteral("--held-misreads"));
-    const bool quick = arguments.contains(QStringLiteral("--quick"));
-    const QString only = arguments.filter(QStringLiteral("--only=")).value(0).mid(7);
+    QElapsedTimer wall;
+    wall.start();
+    Options options;
+    QStringList arguments = app.arguments();
+    for (int i = 1; i < arguments.size(); ++i) {
+        const QString &argument = arguments.at(i);
+        if (argument == QLatin1String("--sets") && i + 1 < arguments.size())
+            options.sets = arguments.at(++i).split(QLatin1Char(','));
+        else if (argument.startsWith(QLatin1String("--sets=")))
+            options.sets = argument.mid(7).split(QLatin1Char(','));
+        else if (argument.startsWith(QLatin1String("--only=")))
+            options.only = argument.mid(7);
+        else if (argument == QLatin1String("--quick"))
+            options.quick = true;
+        else if (argument == QLatin1String("--misreads"))
+            options.misreads = true;
+        else if (argument == QLatin1String("--held-misreads"))
+            options.heldMisreads = true;
+        else if (argument == QLatin1String("--rules"))
+            options.sets << QStringLiteral("rules");
+        else if (argument.toInt() > 0)
+            options.renderedCount = argument.toInt();
+    }
+    if (options.sets.isEmpty() || options.sets == QStringList{QStringLiteral("rules")})
+        options.sets << QStringList{QStringLiteral("lines"), QStringLiteral("regions"), QStringLiteral("screens"),
+                                    QStringLiteral("languages"), QStringLiteral("first-call"), QStringLiteral("stall")};
+    const auto wanted = [&](const char *section) {
+        return options.sets.contains(QLatin1String(section)) && (!options.quick || std::strcmp(section, "rules") != 0);
+    };
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
 
     std::mt19937 random(20241209);
-    const std::vector<Sample> rendered = renderedLines(sampleCount, random);
-    const std::vector<Sample> screens = screenshots(QStringLiteral(ZQP_SCREENS_DIR));
+    const std::vector<Sample> rendered = renderedLines(options.renderedCount, random);
+    std::vector<Set> sets;
+    if (wanted("lines") || wanted("rules")) {
+        sets.push_back({"rendered", filtered(rendered, options), {{"plain Tesseract", 3}, {"plain Tesseract --psm 7", 7}}});
+        sets.push_back({"toolkit lines", filtered(screenshots(QStringLiteral("lines")), options),
+                        {{"plain Tesseract", 3}, {"plain Tesseract --psm 7", 7}}});
+    }
+    if (wanted("regions") || wanted("rules"))
+        sets.push_back({"regions", filtered(screenshots(QStringLiteral("regions")), options),
+                        {{"plain Tesseract", 3}, {"plain Tesseract --psm 6", 6}}});
+    if (wanted("screens") || wanted("rules"))
+        sets.push_back({"whole screens", filtered(screenshots(QStringLiteral("screens")), options),
+                        {{"plain Tesseract", 3}, {"plain Tesseract --psm 6", 6}}});
+    const std::vector<Sample> languageLines = wanted("languages") || wanted("rules")
+            ? filtered(screenshots(QStringLiteral("languages")), options)
+            : std::vector<Sample>();
 
     QDir::setCurrent(QStringLiteral(ZQP_STAGE_DIR));
     Receiver receiver;
-    if (!quick)
+    if (wanted("first-call") && !options.quick)
         measureFirstCall(receiver, rendered.front());
 
     const Plugin plugin = loadPlugin(receiver);
@@ -499,48 +842,35 @@ int main(int argc, char **argv)
     }
     oneCall(plugin.ocr, receiver, rendered.front()); // starts the recogniser
 
-    std::printf("\nrendered: %d tight lines (%d fonts, 11 to 16 px, 4 colour schemes); "
-                "screens: %d crops of real toolkits' text\n",
-                int(rendered.size()), int(fonts.size()), int(screens.size()));
-    std::printf("| set      | half | path                   | crops |    CER   | exact  | median <= 300x60 | "
-                "median larger |\n");
-    const std::vector<std::pair<const char *, const std::vector<Sample> *>> sets = {{"rendered", &rendered},
-                                                                                     {"screens", &screens}};
     QStringList misreads;
-    for (const auto &[setName, set] : sets) {
-        for (const bool held : {false, true}) {
-            std::vector<Sample> samples = half(*set, held);
-            if (!only.isEmpty())
-                samples.erase(std::remove_if(samples.begin(), samples.end(),
-                                             [&](const Sample &s) { return !s.name.contains(only); }),
-                              samples.end());
-            if (samples.empty() || (quick && held))
-                continue;
-            const char *halfName = held ? "held" : "tune";
-            const Score score = pluginPath(plugin.ocr, receiver, samples);
-            // The plain runs on a thread of their own: the engine tames
-            // OpenMP in the threads it recognises in, this one included.
-            Score plainDefault;
-            Score plainLine;
-            if (!quick) {
-                std::thread([&] {
-                    plainDefault = plainTesseract(samples, tesseract::PSM_AUTO);
-                    plainLine = plainTesseract(samples, tesseract::PSM_SINGLE_LINE);
-                }).join();
-                plainDefault.print(setName, halfName, "plain Tesseract");
-                plainLine.print(setName, halfName, "plain Tesseract --psm 7");
-            }
-            score.print(setName, halfName, "plugin and engine");
-            if ((held && showHeldMisreads) || (!held && showMisreads))
-                misreads << score.misreads;
-        }
+    std::vector<Set> measured;
+    for (const Set &set : sets) {
+        const bool isLines = std::strcmp(set.name, "rendered") == 0 || std::strcmp(set.name, "toolkit lines") == 0;
+        if ((isLines && wanted("lines")) || (std::strcmp(set.name, "regions") == 0 && wanted("regions"))
+            || (std::strcmp(set.name, "whole screens") == 0 && wanted("screens")))
+            measured.push_back(set);
+    }
+    if (!measured.empty()) {
+        std::printf("\n");
+        for (const Set &set : measured)
+            std::printf("%s: %d items\n", set.name, int(set.samples.size()));
+        measureSets(measured, plugin.ocr, receiver, options, misreads);
+    }
+    if (wanted("languages")) {
+        std::printf("\nlanguages: %d lines of real toolkits; the plugin with that language switched on as a host "
+                    "does (English stays on)\n", int(languageLines.size()));
+        measureLanguages(languageLines, receiver, options, misreads);
     }
     if (!misreads.isEmpty())
         std::printf("misread by the plugin:\n%s\n", qPrintable(misreads.join(QLatin1Char('\n'))));
-
-    if (!quick)
+    if (wanted("rules")) {
+        std::printf("\ncorrection rules, each switched off alone:\n");
+        measureRules(sets, languageLines, receiver);
+    }
+    if (wanted("stall") && !options.quick)
         measureStall(plugin.ocr, receiver, bmpOf(fullScreen(random)));
     unloadPlugin(plugin);
+    std::printf("\nthe benchmark took %.0f s\n", wall.elapsed() / 1000.0);
     return 0;
 }
 

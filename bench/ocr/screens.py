@@ -1,22 +1,30 @@
 #!/usr/bin/python3
 """Real screenshots of desktop text for the OCR benchmark, with exact truth.
 
-    screens.py OUTDIR
+    screens.py OUTDIR SET
 
-Starts a private Xvfb, shows scenes drawn by real toolkits (Qt widgets,
-GTK 3 in light, dark and high-contrast themes, Tk, xterm with bitmap and
-Xft fonts, Xaw's xmessage, zenity, and HTML rendered by wkhtmltoimage),
-one text line per row. Every scene is shown twice: once as it is and once
-with its text drawn in a colour that leaves no trace (transparent, or the
-background's). The difference of the two screenshots is exactly the
-text's pixels; each row of it is one line of known text. Crops are cut
-from the first screenshot the way people drag: tight, with a margin, or
-past the widget's edge.
+Starts a private Xvfb and shows scenes drawn by real toolkits and programs.
+Every scene is shown twice: once as it is and once with its text drawn in
+a colour that leaves no trace (transparent, or the background's). The
+difference of the two screenshots is exactly the text's pixels; each row of
+it is one line of known text. Crops are cut from the first screenshot the
+way people drag: tight, with a margin, or past the widget's edge. Scenes
+whose rows do not match their lines are left out with a warning, never
+guessed.
 
-Writes OUTDIR/NAME.png and OUTDIR/index.tsv with the columns file, set
-(the toolkit), half ("tune" or "held": decided by the text alone, before
-any tuning), crop kind and truth. Scenes whose rows do not match their
-lines are left out with a warning, never guessed.
+The sets:
+- lines: one text line per crop, from Qt widgets, GTK 3 in light, dark and
+  high-contrast themes, Tk, xterm with bitmap and Xft fonts, Xaw's
+  xmessage, zenity, and HTML rendered by wkhtmltoimage (this file);
+- regions and screens: multi-line regions and whole screens (regions.py);
+- languages: single lines in each language of the OCR engine's table that
+  has language data (languages.py).
+
+Writes OUTDIR/SET/NAME.png and OUTDIR/SET/index.tsv with the columns file,
+set, toolkit, language (the engine's name), half ("tune" or "held": decided
+by the text alone, before any tuning), kind and truth. The truth's lines
+are joined by "\n", written as a backslash and "n" (a backslash itself as
+two).
 """
 
 import hashlib
@@ -96,11 +104,23 @@ def phrase(rng, longest):
 def half_of(text):
     return "tune" if hashlib.sha1(text.encode()).digest()[0] % 2 == 0 else "held"
 
+
+def index_row(name, set_name, toolkit, language, kind, text):
+    escaped = text.replace("\\", "\\\\").replace("\n", "\\n").replace("\t", " ")
+    return "\t".join([name, set_name, toolkit, language, half_of(text), kind, escaped])
+
+
+def write_index(out, index):
+    with open(os.path.join(out, "index.tsv"), "w") as f:
+        f.write("\n".join(index) + "\n")
+    print("screens: %d crops in %s" % (len(index), out))
+
 # --- scenes, each drawn by its toolkit in a process of its own ---------------
 
 
-def scene_qt(setup):
-    from PyQt5 import QtCore, QtGui, QtWidgets
+def qt_application(setup):
+    """Fusion in the scene's theme and font; concealed text is transparent."""
+    from PyQt5 import QtGui, QtWidgets
     app = QtWidgets.QApplication(["scene"])
     app.setStyle("Fusion")
     palette = app.palette()
@@ -116,6 +136,12 @@ def scene_qt(setup):
     font = QtGui.QFont(setup["font"])
     font.setPixelSize(setup["size"])
     app.setFont(font)
+    return app
+
+
+def scene_qt(setup):
+    from PyQt5 import QtCore, QtWidgets
+    app = qt_application(setup)
     window = QtWidgets.QWidget()
     window.setWindowFlags(QtCore.Qt.FramelessWindowHint)
     layout = QtWidgets.QVBoxLayout(window)
@@ -301,7 +327,8 @@ def bands(mask):
     return merged
 
 
-def cut(image, mask, lines, prefix, rng, out, index, toolkit, crop_kinds, extra=0):
+def cut(image, mask, lines, prefix, rng, out, index, toolkit, crop_kinds, extra=0, set_name="lines",
+        language="English"):
     import numpy
     from PIL import Image
     # Xaw draws its scroll bar's stippled thumb in the text colour: columns
@@ -341,13 +368,13 @@ def cut(image, mask, lines, prefix, rng, out, index, toolkit, crop_kinds, extra=
         crop = Image.fromarray(image[y0:y1 + 1, x0:x1 + 1].astype("uint8"))
         name = "%s-%02d.png" % (prefix, i)
         crop.save(os.path.join(out, name))
-        index.append("\t".join([name, toolkit, half_of(text), kind, text]))
+        index.append(index_row(name, set_name, toolkit, language, kind, text))
         written += 1
     return written
 
 
 def run_scene(display, work, out, index, rng, blank, toolkit, prefix, command_for, env_for, lines, kinds,
-              extra=0):
+              extra=0, **tags):
     import numpy
     shown = show(display, command_for(False), env_for(False), work, blank)
     hidden = show(display, command_for(True), env_for(True), work, blank)
@@ -355,7 +382,138 @@ def run_scene(display, work, out, index, rng, blank, toolkit, prefix, command_fo
         print("screens: %s did not settle, left out" % prefix, file=sys.stderr)
         return 0
     mask = numpy.abs(shown - hidden).sum(axis=2) > 0
-    return cut(shown, mask, lines, prefix, rng, out, index, toolkit, kinds, extra)
+    return cut(shown, mask, lines, prefix, rng, out, index, toolkit, kinds, extra, **tags)
+
+
+def toolkit_command(work, toolkit, prefix, setup, script=__file__):
+    """The command that shows a scene of a script in a process of its own."""
+    me = os.path.abspath(script)
+
+    def command(conceal):
+        path = os.path.join(work, "%s-%d.json" % (prefix, conceal))
+        with open(path, "w") as f:
+            json.dump(dict(setup, conceal=conceal), f)
+        return [sys.executable, me, toolkit, path]
+    return command
+
+
+def make_lines(display, work, out, index, rng, blank):
+    import numpy
+    kinds = ["tight", "margin", "edge"]
+
+    def toolkit_scene(toolkit, prefix, font, size, theme, env, count=12, longest=40):
+        lines = [phrase(rng, longest) for _ in range(count)]
+        command = toolkit_command(work, toolkit, prefix,
+                                  {"lines": lines, "font": font, "size": size, "theme": theme})
+        return run_scene(display, work, out, index, rng, blank, toolkit, prefix, command,
+                         lambda conceal: env, lines, kinds)
+
+    scene = 0
+    for font, size, theme in [("DejaVu Sans", 13, "light"), ("Liberation Sans", 15, "dark"),
+                              ("Noto Sans", 12, "light"), ("Cantarell", 16, "dark"),
+                              ("DejaVu Sans Mono", 14, "light"), ("Liberation Serif", 18, "light"),
+                              ("Noto Sans", 22, "dark")]:
+        scene += 1
+        toolkit_scene("qt", "qt%d" % scene, font, size, theme, {"QT_QPA_PLATFORM": "xcb"},
+                      longest=60 if size >= 18 else 40)
+    for font, size, theme in [("Cantarell", 14, "Adwaita"), ("DejaVu Sans", 13, "Adwaita:dark"),
+                              ("Noto Sans", 15, "HighContrast"), ("Liberation Sans", 12, "Adwaita"),
+                              ("Cantarell", 20, "Adwaita:dark"), ("DejaVu Serif", 16, "HighContrastInverse"),
+                              ("Noto Sans", 11, "Adwaita")]:
+        scene += 1
+        toolkit_scene("gtk", "gtk%d" % scene, font, size, theme, {"GTK_THEME": theme},
+                      longest=60 if size >= 18 else 40)
+    for font, size, theme in [("DejaVu Sans", 13, "light"), ("Liberation Sans", 16, "dark"),
+                              ("Noto Sans Mono", 14, "light"), ("Liberation Serif", 20, "light")]:
+        scene += 1
+        toolkit_scene("tk", "tk%d" % scene, font, size, theme, {})
+
+    for font, colours in [(["-fn", "6x13"], []), (["-fn", "9x15"], ["-rv"]),
+                          (["-fn", "7x14"], []), (["-fn", "10x20"], ["-rv"]),
+                          (["-fn", "8x13"], []),
+                          (["-fa", "DejaVu Sans Mono", "-fs", "10"], []),
+                          (["-fa", "Liberation Mono", "-fs", "12"], ["-rv"]),
+                          (["-fa", "Noto Sans Mono", "-fs", "9"], [])]:
+        scene += 1
+        lines = [phrase(rng, 44) for _ in range(12)]
+
+        def xterm(conceal, lines=lines, font=font, colours=colours):
+            script = os.path.join(work, "xterm-%d.sh" % conceal)
+            with open(script, "w") as f:
+                f.write("printf '\\033[?25l'\n")  # no cursor
+                for line in lines:
+                    body = line.replace("\\", "\\\\").replace("%", "%%").replace("'", "'\\''")
+                    f.write("printf '\\n%s%s\\033[0m\\n'\n" % ("\\033[8m" if conceal else "", body))
+                f.write("exec sleep 600\n")
+            return ["xterm", "-geometry", "80x30+0+0", "-b", "4", "+sb"] + font + colours + \
+                ["-e", "sh", script]
+        run_scene(display, work, out, index, rng, blank, "xterm", "xterm%d" % scene, xterm,
+                  lambda conceal: {}, lines, kinds)
+
+    for font, fg, bg in [("6x13", "black", "white"), ("9x15", "black", "#d9d9d9"),
+                         ("10x20", "white", "#202040"), ("7x14", "#202020", "#f0f0e0")]:
+        scene += 1
+        lines = [phrase(rng, 40) for _ in range(10)]
+        text = os.path.join(work, "xmessage.txt")
+        with open(text, "w") as f:
+            f.write("\n\n".join(lines))
+
+        def xmessage(conceal, font=font, fg=fg, bg=bg):
+            return ["xmessage", "-geometry", "+0+0", "-buttons", "", "-fn", font,
+                    "-fg", bg if conceal else fg, "-bg", bg, "-file", text]
+        run_scene(display, work, out, index, rng, blank, "xaw", "xaw%d" % scene, xmessage,
+                  lambda conceal: {}, lines, kinds)
+
+    for font, size, theme in [("Cantarell", 14, "Adwaita"), ("DejaVu Sans", 13, "Adwaita:dark"),
+                              ("Noto Sans", 16, "HighContrast")]:
+        scene += 1
+        lines = [phrase(rng, 40) for _ in range(8)]
+
+        def zenity_env(conceal, font=font, size=size, theme=theme):
+            home = os.path.join(work, "zenity-%d" % conceal)
+            os.makedirs(os.path.join(home, "gtk-3.0"), exist_ok=True)
+            css = "* { font-family: '%s'; font-size: %dpx; }" % (font, size)
+            if conceal:
+                css += " * { color: transparent; }"
+            with open(os.path.join(home, "gtk-3.0", "gtk.css"), "w") as f:
+                f.write(css)
+            return {"XDG_CONFIG_HOME": home, "GTK_THEME": theme, "NO_AT_BRIDGE": "1"}
+
+        def zenity(conceal, lines=lines):
+            # Markup off: the lines' own "<" and "&" stay text.
+            return ["zenity", "--info", "--no-markup", "--title", "x", "--text", "\n\n".join(lines)]
+        # The dialog's button label is one more row.
+        run_scene(display, work, out, index, rng, blank, "zenity", "zenity%d" % scene, zenity,
+                  zenity_env, lines, kinds, extra=1)
+
+    for font, size, colours in [("DejaVu Serif", 16, ("#111", "#fff")),
+                                ("Liberation Sans", 14, ("#ddd", "#1e1e1e")),
+                                ("Noto Sans", 18, ("#222", "#f4f4f4")),
+                                ("DejaVu Sans Mono", 13, ("#0a0", "#000"))]:
+        scene += 1
+        lines = [phrase(rng, 50) for _ in range(10)]
+        prefix = "html%d" % scene
+
+        def render(conceal):
+            import html
+            page = os.path.join(work, "page.html")
+            with open(page, "w") as f:
+                f.write("<html><body style='margin:12px;background:%s;color:%s;font-family:\"%s\";"
+                        "font-size:%dpx'>" % (colours[1], "transparent" if conceal else colours[0],
+                                              font, size))
+                for line in lines:
+                    f.write("<p style='margin:0 0 10px 0;white-space:pre'>%s</p>" % html.escape(line))
+                f.write("</body></html>")
+            png = os.path.join(work, "html-%d.png" % conceal)
+            subprocess.run(["wkhtmltoimage", "-q", "--width", "900", page, png],
+                           env=dict(os.environ, DISPLAY=display.name), check=True,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            from PIL import Image
+            return numpy.asarray(Image.open(png).convert("RGB")).astype(int)
+        shown, hidden = render(False), render(True)
+        if shown.shape == hidden.shape:
+            mask = numpy.abs(shown - hidden).sum(axis=2) > 0
+            cut(shown, mask, lines, prefix, rng, out, index, "html", kinds)
 
 
 def main():
@@ -363,144 +521,26 @@ def main():
         with open(sys.argv[2]) as f:
             SCENES[sys.argv[1]](json.load(f))
         return 0
-    if len(sys.argv) != 2:
+    import languages
+    import regions
+    sets = {"lines": make_lines, "regions": regions.make_regions, "screens": regions.make_screens,
+            "languages": languages.make_lines}
+    if len(sys.argv) != 3 or sys.argv[2] not in sets:
         print(__doc__, file=sys.stderr)
         return 2
     import numpy
-    out = sys.argv[1]
+    out = os.path.join(sys.argv[1], sys.argv[2])
     os.makedirs(out, exist_ok=True)
     rng = random.Random(20261209)
     index = []
-    kinds = ["tight", "margin", "edge"]
     with tempfile.TemporaryDirectory() as work:
         display = Display(work)
         try:
             blank = numpy.asarray(display.grab(os.path.join(work, "blank.png"))).astype(int)
-            me = os.path.abspath(__file__)
-
-            def toolkit_scene(toolkit, prefix, font, size, theme, env, count=12, longest=40):
-                lines = [phrase(rng, longest) for _ in range(count)]
-
-                def command(conceal):
-                    setup = os.path.join(work, "%s-%d.json" % (prefix, conceal))
-                    with open(setup, "w") as f:
-                        json.dump({"lines": lines, "font": font, "size": size, "theme": theme,
-                                   "conceal": conceal}, f)
-                    return [sys.executable, me, toolkit, setup]
-                return run_scene(display, work, out, index, rng, blank, toolkit, prefix, command,
-                                 lambda conceal: env, lines, kinds)
-
-            scene = 0
-            for font, size, theme in [("DejaVu Sans", 13, "light"), ("Liberation Sans", 15, "dark"),
-                                      ("Noto Sans", 12, "light"), ("Cantarell", 16, "dark"),
-                                      ("DejaVu Sans Mono", 14, "light"), ("Liberation Serif", 18, "light"),
-                                      ("Noto Sans", 22, "dark")]:
-                scene += 1
-                toolkit_scene("qt", "qt%d" % scene, font, size, theme, {"QT_QPA_PLATFORM": "xcb"},
-                              longest=60 if size >= 18 else 40)
-            for font, size, theme in [("Cantarell", 14, "Adwaita"), ("DejaVu Sans", 13, "Adwaita:dark"),
-                                      ("Noto Sans", 15, "HighContrast"), ("Liberation Sans", 12, "Adwaita"),
-                                      ("Cantarell", 20, "Adwaita:dark"), ("DejaVu Serif", 16, "HighContrastInverse"),
-                                      ("Noto Sans", 11, "Adwaita")]:
-                scene += 1
-                toolkit_scene("gtk", "gtk%d" % scene, font, size, theme, {"GTK_THEME": theme},
-                              longest=60 if size >= 18 else 40)
-            for font, size, theme in [("DejaVu Sans", 13, "light"), ("Liberation Sans", 16, "dark"),
-                                      ("Noto Sans Mono", 14, "light"), ("Liberation Serif", 20, "light")]:
-                scene += 1
-                toolkit_scene("tk", "tk%d" % scene, font, size, theme, {})
-
-            for font, colours in [(["-fn", "6x13"], []), (["-fn", "9x15"], ["-rv"]),
-                                  (["-fn", "7x14"], []), (["-fn", "10x20"], ["-rv"]),
-                                  (["-fn", "8x13"], []),
-                                  (["-fa", "DejaVu Sans Mono", "-fs", "10"], []),
-                                  (["-fa", "Liberation Mono", "-fs", "12"], ["-rv"]),
-                                  (["-fa", "Noto Sans Mono", "-fs", "9"], [])]:
-                scene += 1
-                lines = [phrase(rng, 44) for _ in range(12)]
-
-                def xterm(conceal, lines=lines, font=font, colours=colours):
-                    script = os.path.join(work, "xterm-%d.sh" % conceal)
-                    with open(script, "w") as f:
-                        f.write("printf '\\033[?25l'\n")  # no cursor
-                        for line in lines:
-                            body = line.replace("\\", "\\\\").replace("%", "%%").replace("'", "'\\''")
-                            f.write("printf '\\n%s%s\\033[0m\\n'\n" % ("\\033[8m" if conceal else "", body))
-                        f.write("exec sleep 600\n")
-                    return ["xterm", "-geometry", "80x30+0+0", "-b", "4", "+sb"] + font + colours + \
-                        ["-e", "sh", script]
-                run_scene(display, work, out, index, rng, blank, "xterm", "xterm%d" % scene, xterm,
-                          lambda conceal: {}, lines, kinds)
-
-            for font, fg, bg in [("6x13", "black", "white"), ("9x15", "black", "#d9d9d9"),
-                                 ("10x20", "white", "#202040"), ("7x14", "#202020", "#f0f0e0")]:
-                scene += 1
-                lines = [phrase(rng, 40) for _ in range(10)]
-                text = os.path.join(work, "xmessage.txt")
-                with open(text, "w") as f:
-                    f.write("\n\n".join(lines))
-
-                def xmessage(conceal, font=font, fg=fg, bg=bg):
-                    return ["xmessage", "-geometry", "+0+0", "-buttons", "", "-fn", font,
-                            "-fg", bg if conceal else fg, "-bg", bg, "-file", text]
-                run_scene(display, work, out, index, rng, blank, "xaw", "xaw%d" % scene, xmessage,
-                          lambda conceal: {}, lines, kinds)
-
-            for font, size, theme in [("Cantarell", 14, "Adwaita"), ("DejaVu Sans", 13, "Adwaita:dark"),
-                                      ("Noto Sans", 16, "HighContrast")]:
-                scene += 1
-                lines = [phrase(rng, 40) for _ in range(8)]
-
-                def zenity_env(conceal, font=font, size=size, theme=theme):
-                    home = os.path.join(work, "zenity-%d" % conceal)
-                    os.makedirs(os.path.join(home, "gtk-3.0"), exist_ok=True)
-                    css = "* { font-family: '%s'; font-size: %dpx; }" % (font, size)
-                    if conceal:
-                        css += " * { color: transparent; }"
-                    with open(os.path.join(home, "gtk-3.0", "gtk.css"), "w") as f:
-                        f.write(css)
-                    return {"XDG_CONFIG_HOME": home, "GTK_THEME": theme, "NO_AT_BRIDGE": "1"}
-
-                def zenity(conceal, lines=lines):
-                    # Markup off: the lines' own "<" and "&" stay text.
-                    return ["zenity", "--info", "--no-markup", "--title", "x", "--text", "\n\n".join(lines)]
-                # The dialog's button label is one more row.
-                run_scene(display, work, out, index, rng, blank, "zenity", "zenity%d" % scene, zenity,
-                          zenity_env, lines, kinds, extra=1)
-
-            for font, size, colours in [("DejaVu Serif", 16, ("#111", "#fff")),
-                                        ("Liberation Sans", 14, ("#ddd", "#1e1e1e")),
-                                        ("Noto Sans", 18, ("#222", "#f4f4f4")),
-                                        ("DejaVu Sans Mono", 13, ("#0a0", "#000"))]:
-                scene += 1
-                lines = [phrase(rng, 50) for _ in range(10)]
-                prefix = "html%d" % scene
-
-                def render(conceal):
-                    import html
-                    page = os.path.join(work, "page.html")
-                    with open(page, "w") as f:
-                        f.write("<html><body style='margin:12px;background:%s;color:%s;font-family:\"%s\";"
-                                "font-size:%dpx'>" % (colours[1], "transparent" if conceal else colours[0],
-                                                      font, size))
-                        for line in lines:
-                            f.write("<p style='margin:0 0 10px 0;white-space:pre'>%s</p>" % html.escape(line))
-                        f.write("</body></html>")
-                    png = os.path.join(work, "html-%d.png" % conceal)
-                    subprocess.run(["wkhtmltoimage", "-q", "--width", "900", page, png],
-                                   env=dict(os.environ, DISPLAY=display.name), check=True,
-                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-                    from PIL import Image
-                    return numpy.asarray(Image.open(png).convert("RGB")).astype(int)
-                shown, hidden = render(False), render(True)
-                if shown.shape == hidden.shape:
-                    mask = numpy.abs(shown - hidden).sum(axis=2) > 0
-                    cut(shown, mask, lines, prefix, rng, out, index, "html", kinds)
+            sets[sys.argv[2]](display, work, out, index, rng, blank)
         finally:
             display.stop()
-    with open(os.path.join(out, "index.tsv"), "w") as f:
-        f.write("\n".join(index) + "\n")
-    print("screens: %d crops in %s" % (len(index), out))
+    write_index(out, index)
     return 0
 
 
