@@ -38,7 +38,8 @@ public:
                                    const QRect &desktopGeometry = QRect());
 
     // How long the portal may take to accept the request (5 s), and then
-    // to answer it: the desktop may first ask the person (2 min).
+    // to answer it: the desktop may first ask the person (1 min; GNOME
+    // withdraws its question unanswered after about 25 s).
     void setTimeout(int milliseconds);
     void setAnswerTimeout(int milliseconds);
     void take();
@@ -64,7 +65,7 @@ private:
     QDBusConnection bus;
     QTimer timer;
     int callTimeout = 5000;
-    int answerTimeout = 120000;
+    int answerTimeout = 60000;
     QString handle;
     QDBusPendingCallWatcher *call = nullptr;
     bool pending = false;
