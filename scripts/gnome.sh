@@ -160,7 +160,7 @@ stop_gnome()
     # Its X displays' locks and sockets, which the shell leaves behind when
     # it is stopped.
     for lock in /tmp/.X*-lock; do
-        [ -f "$lock" ] && [ "$(tr -d ' ' <"$lock")" = "$shell" ] || continue
+        [ -f "$lock" ] && [ "$(tr -d ' \000' <"$lock")" = "$shell" ] || continue
         lock=${lock#/tmp/.X}
         rm -f "/tmp/.X${lock%-lock}-lock" "/tmp/.X11-unix/X${lock%-lock}"
     done

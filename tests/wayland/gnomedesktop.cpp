@@ -62,7 +62,8 @@ QVariant GnomeDesktop::evaluate(const QString &script)
         return QVariant();
     // The result comes as JSON text; a bare value is wrapped to be parsed.
     const QByteArray json = "[" + reply.arguments().at(1).toString().toUtf8() + "]";
-    return QJsonDocument::fromJson(json).array().first().toVariant();
+    const QJsonArray parsed = QJsonDocument::fromJson(json).array();
+    return parsed.isEmpty() ? QVariant() : parsed.first().toVariant();
 }
 
 QList<WaylandDesktop::Window> GnomeDesktop::windows(qint64 pid, const QString &title)
