@@ -11,11 +11,14 @@
 #                exports PULSE_SERVER and ZQP_NULL_SINK
 #   start_wayland a headless Wayland desktop with the screenshot portal
 #                (wayland.sh); exports ZQP_WAYLAND_ENV
+#   start_gnome  headless GNOME Shell with its screenshot portal (gnome.sh);
+#                exports ZQP_GNOME_ENV
 #   stop_servers stops what was started and removes the private folder
 
 zqp_server_dir=""
 zqp_server_pids=()
 source "$(dirname "${BASH_SOURCE[0]}")/wayland.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/gnome.sh"
 
 zqp_private_dir()
 {
@@ -99,6 +102,7 @@ zqp_stop_pids()
 
 stop_servers()
 {
+    stop_gnome
     stop_wayland
     zqp_stop_pids "${zqp_server_pids[@]}"
     zqp_server_pids=()

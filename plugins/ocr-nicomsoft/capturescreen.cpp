@@ -81,6 +81,14 @@ void CaptureScreen::setVisible(bool visible)
     portal->take();
 }
 
+void CaptureScreen::cancelScreenshot()
+{
+    if (!portal || !portal->isPending())
+        return;
+    portal->cancel();
+    close();
+}
+
 QScreen *CaptureScreen::screenContaining(const QPoint &point)
 {
     const QList<QScreen *> screens = QGuiApplication::screens();

@@ -32,6 +32,9 @@ public:
     static QRect selectionRect(const QPoint &from, const QPoint &to);
 
     void setVisible(bool visible) override;
+    // Withdraws a screenshot request still waiting for the portal, and
+    // closes the overlay with no report: nothing was captured.
+    void cancelScreenshot();
 
 Q_SIGNALS:
     void signalCompleteCature(const QByteArray &bArray);

@@ -317,6 +317,7 @@ void NSOcrObj::endBackgroundJob(int32_t result)
 
 void NSOcrObj::stop()
 {
+    cancelCapture();
     if (!isBusy() || !context)
         return;
     cancelCount.ref();

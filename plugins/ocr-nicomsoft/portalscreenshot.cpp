@@ -41,8 +41,12 @@ PortalScreenshot::PortalScreenshot(const QDBusConnection &bus, QObject *parent)
     , bus(bus)
 {
     timer.setSingleShot(true);
-    timer.setInterval(5000);
     connect(&timer, &QTimer::timeout, this, &PortalScreenshot::onTimeout);
+}
+
+PortalScreenshot::~PortalScreenshot()
+{
+    cancel();
 }
 
 bool PortalScreenshot::isWaylandSession()
@@ -75,7 +79,27 @@ ScreenFrame PortalScreenshot::screenFrame(const QImage &desktop, const QRect &sc
 
 void PortalScreenshot::setTimeout(int milliseconds)
 {
-    timer.setInterval(milliseconds);
+    callTimeout = milliseconds;
+}
+
+void PortalScreenshot::setAnswerTimeout(int milliseconds)
+{
+    answerTimeout = milliseconds;
+}
+
+bool PortalScreenshot::isPending() const
+{
+    return pending;
+}
+
+void PortalScreenshot::cancel()
+{
+    if (!pending)
+        return;
+    // Tell the portal we no longer wait: a dialog it shows goes away, and
+    // its answer would find nobody.
+    bus.send(QDBusMessage::createMethodCall(portalService, handle, requestInterface, QStringLiteral("Close")));
+    finish();
 }
 
 void PortalScreenshot::take()
@@ -99,16 +123,16 @@ void PortalScreenshot::take()
         return;
     }
 
-    QDBusMessage call = QDBusMessage::createMethodCall(portalService, portalPath,
-                                                       QStringLiteral("org.freedesktop.portal.Screenshot"),
-                                                       QStringLiteral("Screenshot"));
+    QDBusMessage request = QDBusMessage::createMethodCall(portalService, portalPath,
+                                                          QStringLiteral("org.freedesktop.portal.Screenshot"),
+                                                          QStringLiteral("Screenshot"));
     QVariantMap options;
     options.insert(QStringLiteral("handle_token"), token);
     options.insert(QStringLiteral("interactive"), false);
-    call << QString() << options;
-    timer.start();
-    auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, -1), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, &PortalScreenshot::onCallFinished);
+    request << QString() << options;
+    timer.start(callTimeout);
+    call = new QDBusPendingCallWatcher(bus.asyncCall(request, -1), this);
+    connect(call, &QDBusPendingCallWatcher::finished, this, &PortalScreenshot::onCallFinished);
 }
 
 bool PortalScreenshot::watch(const QString &path)
@@ -129,8 +153,7 @@ void PortalScreenshot::unwatch()
 void PortalScreenshot::onCallFinished(QDBusPendingCallWatcher *watcher)
 {
     watcher->deleteLater();
-    if (!pending)
-        return;
+    call = nullptr;
     QDBusPendingReply<QDBusObjectPath> reply = *watcher;
     if (reply.isError()) {
         fail(tr("The screenshot portal is not available: %1").arg(reply.error().message()), 0);
@@ -140,9 +163,14 @@ void PortalScreenshot::onCallFinished(QDBusPendingCallWatcher *watcher)
     const QString returned = reply.value().path();
     if (returned != handle) {
         unwatch();
-        if (!watch(returned))
+        if (!watch(returned)) {
             fail(tr("The screenshot portal cannot be reached: %1").arg(bus.lastError().message()), 0);
+            return;
+        }
     }
+    // The portal has taken the request; it may ask the person before it
+    // answers, who needs time to read its question.
+    timer.start(answerTimeout);
 }
 
 void PortalScreenshot::onResponse(uint response, const QVariantMap &results)
@@ -153,15 +181,23 @@ void PortalScreenshot::onResponse(uint response, const QVariantMap &results)
     case 0:
         break;
     case 1:
-        fail(tr("The screenshot was refused."), 1);
+    case 2:
+        // GNOME answers 2 once its dialog was denied, and every time after
+        // without asking again: the answer stays in the permission store,
+        // under the empty application id for programs outside a sandbox.
+        fail(tr("The desktop refused screenshots to this program. To allow them again on GNOME, run: "
+                "gdbus call --session --dest org.freedesktop.impl.portal.PermissionStore "
+                "--object-path /org/freedesktop/impl/portal/PermissionStore "
+                "--method org.freedesktop.impl.portal.PermissionStore.SetPermission "
+                "screenshot true screenshot \"\" \"['yes']\"; on other desktops, allow screenshots "
+                "in their privacy settings."),
+             int(response));
         return;
     default:
         fail(tr("The screenshot portal could not take the screenshot."), int(response));
         return;
     }
-    pending = false;
-    timer.stop();
-    unwatch();
+    finish();
     load(results.value(QStringLiteral("uri")).toString());
 }
 
@@ -186,18 +222,23 @@ void PortalScreenshot::load(const QString &uri)
 
 void PortalScreenshot::onTimeout()
 {
-    if (!pending)
-        return;
-    // Tell the portal we no longer wait; its answer would find nobody.
-    if (!handle.isEmpty())
-        bus.asyncCall(QDBusMessage::createMethodCall(portalService, handle, requestInterface, QStringLiteral("Close")));
-    fail(tr("The screenshot portal did not answer within %1 s.").arg(timer.interval() / 1000.0), 0);
+    const int waited = timer.interval();
+    cancel();
+    Q_EMIT failed(tr("The screenshot portal did not answer within %1 s.").arg(waited / 1000.0), 0);
 }
 
 void PortalScreenshot::fail(const QString &message, int code)
 {
+    finish();
+    Q_EMIT failed(message, code);
+}
+
+void PortalScreenshot::finish()
+{
     pending = false;
     timer.stop();
     unwatch();
-    Q_EMIT failed(message, code);
+    // A reply still to come belongs to this request, not to the next one.
+    delete call;
+    call = nullptr;
 }

@@ -17,7 +17,8 @@ class QDBusPendingCallWatcher;
 // take() returns at once; exactly one of taken() and failed() follows, on
 // the event loop unless the bus cannot be reached at all: with the image
 // (all outputs, in device pixels) or with a message a user can act on and a
-// code (the portal's response, else 0).
+// code (the portal's response, else 0). cancel(), or destroying the object,
+// withdraws a pending request instead, and neither follows.
 class PortalScreenshot : public QObject
 {
     Q_OBJECT
@@ -25,6 +26,7 @@ class PortalScreenshot : public QObject
 public:
     explicit PortalScreenshot(const QDBusConnection &bus = QDBusConnection::sessionBus(),
                               QObject *parent = nullptr);
+    ~PortalScreenshot() override;
 
     // Whether screens can only be seen through the portal: a Wayland
     // session, also for an X11 client under Xwayland.
@@ -35,8 +37,14 @@ public:
     static ScreenFrame screenFrame(const QImage &desktop, const QRect &screen,
                                    const QRect &desktopGeometry = QRect());
 
+    // How long the portal may take to accept the request (5 s), and then
+    // to answer it: the desktop may first ask the person (1 min; GNOME
+    // withdraws its question unanswered after about 25 s).
     void setTimeout(int milliseconds);
+    void setAnswerTimeout(int milliseconds);
     void take();
+    bool isPending() const;
+    void cancel();
 
 Q_SIGNALS:
     void taken(const QImage &image);
@@ -52,10 +60,14 @@ private:
     void unwatch();
     void fail(const QString &message, int code);
     void load(const QString &uri);
+    void finish();
 
     QDBusConnection bus;
     QTimer timer;
+    int callTimeout = 5000;
+    int answerTimeout = 60000;
     QString handle;
+    QDBusPendingCallWatcher *call = nullptr;
     bool pending = false;
 };
 

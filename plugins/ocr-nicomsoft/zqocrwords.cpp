@@ -45,6 +45,13 @@ bool ZQOcrWords::isBusy()
 void ZQOcrWords::stop()
 {
     cancelCount.ref();
+    cancelCapture();
+}
+
+void ZQOcrWords::cancelCapture()
+{
+    if (capture)
+        capture->cancelScreenshot();
 }
 
 void ZQOcrWords::ocrScreen()

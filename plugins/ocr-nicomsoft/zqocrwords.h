@@ -62,6 +62,9 @@ protected:
     // Ends the busy state: 100 ms after a delivered text, else at once. A
     // background job's text is followed by delayedUnJob() instead.
     void endJob(int result);
+    // Part of every stop(): a screen request still waiting for the
+    // desktop's screenshot ends without a word.
+    void cancelCapture();
 
     // Cancellations requested since the current job started.
     QAtomicInt cancelCount;

@@ -19,7 +19,7 @@ namespace {
 const QString portalPath = QStringLiteral("/org/freedesktop/portal/desktop");
 
 // How the test portal treats a request.
-enum class Answer { Picture, PictureBeforeReply, PictureOnOwnPath, Refuse, Fail, Silent, Garbage };
+enum class Answer { Picture, PictureBeforeReply, PictureOnOwnPath, PictureAfterAsking, Refuse, Fail, Silent, Untaken, Garbage };
 
 } // namespace
 
@@ -57,7 +57,8 @@ public Q_SLOTS:
             handle = portalPath + QStringLiteral("/request/old/1");
 
         QVariantMap results;
-        if (answer == Answer::Picture || answer == Answer::PictureBeforeReply || answer == Answer::PictureOnOwnPath) {
+        if (answer == Answer::Picture || answer == Answer::PictureBeforeReply || answer == Answer::PictureOnOwnPath
+            || answer == Answer::PictureAfterAsking) {
             file = folder + QStringLiteral("/shot.png");
             picture.save(file, "PNG");
             results.insert(QStringLiteral("uri"), QUrl::fromLocalFile(file).toString());
@@ -77,9 +78,12 @@ public Q_SLOTS:
             setDelayedReply(true);
             bus.send(signal);
             bus.send(message().createReply(QVariant::fromValue(QDBusObjectPath(handle))));
+        } else if (answer == Answer::Untaken) {
+            setDelayedReply(true);
         } else if (answer != Answer::Silent) {
+            // Asking the person takes longer than taking the call may.
             const QDBusMessage later = signal;
-            QTimer::singleShot(200, this, [this, later] { bus.send(later); });
+            QTimer::singleShot(answer == Answer::PictureAfterAsking ? 1000 : 200, this, [this, later] { bus.send(later); });
         }
         return QDBusObjectPath(handle);
     }
@@ -152,9 +156,11 @@ void tst_PortalScreenshot::request_data()
     QTest::newRow("answered before the reply") << true << Answer::PictureBeforeReply << true << QString() << 0 << false;
     QTest::newRow("answered on the portal's own path") << true << Answer::PictureOnOwnPath << true << QString() << 0 << false;
     QTest::newRow("picture kept outside a temporary folder") << true << Answer::Picture << false << QString() << 0 << true;
-    QTest::newRow("refused") << true << Answer::Refuse << true << "The screenshot was refused." << 1 << false;
-    QTest::newRow("failed") << true << Answer::Fail << true << "The screenshot portal could not take the screenshot." << 2 << false;
-    QTest::newRow("no answer") << true << Answer::Silent << true << "The screenshot portal did not answer within 0.4 s." << 0 << false;
+    QTest::newRow("answered after asking the person") << true << Answer::PictureAfterAsking << true << QString() << 0 << false;
+    QTest::newRow("refused") << true << Answer::Refuse << true << "The desktop refused screenshots to this program. To allow them again on GNOME, run: gdbus call" << 1 << false;
+    QTest::newRow("denied") << true << Answer::Fail << true << "The desktop refused screenshots to this program." << 2 << false;
+    QTest::newRow("call not taken") << true << Answer::Untaken << true << "The screenshot portal did not answer within 0.4 s." << 0 << false;
+    QTest::newRow("no answer") << true << Answer::Silent << true << "The screenshot portal did not answer within 1.6 s." << 0 << false;
     QTest::newRow("no portal") << false << Answer::Picture << true << "The screenshot portal is not available: " << 0 << false;
     QTest::newRow("unreadable picture") << true << Answer::Garbage << true << "The screenshot %1 cannot be read: " << 0 << false;
 }
@@ -187,6 +193,7 @@ void tst_PortalScreenshot::request()
 
     PortalScreenshot screenshot(clientBus);
     screenshot.setTimeout(400);
+    screenshot.setAnswerTimeout(1600);
     QSignalSpy taken(&screenshot, &PortalScreenshot::taken);
     QSignalSpy failed(&screenshot, &PortalScreenshot::failed);
     screenshot.take();

@@ -1,14 +1,13 @@
+#include "gnomedesktop.h"
 #include "portalscreenshot.h"
 #include "ui_testwidget.h"
+#include "waylanddesktop.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFont>
 #include <QImage>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QLabel>
 #include <QProcess>
 #include <QScreen>
@@ -21,11 +20,12 @@
 #include <memory>
 
 // Screen recognition as a person does it on a Wayland desktop (the headless
-// one that scripts/test starts): the real plugin-tester, as a native client
-// and under Xwayland, recognises a marked region of a window with known
-// text, and the text comes out in blue in its log. Windows are found through
-// the compositor, the mouse is a virtual pointer (native clients) or XTEST
-// (Xwayland), and the log is read off the screen.
+// sway or GNOME that scripts/test starts; the session says which): the real
+// plugin-tester, as a native client and under Xwayland, recognises a marked
+// region of a window with known text, and the text comes out in blue in its
+// log. On GNOME, which asks the person before a program's first screenshot,
+// also the answers to that question. The desktop finds the windows and
+// moves the mouse; the log is read off the screen.
 class tst_WaylandOcr : public QObject
 {
     Q_OBJECT
@@ -33,22 +33,16 @@ class tst_WaylandOcr : public QObject
 private Q_SLOTS:
     void initTestCase();
     void cleanupTestCase();
+    void init();
     void cleanup();
     void portalLatency();
     void recogniseScreen_data();
     void recogniseScreen();
+    void firstScreenshot_data();
+    void firstScreenshot();
     void portalMissing();
 
 private:
-    struct Window
-    {
-        QRect rect;
-        bool fullScreen = false;
-    };
-    // The compositor's windows of one process (or with a given title).
-    static QList<Window> windows(qint64 pid, const QString &title = QString());
-    static QString run(const QString &program, const QStringList &arguments);
-    static void setScale(int scale);
     // Lays out the program's form at its window's size, with the same fonts
     // and style: where its log and "Play" lie.
     void layOut(const QSize &size);
@@ -58,17 +52,21 @@ private:
     bool startTester(const QString &platform, const QProcessEnvironment &extra, QRect *window);
     // Closes the program's window as a user does; false if it stays.
     bool stopTester();
-    void click(const QString &platform, const QPoint &at);
-    void drag(const QString &platform, const QPoint &from, const QPoint &to);
+    void pressPlay(const QString &platform, const QRect &window);
+    // After "Play": the overlay shows, the text is marked, and it comes out
+    // in the log.
+    void recognise(const QString &platform, const QRect &window, const QRect &text);
     // The text of the log's paragraphs in one colour, read off the screen.
     QString logText(const QRect &window, Qt::GlobalColor colour);
     // Keeps the last screen read, for a failure to show.
     QString keepScreen();
 
+    std::unique_ptr<WaylandDesktop> desktop;
+    // The same desktop when it is GNOME, else null.
+    GnomeDesktop *gnome = nullptr;
     QTemporaryDir install;
     QProcess tester;
     std::unique_ptr<QLabel> words;
-    QSize layout;
     QWidget form;
     Ui::TestWidget ui;
     QRect logArea;
@@ -81,8 +79,11 @@ void tst_WaylandOcr::initTestCase()
 {
     QVERIFY2(QGuiApplication::platformName() == QLatin1String("wayland"),
              "runs inside the Wayland test desktop: scripts/in-wayland with QT_QPA_PLATFORM=wayland");
-    QVERIFY2(!run(QStringLiteral("swaymsg"), {QStringLiteral("-t"), QStringLiteral("get_version")}).isEmpty(),
-             "the compositor does not answer");
+    QString error;
+    desktop = WaylandDesktop::create(&error);
+    QVERIFY2(desktop, qPrintable(error));
+    gnome = dynamic_cast<GnomeDesktop *>(desktop.get());
+    qInfo("desktop: %s", qPrintable(desktop->name()));
 
     // plugin-tester with the OCR plugin alone, so that it is the one chosen.
     QVERIFY(install.isValid());
@@ -99,7 +100,15 @@ void tst_WaylandOcr::initTestCase()
 
 void tst_WaylandOcr::cleanupTestCase()
 {
-    setScale(1);
+    if (desktop)
+        desktop->setScale(1);
+}
+
+// A GNOME user who has allowed screenshots, unless a test says otherwise.
+void tst_WaylandOcr::init()
+{
+    if (gnome)
+        QVERIFY(gnome->setScreenshotsGranted(true));
 }
 
 void tst_WaylandOcr::cleanup()
@@ -125,13 +134,11 @@ bool tst_WaylandOcr::showWords(QRect *where)
     waited.start();
     while (waited.elapsed() < 10000) {
         QTest::qWait(200);
-        const QList<Window> found = windows(0, QStringLiteral("zqp-words"));
+        const QList<WaylandDesktop::Window> found = desktop->windows(0, QStringLiteral("zqp-words"));
         if (found.isEmpty())
             continue;
-        QFile::remove(shot);
-        run(QStringLiteral("grim"), {shot});
-        const QImage screen(shot);
-        const qreal ratio = qreal(screen.width()) / layout.width();
+        const QImage screen = desktop->grab(shot);
+        const qreal ratio = qreal(screen.width()) / desktop->layout.width();
         *where = found.first().rect;
         if (!screen.isNull() && screen.pixel((QPointF(where->topLeft() + QPoint(3, 3)) * ratio).toPoint()) == qRgb(255, 255, 255)
             && screen.pixel((QPointF(where->bottomRight() - QPoint(3, 3)) * ratio).toPoint()) == qRgb(255, 255, 255))
@@ -149,53 +156,6 @@ void tst_WaylandOcr::layOut(const QSize &size)
     playButton = ui.pbPlayAudio->geometry();
 }
 
-QString tst_WaylandOcr::run(const QString &program, const QStringList &arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForFinished(20000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
-        qWarning("%s %s: %s", qPrintable(program), qPrintable(arguments.join(QLatin1Char(' '))),
-                 process.readAllStandardError().constData());
-        return QString();
-    }
-    return QString::fromUtf8(process.readAllStandardOutput());
-}
-
-QList<tst_WaylandOcr::Window> tst_WaylandOcr::windows(qint64 pid, const QString &title)
-{
-    QList<Window> found;
-    const QJsonDocument tree = QJsonDocument::fromJson(
-        run(QStringLiteral("swaymsg"), {QStringLiteral("-t"), QStringLiteral("get_tree"), QStringLiteral("-r")}).toUtf8());
-    std::function<void(const QJsonObject &)> walk = [&](const QJsonObject &node) {
-        const bool view = node.contains(QStringLiteral("pid")) && node.value(QStringLiteral("visible")).toBool();
-        if (view && (title.isEmpty() ? node.value(QStringLiteral("pid")).toInt() == pid
-                                     : node.value(QStringLiteral("name")).toString() == title)) {
-            // The window's content: its place within its frame, moved to
-            // the frame's place on the desktop.
-            const QJsonObject r = node.value(QStringLiteral("rect")).toObject();
-            const QJsonObject content = node.value(QStringLiteral("window_rect")).toObject();
-            Window window;
-            window.rect = QRect(r.value(QStringLiteral("x")).toInt() + content.value(QStringLiteral("x")).toInt(),
-                                r.value(QStringLiteral("y")).toInt() + content.value(QStringLiteral("y")).toInt(),
-                                content.value(QStringLiteral("width")).toInt(), content.value(QStringLiteral("height")).toInt());
-            window.fullScreen = node.value(QStringLiteral("fullscreen_mode")).toInt() != 0;
-            found << window;
-        }
-        for (const char *children : {"nodes", "floating_nodes"}) {
-            const QJsonArray nodes = node.value(QLatin1String(children)).toArray();
-            for (const QJsonValue &child : nodes)
-                walk(child.toObject());
-        }
-    };
-    walk(tree.object());
-    return found;
-}
-
-void tst_WaylandOcr::setScale(int scale)
-{
-    run(QStringLiteral("swaymsg"), {QStringLiteral("output HEADLESS-1 scale %1").arg(scale)});
-}
-
 bool tst_WaylandOcr::startTester(const QString &platform, const QProcessEnvironment &extra, QRect *window)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -210,7 +170,7 @@ bool tst_WaylandOcr::startTester(const QString &platform, const QProcessEnvironm
     QElapsedTimer waited;
     waited.start();
     while (waited.elapsed() < 20000) {
-        const QList<Window> found = windows(tester.processId(), QStringLiteral("Form"));
+        const QList<WaylandDesktop::Window> found = desktop->windows(tester.processId(), QStringLiteral("Form"));
         if (!found.isEmpty()) {
             *window = found.first().rect;
             layOut(window->size());
@@ -227,17 +187,18 @@ bool tst_WaylandOcr::stopTester()
     if (tester.state() == QProcess::NotRunning)
         return true;
     // As the window's close button does: the window must go.
-    run(QStringLiteral("swaymsg"), {QStringLiteral("[pid=%1] kill").arg(tester.processId())});
+    desktop->close(tester.processId());
     QElapsedTimer waited;
     waited.start();
-    while (waited.elapsed() < 10000 && !windows(tester.processId()).isEmpty())
+    while (waited.elapsed() < 10000 && !desktop->windows(tester.processId()).isEmpty())
         QTest::qWait(100);
-    const bool closed = windows(tester.processId()).isEmpty();
+    const bool closed = desktop->windows(tester.processId()).isEmpty();
     // Qt 5.15's Wayland platform now and then hangs in its own teardown
     // after the program has ended its event loop (its event thread never
     // wakes), so the exit itself is not held against the program here; the
-    // X11 acceptance test checks it.
-    if (!tester.waitForFinished(10000)) {
+    // X11 acceptance test checks it. It may also have ended already, while
+    // the desktop still listed its window.
+    if (tester.state() != QProcess::NotRunning && !tester.waitForFinished(10000)) {
         qWarning("plugin-tester closed its window but did not exit within 10 s; killed");
         tester.kill();
         tester.waitForFinished();
@@ -245,46 +206,43 @@ bool tst_WaylandOcr::stopTester()
     return closed;
 }
 
-void tst_WaylandOcr::click(const QString &platform, const QPoint &at)
+void tst_WaylandOcr::pressPlay(const QString &platform, const QRect &window)
 {
-    if (platform == QLatin1String("xcb")) {
-        run(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
-                                        QStringLiteral("click"), QStringLiteral("1")});
-        return;
-    }
-    run(QStringLiteral(ZQP_VIRTUALPOINTER),
-        {QString::number(layout.width()), QString::number(layout.height()), QStringLiteral("move"),
-         QString::number(at.x()), QString::number(at.y()), QStringLiteral("click")});
+    desktop->click(platform, window.topLeft() + playButton.center());
 }
 
-void tst_WaylandOcr::drag(const QString &platform, const QPoint &from, const QPoint &to)
+void tst_WaylandOcr::recognise(const QString &platform, const QRect &window, const QRect &text)
 {
-    const QString x1 = QString::number(from.x()), y1 = QString::number(from.y());
-    const QString x2 = QString::number(to.x()), y2 = QString::number(to.y());
-    if (platform == QLatin1String("xcb")) {
-        run(QStringLiteral("xdotool"),
-            {QStringLiteral("mousemove"), x1, y1, QStringLiteral("sleep"), QStringLiteral("0.2"), QStringLiteral("mousedown"),
-             QStringLiteral("1"), QStringLiteral("mousemove"), QString::number((from.x() + to.x()) / 2),
-             QString::number((from.y() + to.y()) / 2), QStringLiteral("sleep"), QStringLiteral("0.1"),
-             QStringLiteral("mousemove"), x2, y2, QStringLiteral("sleep"), QStringLiteral("0.2"),
-             QStringLiteral("mouseup"), QStringLiteral("1")});
-        return;
+    const auto overlayShown = [this] {
+        const QList<WaylandDesktop::Window> shown = desktop->windows(tester.processId());
+        return std::any_of(shown.cbegin(), shown.cend(), [](const WaylandDesktop::Window &w) { return w.fullScreen; });
+    };
+    QElapsedTimer shown;
+    shown.start();
+    QTRY_VERIFY_WITH_TIMEOUT(overlayShown(), 10000);
+    qInfo("overlay shown %lld ms after Play", shown.elapsed());
+    QTest::qWait(300);
+
+    desktop->drag(platform, text.topLeft() + QPoint(4, 4), text.bottomRight() - QPoint(4, 4));
+    QString read;
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < 20000 && !read.contains(screenText)) {
+        QTest::qWait(500);
+        read = logText(window, Qt::blue);
     }
-    run(QStringLiteral(ZQP_VIRTUALPOINTER),
-        {QString::number(layout.width()), QString::number(layout.height()), QStringLiteral("move"), x1, y1,
-         QStringLiteral("wait"), QStringLiteral("200"), QStringLiteral("press"), QStringLiteral("glide"), x2, y2,
-         QStringLiteral("wait"), QStringLiteral("200"), QStringLiteral("release")});
+    QVERIFY2(read.contains(screenText), qPrintable(QStringLiteral("the log shows in blue: \"%1\" (screen kept in %2)")
+                                                       .arg(read, keepScreen())));
+    // The overlay has closed itself.
+    QTRY_VERIFY_WITH_TIMEOUT(desktop->windows(tester.processId()).size() == 1, 5000);
 }
 
 QString tst_WaylandOcr::logText(const QRect &window, Qt::GlobalColor colour)
 {
-    const QString shot = install.filePath(QStringLiteral("screen.png"));
-    QFile::remove(shot);
-    run(QStringLiteral("grim"), {shot});
-    const QImage screen(shot);
+    const QImage screen = desktop->grab(install.filePath(QStringLiteral("screen.png")));
     if (screen.isNull())
         return QString();
-    const qreal ratio = qreal(screen.width()) / layout.width();
+    const qreal ratio = qreal(screen.width()) / desktop->layout.width();
     const QRect area = logArea.translated(window.topLeft());
     QImage log = screen.copy(QRect((QPointF(area.topLeft()) * ratio).toPoint(), (QSizeF(area.size()) * ratio).toSize()))
                      .convertToFormat(QImage::Format_RGB32);
@@ -344,7 +302,8 @@ void tst_WaylandOcr::recogniseScreen_data()
 
     QTest::newRow("native") << "wayland" << 1;
     QTest::newRow("Xwayland") << "xcb" << 1;
-    QTest::newRow("native at scale 2") << "wayland" << 2;
+    if (desktop->canScale())
+        QTest::newRow("native at scale 2") << "wayland" << 2;
 }
 
 void tst_WaylandOcr::recogniseScreen()
@@ -354,39 +313,75 @@ void tst_WaylandOcr::recogniseScreen()
 
     QElapsedTimer elapsed;
     elapsed.start();
-    setScale(scale);
-    layout = QSize(1280, 800) / scale;
+    desktop->setScale(scale);
+    desktop->layout = QSize(1280, 800) / scale;
     QTRY_COMPARE_WITH_TIMEOUT(QGuiApplication::primaryScreen()->devicePixelRatio(), qreal(scale), 5000);
     QRect text;
     QVERIFY2(showWords(&text), "the window with the text does not show");
 
     QRect window;
     QVERIFY2(startTester(platform, QProcessEnvironment(), &window), "plugin-tester shows no window");
+    pressPlay(platform, window);
+    recognise(platform, window, text);
+    if (QTest::currentTestFailed())
+        return;
 
-    QElapsedTimer shown;
-    shown.start();
-    click(platform, window.topLeft() + playButton.center());
-    const auto overlayShown = [this] {
-        const QList<Window> shown = windows(tester.processId());
-        return std::any_of(shown.cbegin(), shown.cend(), [](const Window &w) { return w.fullScreen; });
-    };
-    QTRY_VERIFY_WITH_TIMEOUT(overlayShown(), 10000);
-    qInfo("overlay shown %lld ms after Play", shown.elapsed());
-    QTest::qWait(300);
+    QVERIFY2(stopTester(), "plugin-tester's window does not close");
+    qInfo("case took %lld ms", elapsed.elapsed());
+}
 
-    drag(platform, text.topLeft() + QPoint(4, 4), text.bottomRight() - QPoint(4, 4));
-    QString read;
-    QElapsedTimer waited;
-    waited.start();
-    while (waited.elapsed() < 20000 && !read.contains(screenText)) {
-        QTest::qWait(500);
-        read = logText(window, Qt::blue);
+void tst_WaylandOcr::firstScreenshot_data()
+{
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<int>("after");
+
+    // Longer than a portal may take to accept a request.
+    QTest::newRow("allowed after 7 s") << "Allow" << 7000;
+    QTest::newRow("denied, then granted") << "Deny" << 0;
+}
+
+// GNOME asks before a program's first screenshot, and answers only once
+// the person has chosen: allowed, the same "Play" goes on; denied, one
+// message says so, and once screenshots are granted "Play" works again.
+void tst_WaylandOcr::firstScreenshot()
+{
+    QFETCH(QString, answer);
+    QFETCH(int, after);
+    if (!gnome)
+        QSKIP("only GNOME asks the person");
+
+    QElapsedTimer elapsed;
+    elapsed.start();
+    QVERIFY(gnome->setScreenshotsGranted(false));
+    QRect text;
+    QVERIFY2(showWords(&text), "the window with the text does not show");
+    QRect window;
+    QVERIFY2(startTester(QStringLiteral("wayland"), QProcessEnvironment(), &window), "plugin-tester shows no window");
+    pressPlay(QStringLiteral("wayland"), window);
+    QElapsedTimer asked;
+    asked.start();
+    QPoint button;
+    QTRY_VERIFY_WITH_TIMEOUT(!(button = gnome->dialogButton(answer)).isNull(), 10000);
+    QTest::qWait(int(qMax<qint64>(0, after - asked.elapsed())));
+    desktop->click(QStringLiteral("wayland"), button);
+
+    if (answer == QLatin1String("Deny")) {
+        QString read;
+        QElapsedTimer waited;
+        waited.start();
+        while (waited.elapsed() < 10000 && !read.contains(QLatin1String("refused screenshots"))) {
+            QTest::qWait(500);
+            read = logText(window, Qt::red);
+        }
+        QVERIFY2(read.count(QStringLiteral("refused screenshots")) == 1 && read.contains(QLatin1String("Code:#2")),
+                 qPrintable(QStringLiteral("the log shows in red: \"%1\" (screen kept in %2)").arg(read, keepScreen())));
+        QCOMPARE(desktop->windows(tester.processId()).size(), 1);
+        QVERIFY(gnome->setScreenshotsGranted(true));
+        pressPlay(QStringLiteral("wayland"), window);
     }
-    QVERIFY2(read.contains(screenText), qPrintable(QStringLiteral("the log shows in blue: \"%1\" (screen kept in %2)")
-                                                       .arg(read, keepScreen())));
-    // The overlay has closed itself.
-    QTRY_VERIFY_WITH_TIMEOUT(windows(tester.processId()).size() == 1, 5000);
-
+    recognise(QStringLiteral("wayland"), window, text);
+    if (QTest::currentTestFailed())
+        return;
     QVERIFY2(stopTester(), "plugin-tester's window does not close");
     qInfo("case took %lld ms", elapsed.elapsed());
 }
@@ -395,16 +390,18 @@ void tst_WaylandOcr::recogniseScreen()
 // capture: no overlay, and the next request is taken again.
 void tst_WaylandOcr::portalMissing()
 {
-    setScale(1);
-    layout = QSize(1280, 800);
+    if (gnome)
+        QSKIP("the same on every desktop: sway's run covers it");
+    desktop->setScale(1);
+    desktop->layout = QSize(1280, 800);
     QProcessEnvironment noBus;
     noBus.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("unix:path=") + install.filePath(QStringLiteral("nobus")));
     QRect window;
     QVERIFY2(startTester(QStringLiteral("wayland"), noBus, &window), "plugin-tester shows no window");
     for (int press = 1; press <= 2; ++press) {
-        click(QStringLiteral("wayland"), window.topLeft() + playButton.center());
+        pressPlay(QStringLiteral("wayland"), window);
         QTest::qWait(1000);
-        QCOMPARE(windows(tester.processId()).size(), 1);
+        QCOMPARE(desktop->windows(tester.processId()).size(), 1);
     }
     const QString read = logText(window, Qt::red);
     QVERIFY2(read.count(QStringLiteral("screenshot portal cannot be reached")) == 2,
