@@ -36,9 +36,24 @@ void endApi(tesseract::TessBaseAPI *api)
     delete api;
 }
 
+// Whether every language of a group is written in English's alphabet.
+bool alphabetOfEnglish(const std::string &group)
+{
+    static const char *const otherScripts[] = {"ara", "bul", "chi_sim", "chi_tra", "jpn", "kor", "rus"};
+    std::istringstream in(group);
+    for (std::string code; std::getline(in, code, '+');) {
+        if (std::find(std::begin(otherScripts), std::end(otherScripts), code) != std::end(otherScripts))
+            return false;
+    }
+    return true;
+}
+
 // Tesseract groups to read with, most wanted first. English is always on,
 // but a language the host switched on is what its text is most likely in:
-// its own model reads it best, and English text reads best alone.
+// its own model reads it best, and English text reads best alone. A line
+// in another alphabet may hold English words too (a file's name, a path):
+// there the host's model reads first and English takes the words it is
+// unsure of.
 std::vector<std::string> groupsOf(const std::string &languages)
 {
     std::vector<std::string> others;
@@ -55,23 +70,11 @@ std::vector<std::string> groupsOf(const std::string &languages)
         std::string group;
         for (const std::string &code : others)
             group += (group.empty() ? "" : "+") + code;
-        groups.push_back(group);
+        groups.push_back(english && !alphabetOfEnglish(group) ? group + "+eng" : group);
     }
     if (english)
         groups.emplace_back("eng");
     return groups;
-}
-
-// Whether every language of a group is written in English's alphabet.
-bool alphabetOfEnglish(const std::string &group)
-{
-    static const char *const otherScripts[] = {"ara", "bul", "chi_sim", "chi_tra", "jpn", "kor", "rus"};
-    std::istringstream in(group);
-    for (std::string code; std::getline(in, code, '+');) {
-        if (std::find(std::begin(otherScripts), std::end(otherScripts), code) != std::end(otherScripts))
-            return false;
-    }
-    return true;
 }
 
 // The image's pixels in a rectangle, as an image of their own.
