@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 #include <QVariantMap>
 
@@ -36,6 +37,10 @@ public:
                                    const QRect &desktopGeometry = QRect());
 
     void setTimeout(int milliseconds);
+    // Files under the temporary folders are nobody's to keep: the portal's
+    // picture is removed once read when it lies there, and nowhere else.
+    // By default the system's temporary folders.
+    void setTemporaryFolders(const QStringList &folders);
     void take();
 
 Q_SIGNALS:
@@ -55,6 +60,7 @@ private:
 
     QDBusConnection bus;
     QTimer timer;
+    QStringList temporaryFolders;
     QString handle;
     bool pending = false;
 };
