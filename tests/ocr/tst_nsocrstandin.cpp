@@ -1,3 +1,4 @@
+#include "languagedata.h"
 #include "ocrtesting.h"
 #include "tnsocr.h"
 
@@ -62,6 +63,8 @@ private:
 void tst_NsOcrStandIn::initTestCase()
 {
     QVERIFY(temp.isValid());
+    QVERIFY(layOutLanguageData(temp.filePath(QStringLiteral("languages")),
+                               {QStringLiteral("eng"), QStringLiteral("deu")}));
     QVERIFY(engine.load(QStringLiteral(ZQP_STAGE_DIR "/nsocr/libNSOCR.so")));
     QCOMPARE(engine.Engine_Initialize(), 0);
 }
@@ -69,6 +72,10 @@ void tst_NsOcrStandIn::initTestCase()
 void tst_NsOcrStandIn::init()
 {
     QCOMPARE(engine.Cfg_Create(&cfg), 0);
+    // English and German only, whatever else is installed.
+    QCOMPARE(engine.Cfg_SetOption(cfg, 0, utf16(QStringLiteral("Main/DataDirectory")),
+                                  utf16(temp.filePath(QStringLiteral("languages")))),
+             0);
     QCOMPARE(engine.Ocr_Create(cfg, &ocr), 0);
     QCOMPARE(engine.Img_Create(ocr, &img), 0);
 }
