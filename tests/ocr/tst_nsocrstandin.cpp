@@ -46,6 +46,7 @@ private Q_SLOTS:
     void callsDuringWarmUp();
     void backgroundJobStates();
     void cancelDiscardsText();
+    void nextImageAfterCancel();
     void destroyWhileRunning();
     void invalidHandles();
 
@@ -300,6 +301,20 @@ void tst_NsOcrStandIn::cancelDiscardsText()
     // Cancelling when nothing runs is harmless.
     QCOMPARE(engine.Img_OCR(img, 0, 0, OCRFLAG_CANCEL), 0);
     QCOMPARE(engine.Img_OCR(img, 0, 0, OCRFLAG_GETRESULT), int32_t(ERROR_JOBCANCELLED));
+}
+
+// A host moves on as soon as it has cancelled: the worker on its way out is
+// waited for, not the reason to refuse the next image.
+void tst_NsOcrStandIn::nextImageAfterCancel()
+{
+    QCOMPARE(load(longPage()), 0);
+    QCOMPARE(engine.Img_OCR(img, 0, 255, OCRFLAG_THREAD), 0);
+    QCOMPARE(engine.Img_OCR(img, 0, 0, OCRFLAG_CANCEL), 0);
+    QCOMPARE(load(textBmp({QStringLiteral("Next image")}, QSize(120, 30))), 0);
+    QCOMPARE(engine.Img_OCR(img, 0, 255, OCRFLAG_NONE), 0);
+    NSOCR_UTF16 buffer[32] = {};
+    QCOMPARE(engine.Img_GetImgText(img, buffer, 32, IMGTEXT_LINEBREAKS), 10);
+    QCOMPARE(QString::fromUtf16(buffer), QStringLiteral("Next image"));
 }
 
 void tst_NsOcrStandIn::destroyWhileRunning()
