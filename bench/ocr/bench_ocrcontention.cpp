@@ -3,7 +3,7 @@
 // a CPU-bound process. Each against the same job on an idle host, in the
 // same run, rounds interleaved so that the machine's own load falls on all
 // alike; and how long the idle host's event loop stalls meanwhile, also
-// during a full screen's job.
+// during a larger job.
 //
 //   bench_ocrcontention [rounds]
 //
@@ -179,8 +179,8 @@ int main(int argc, char **argv)
     std::vector<Series> series = {{"idle, waiting for events", Host::Idle, line, lineText},
                                   {"event loop polling without sleep", Host::BusyLoop, line, lineText},
                                   {"polling loop beside a CPU-bound process", Host::BusyLoopBesideLoad, line, lineText},
-                                  {"idle, full screen 1280 x 1024", Host::Idle,
-                                   bmpOf(screenText(QSize(1280, 1024), 40)), QString()}};
+                                  {"idle, a window of 800 x 400", Host::Idle,
+                                   bmpOf(screenText(QSize(800, 400), 16)), QString()}};
     Series warmUp = series.front();
     runJob(ocr, job, warmUp);
     QProcess load;
