@@ -57,7 +57,7 @@ typedef uint16_t NSOCR_UTF16;
 #define OCRFLAG_NONE      0 /* run the steps in the calling thread */
 #define OCRFLAG_THREAD    1 /* run the steps on the engine's worker thread */
 #define OCRFLAG_GETRESULT 2 /* state of the worker thread's job */
-#define OCRFLAG_CANCEL    4 /* cancel the worker thread's job */
+#define OCRFLAG_CANCEL    4 /* cancel the worker thread's job; the next Img_Load* or Img_OCR waits up to 2 s for it to end */
 
 /* Img_OCR steps: 0 to 111 are the first pass over the loaded image, 112 to
    255 the recognition. */

@@ -6,17 +6,10 @@
 #include <leptonica/allheaders.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <new>
 #include <vector>
-
-#if defined(_WIN32)
-#include <windows.h>
-#elif defined(__linux__)
-#include <sys/resource.h>
-#include <sys/syscall.h>
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -26,18 +19,6 @@ bool isPdf(const uint8_t *bytes, size_t size)
     static const char header[] = "%PDF-";
     const uint8_t *end = bytes + std::min<size_t>(size, 1024);
     return std::search(bytes, end, header, header + sizeof(header) - 1) != end;
-}
-
-// The worker thread, and the threads the recogniser starts from it, give
-// way to the caller's: its event loop must keep running while a large
-// image is recognised.
-void yieldToCaller()
-{
-#if defined(_WIN32)
-    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
-#elif defined(__linux__)
-    setpriority(PRIO_PROCESS, pid_t(syscall(SYS_gettid)), 10);
-#endif
 }
 
 int32_t littleEndian(const uint8_t *bytes, int count)
@@ -119,6 +100,28 @@ OcrImage::~OcrImage()
     finishJob();
 }
 
+bool OcrImage::waitUntilFree()
+{
+    if (!busy())
+        return true;
+    if (!m_cancel)
+        return false;
+    // Long enough for a worker that was cancelled in its layout analysis,
+    // where the recogniser does not look at the cancellation, on a loaded
+    // machine; short enough for a caller's event loop.
+    std::unique_lock<std::mutex> lock(m_jobMutex);
+    return m_jobEnded.wait_for(lock, std::chrono::seconds(2), [this] { return !busy(); });
+}
+
+void OcrImage::endJob(int32_t result)
+{
+    {
+        const std::lock_guard<std::mutex> lock(m_jobMutex);
+        m_job = result;
+    }
+    m_jobEnded.notify_all();
+}
+
 void OcrImage::finishJob()
 {
     if (m_worker.joinable())
@@ -132,7 +135,7 @@ void OcrImage::warmUp(const RecogniserSetup &setup)
 
 int32_t OcrImage::loadFile(const std::u16string &fileName)
 {
-    if (busy())
+    if (!waitUntilFree())
         return ERROR_BUSY;
     std::vector<uint8_t> bytes;
     const int32_t read = fileName.empty() ? ERROR_CANNOTREADFILE : readRegularFile(std::filesystem::path(fileName), NSOCR_MAX_FILE_SIZE, bytes);
@@ -146,7 +149,7 @@ int32_t OcrImage::loadFile(const std::u16string &fileName)
 
 int32_t OcrImage::loadMemory(const uint8_t *bytes, size_t size)
 {
-    if (busy())
+    if (!waitUntilFree())
         return ERROR_BUSY;
     // A failed load leaves no image behind, not the previous one.
     finishJob();
@@ -205,7 +208,7 @@ int32_t OcrImage::ocr(const RecogniserSetup &setup, int32_t firstStep, int32_t l
     if (firstStep < OCRSTEP_FIRST || lastStep > OCRSTEP_LAST || firstStep > lastStep
         || (flags & ~OCRFLAG_THREAD) != 0)
         return ERROR_INVALIDPARAMETER;
-    if (busy())
+    if (!waitUntilFree())
         return ERROR_BUSY;
     finishJob();
     if (m_encoded.empty())
@@ -219,8 +222,11 @@ int32_t OcrImage::ocr(const RecogniserSetup &setup, int32_t firstStep, int32_t l
         return recognise(setup);
     }
     m_job = ERROR_JOBRUNNING;
+    // The worker runs at the caller's priority. Below it, a host whose event
+    // loop never sleeps, beside any CPU-bound process, left a job of 0.1 s
+    // running into the time-out; the caller's event loop keeps running all
+    // the same, on a core of its own or in its fair share of one.
     m_worker = std::thread([this, setup] {
-        yieldToCaller();
         // The job's result is that of the same work in the calling thread.
         int32_t result = ERROR_INTERNAL;
         try {
@@ -229,7 +235,7 @@ int32_t OcrImage::ocr(const RecogniserSetup &setup, int32_t firstStep, int32_t l
             result = ERROR_OUTOFMEMORY;
         } catch (...) {
         }
-        m_job = result;
+        endJob(result);
     });
     return 0;
 }

@@ -6,6 +6,8 @@
 #include "recogniser.h"
 
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -20,6 +22,10 @@
 // padding) runs with the recognition, on the thread that recognises: a
 // full-screen capture costs the calling thread of a background job about
 // a millisecond instead of 20 to 40.
+//
+// A cancelled job's worker may still be on its way out when the caller
+// moves on to the next image: the calls that need the image wait a bounded
+// time for it to end before they answer ERROR_BUSY.
 class OcrImage
 {
 public:
@@ -54,6 +60,8 @@ public:
 
 private:
     bool busy() const { return m_job.load() == ERROR_JOBRUNNING; }
+    bool waitUntilFree();
+    void endJob(int32_t result);
     void finishJob();
     int32_t recognise(const RecogniserSetup &setup);
 
@@ -67,6 +75,8 @@ private:
     std::thread m_worker;
     std::atomic<int32_t> m_job{0};
     std::atomic<bool> m_cancel{false};
+    std::mutex m_jobMutex;
+    std::condition_variable m_jobEnded;
 };
 
 #endif // OCRIMAGE_H

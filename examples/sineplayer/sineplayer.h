@@ -1,7 +1,7 @@
 #ifndef SINEPLAYER_H
 #define SINEPLAYER_H
 
-#include <zqpaudioplayer.h>
+#include <zqp/zqpaudioplayer.h>
 
 #include <atomic>
 #include <thread>

@@ -203,6 +203,10 @@ int NSOcrObj::runRecognition(int32_t loadResult)
 {
     TNSOCR *engine = context->engine.get();
     const NSOCR_HANDLE img = context->imgHandle;
+    // A job that timed out or was stopped has been reported; its poll must
+    // not take this job's end for its own. The engine handed the image over
+    // once that job's worker had ended.
+    endPoll();
 
     if (failed(loadResult)) {
         postError(loadFailure(loadResult), loadResult);
@@ -229,9 +233,6 @@ int NSOcrObj::runRecognition(int32_t loadResult)
             postError(QStringLiteral("NsOCR::Img_OCR(OCRFLAG_THREAD) failed."), result);
             return Failed;
         }
-        // A poll still running after a time-out would otherwise live on
-        // beside the new one.
-        endPoll();
         context->pollCount = 0;
         context->timerId = startTimer(pollInterval);
         return InBackground;

@@ -20,13 +20,10 @@ const QString portalService = QStringLiteral("org.freedesktop.portal.Desktop");
 const QString portalPath = QStringLiteral("/org/freedesktop/portal/desktop");
 const QString requestInterface = QStringLiteral("org.freedesktop.portal.Request");
 
-// Files under the temporary folders are nobody's to keep: the portal's
-// picture is ours to remove there, and nowhere else.
-bool inTemporaryFolder(const QString &path)
+bool inFolders(const QString &path, const QStringList &folders)
 {
     const QString file = QFileInfo(path).canonicalFilePath();
-    const QStringList temporary = {QDir::tempPath(), QStringLiteral("/tmp"), QStringLiteral("/var/tmp")};
-    for (const QString &folder : temporary) {
+    for (const QString &folder : folders) {
         const QString canonical = QFileInfo(folder).canonicalFilePath();
         if (!file.isEmpty() && !canonical.isEmpty() && file.startsWith(canonical + QLatin1Char('/')))
             return true;
@@ -39,6 +36,7 @@ bool inTemporaryFolder(const QString &path)
 PortalScreenshot::PortalScreenshot(const QDBusConnection &bus, QObject *parent)
     : QObject(parent)
     , bus(bus)
+    , temporaryFolders({QDir::tempPath(), QStringLiteral("/tmp"), QStringLiteral("/var/tmp")})
 {
     timer.setSingleShot(true);
     connect(&timer, &QTimer::timeout, this, &PortalScreenshot::onTimeout);
@@ -100,6 +98,11 @@ void PortalScreenshot::cancel()
     // its answer would find nobody.
     bus.send(QDBusMessage::createMethodCall(portalService, handle, requestInterface, QStringLiteral("Close")));
     finish();
+}
+
+void PortalScreenshot::setTemporaryFolders(const QStringList &folders)
+{
+    temporaryFolders = folders;
 }
 
 void PortalScreenshot::take()
@@ -211,7 +214,7 @@ void PortalScreenshot::load(const QString &uri)
     const QString path = url.toLocalFile();
     QImageReader reader(path);
     const QImage image = reader.read();
-    if (inTemporaryFolder(path))
+    if (inFolders(path, temporaryFolders))
         QFile::remove(path);
     if (image.isNull()) {
         Q_EMIT failed(tr("The screenshot %1 cannot be read: %2").arg(path, reader.errorString()), 0);

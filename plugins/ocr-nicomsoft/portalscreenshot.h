@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 #include <QVariantMap>
 
@@ -42,6 +43,10 @@ public:
     // withdraws its question unanswered after about 25 s).
     void setTimeout(int milliseconds);
     void setAnswerTimeout(int milliseconds);
+    // Files under the temporary folders are nobody's to keep: the portal's
+    // picture is removed once read when it lies there, and nowhere else.
+    // By default the system's temporary folders.
+    void setTemporaryFolders(const QStringList &folders);
     void take();
     bool isPending() const;
     void cancel();
@@ -66,6 +71,7 @@ private:
     QTimer timer;
     int callTimeout = 5000;
     int answerTimeout = 60000;
+    QStringList temporaryFolders;
     QString handle;
     QDBusPendingCallWatcher *call = nullptr;
     bool pending = false;

@@ -1,3 +1,4 @@
+#include "languagedata.h"
 #include "ocrtesting.h"
 #include "zqpobject.h"
 #include "zqpocrtext.h"
@@ -36,6 +37,8 @@ private Q_SLOTS:
     void regions();
 
 private:
+    bool restartWithOptions(const QByteArray &options);
+
     ZQPObject *object = nullptr;
     ZQPOcrText *ocr = nullptr;
     QSignalSpy *errors = nullptr;
@@ -318,8 +321,26 @@ void tst_NsOcrEngine::unreadableInput()
     QCOMPARE(texts->count(), 0);
 }
 
+// The engine reads "Config.dat" from the working directory when it starts:
+// here one of the test's own, in its folder.
+bool tst_NsOcrEngine::restartWithOptions(const QByteArray &options)
+{
+    QFile file(temp.filePath(QStringLiteral("Config.dat")));
+    if (!file.open(QIODevice::WriteOnly) || file.write(options) != options.size())
+        return false;
+    file.close();
+    ocr->setDataPath(QStringLiteral(ZQP_STAGE_DIR "/nsocr/libNSOCR.so"));
+    const bool started = QDir::setCurrent(temp.path()) && ocr->initial();
+    return QDir::setCurrent(QStringLiteral(ZQP_STAGE_DIR)) && started;
+}
+
 void tst_NsOcrEngine::secondLanguage()
 {
+    // Japanese stays without data wherever the machine has it.
+    const QString data = temp.filePath(QStringLiteral("languages"));
+    QVERIFY(layOutLanguageData(data, {QStringLiteral("eng"), QStringLiteral("deu")}));
+    QVERIFY(restartWithOptions("Main/DataDirectory=" + data.toUtf8() + "\n"));
+
     const QString main = QStringLiteral("Main languages");
     ocr->setLanguages({QStringLiteral("Klingon"), QStringLiteral("German")}, main);
     ocr->setLanguages({QStringLiteral("Japanese")}, QStringLiteral("Asian languages"));
@@ -336,24 +357,15 @@ void tst_NsOcrEngine::secondLanguage()
 
 void tst_NsOcrEngine::optionsFileFromWorkingDirectory()
 {
-    // The engine reads "Config.dat" from the working directory when it
-    // starts: one that points at empty language data leaves it unable to
+    // Options that point at empty language data leave the engine unable to
     // recognise.
     QVERIFY(QDir(temp.path()).mkpath(QStringLiteral("nodata")));
-    QFile options(temp.filePath(QStringLiteral("Config.dat")));
-    QVERIFY(options.open(QIODevice::WriteOnly));
-    options.write("# no language data here\nMain/DataDirectory=" + temp.filePath(QStringLiteral("nodata")).toUtf8()
-                  + "\n");
-    options.close();
-
-    ocr->setDataPath(QStringLiteral(ZQP_STAGE_DIR "/nsocr/libNSOCR.so"));
-    QVERIFY(QDir::setCurrent(temp.path()));
-    QVERIFY(ocr->initial());
+    QVERIFY(restartWithOptions("# no language data here\nMain/DataDirectory="
+                               + temp.filePath(QStringLiteral("nodata")).toUtf8() + "\n"));
     ocr->ocrMemory(textBmp({QStringLiteral("Nothing")}, QSize(100, 24)));
     QCOMPARE(errorsOf(*errors), QStringList(ocrError(QStringLiteral("NsOCR::Img_OCR(OCRFLAG_NONE) failed."), 0x70000009)));
 
-    // Back in the program's directory the staged options apply.
-    QVERIFY(QDir::setCurrent(QStringLiteral(ZQP_STAGE_DIR)));
+    // In the program's directory the staged options apply.
     ocr->setDataPath(enginePath);
     QVERIFY(ocr->initial());
     ocr->ocrMemory(textBmp({QStringLiteral("Something")}, QSize(100, 24)));

@@ -1,3 +1,4 @@
+#include "languagedata.h"
 #include "ocrtesting.h"
 #include "tnsocr.h"
 
@@ -45,6 +46,7 @@ private Q_SLOTS:
     void callsDuringWarmUp();
     void backgroundJobStates();
     void cancelDiscardsText();
+    void nextImageAfterCancel();
     void destroyWhileRunning();
     void invalidHandles();
 
@@ -62,6 +64,8 @@ private:
 void tst_NsOcrStandIn::initTestCase()
 {
     QVERIFY(temp.isValid());
+    QVERIFY(layOutLanguageData(temp.filePath(QStringLiteral("languages")),
+                               {QStringLiteral("eng"), QStringLiteral("deu")}));
     QVERIFY(engine.load(QStringLiteral(ZQP_STAGE_DIR "/nsocr/libNSOCR.so")));
     QCOMPARE(engine.Engine_Initialize(), 0);
 }
@@ -69,6 +73,10 @@ void tst_NsOcrStandIn::initTestCase()
 void tst_NsOcrStandIn::init()
 {
     QCOMPARE(engine.Cfg_Create(&cfg), 0);
+    // English and German only, whatever else is installed.
+    QCOMPARE(engine.Cfg_SetOption(cfg, 0, utf16(QStringLiteral("Main/DataDirectory")),
+                                  utf16(temp.filePath(QStringLiteral("languages")))),
+             0);
     QCOMPARE(engine.Ocr_Create(cfg, &ocr), 0);
     QCOMPARE(engine.Img_Create(ocr, &img), 0);
 }
@@ -293,6 +301,20 @@ void tst_NsOcrStandIn::cancelDiscardsText()
     // Cancelling when nothing runs is harmless.
     QCOMPARE(engine.Img_OCR(img, 0, 0, OCRFLAG_CANCEL), 0);
     QCOMPARE(engine.Img_OCR(img, 0, 0, OCRFLAG_GETRESULT), int32_t(ERROR_JOBCANCELLED));
+}
+
+// A host moves on as soon as it has cancelled: the worker on its way out is
+// waited for, not the reason to refuse the next image.
+void tst_NsOcrStandIn::nextImageAfterCancel()
+{
+    QCOMPARE(load(longPage()), 0);
+    QCOMPARE(engine.Img_OCR(img, 0, 255, OCRFLAG_THREAD), 0);
+    QCOMPARE(engine.Img_OCR(img, 0, 0, OCRFLAG_CANCEL), 0);
+    QCOMPARE(load(textBmp({QStringLiteral("Next image")}, QSize(120, 30))), 0);
+    QCOMPARE(engine.Img_OCR(img, 0, 255, OCRFLAG_NONE), 0);
+    NSOCR_UTF16 buffer[32] = {};
+    QCOMPARE(engine.Img_GetImgText(img, buffer, 32, IMGTEXT_LINEBREAKS), 10);
+    QCOMPARE(QString::fromUtf16(buffer), QStringLiteral("Next image"));
 }
 
 void tst_NsOcrStandIn::destroyWhileRunning()

@@ -174,7 +174,7 @@ void tst_PortalScreenshot::request()
     QFETCH(int, code);
     QFETCH(bool, fileKept);
 
-    QTemporaryDir kept(QDir::currentPath() + QStringLiteral("/portal-XXXXXX"));
+    QTemporaryDir kept;
     QTemporaryDir inTemp(QDir::tempPath() + QStringLiteral("/zqp-portal-XXXXXX"));
     QVERIFY(kept.isValid() && inTemp.isValid());
 
@@ -194,6 +194,10 @@ void tst_PortalScreenshot::request()
     PortalScreenshot screenshot(clientBus);
     screenshot.setTimeout(400);
     screenshot.setAnswerTimeout(1600);
+    // Wherever the system keeps its temporary files, the picture kept lies
+    // outside the folders taken for temporary.
+    if (!temporary)
+        screenshot.setTemporaryFolders({inTemp.path()});
     QSignalSpy taken(&screenshot, &PortalScreenshot::taken);
     QSignalSpy failed(&screenshot, &PortalScreenshot::failed);
     screenshot.take();
