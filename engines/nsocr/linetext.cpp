@@ -1,17 +1,105 @@
 #include "linetext.h"
 
 #include "firstpass.h"
+#include "rulenames.h"
+#include "script.h"
 
 #include <leptonica/allheaders.h>
 #include <tesseract/resultiterator.h>
 
 #include <algorithm>
+#include <bitset>
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <memory>
+#include <optional>
 
 namespace {
+
+constexpr int ruleCount = int(std::size(correctionRuleNames));
+
+constexpr bool sameName(const char *a, const char *b)
+{
+    while (*a && *a == *b) {
+        ++a;
+        ++b;
+    }
+    return *a == *b;
+}
+
+// The rule's place in correctionRuleNames; a name missing there does not
+// compile where a constant needs it.
+constexpr int ruleNamed(const char *name)
+{
+    for (int i = 0; i < ruleCount; ++i) {
+        if (sameName(correctionRuleNames[i], name))
+            return i;
+    }
+    return -1;
+}
+
+// The rules that act on the line as a whole; the glyph rules' table names
+// its own.
+constexpr int inkColumns = ruleNamed("ink-columns");
+constexpr int extraBackslash = ruleNamed("extra-backslash");
+constexpr int wordGap = ruleNamed("word-gap");
+constexpr int monospaceCells = ruleNamed("monospace-cells");
+constexpr int cjkNoSpace = ruleNamed("cjk-no-space");
+constexpr int underscoreGap = ruleNamed("underscore-gap");
+constexpr int underscoreInWord = ruleNamed("underscore-in-word");
+static_assert(std::min({inkColumns, extraBackslash, wordGap, monospaceCells, cjkNoSpace, underscoreGap,
+                        underscoreInWord})
+                      >= 0,
+              "a line rule without a name in rulenames.h");
+
+// Which rules NSOCR_RULES_OFF switches off, read at every line so that a
+// host may change it between jobs.
+class RuleSwitches
+{
+public:
+    static RuleSwitches fromEnvironment()
+    {
+        RuleSwitches switches;
+        const char *value = std::getenv("NSOCR_RULES_OFF");
+        std::string names = value ? value : "";
+        names += ',';
+        for (size_t from = 0, comma = 0; (comma = names.find(',', from)) != std::string::npos; from = comma + 1) {
+            const std::string name = names.substr(from, comma - from);
+            if (name.empty())
+                continue;
+            if (name == "all") {
+                switches.m_off.set();
+                continue;
+            }
+            int rule = 0;
+            while (rule < ruleCount && name != correctionRuleNames[rule])
+                ++rule;
+            if (rule < ruleCount)
+                switches.m_off.set(size_t(rule));
+            else
+                warnUnknown(name);
+        }
+        return switches;
+    }
+
+    bool on(int rule) const { return !m_off.test(size_t(rule)); }
+
+private:
+    // Once for each name a thread meets, not at every line.
+    static void warnUnknown(const std::string &name)
+    {
+        thread_local std::vector<std::string> warned;
+        if (std::find(warned.begin(), warned.end(), name) != warned.end())
+            return;
+        warned.push_back(name);
+        std::fprintf(stderr, "NSOCR_RULES_OFF: no correction rule is named \"%s\"\n", name.c_str());
+    }
+
+    std::bitset<ruleCount> m_off;
+};
 
 int median(std::vector<int> values, int fallback)
 {
@@ -24,6 +112,13 @@ int median(std::vector<int> values, int fallback)
 bool isOneOf(const Glyph &glyph, const char *characters)
 {
     return glyph.text.size() == 1 && std::strchr(characters, glyph.text[0]);
+}
+
+// Whether the glyph is one character of `characters`, a UTF-8 string. A
+// whole character of UTF-8 is found only where it stands in full.
+bool isAmong(const Glyph &glyph, const char *characters)
+{
+    return !glyph.text.empty() && codePoints(glyph.text) == 1 && std::strstr(characters, glyph.text.c_str());
 }
 
 bool isAlnum(const Glyph &glyph)
@@ -87,9 +182,14 @@ Metrics metricsOf(const GlyphLine &line)
     std::vector<int> heights;
     for (const Glyph &glyph : line) {
         heights.push_back(glyph.bottom - glyph.top + 1);
-        if (isOneOf(glyph, "acemnorsuvwxz"))
+        // Small letters that neither ascend nor descend, in the alphabets
+        // whose lines have an x-height.
+        const bool small = isAmong(glyph, "acemnorsuvwxz\u0430\u0432\u0433\u0435\u0438\u043a\u043b\u043c\u043d"
+                                          "\u043e\u043f\u0441\u0442\u0445\u044c\u044f\u03b1\u03b5\u03b9\u03ba"
+                                          "\u03bd\u03bf\u03c3\u03c4\u03c5\u03c9");
+        if (small)
             xHeights.push_back(glyph.bottom - glyph.top + 1);
-        if (isAlnum(glyph) && !isOneOf(glyph, "gjpqyQ"))
+        if (small || (isAlnum(glyph) && !isOneOf(glyph, "gjpqyQ")))
             bottoms.push_back(glyph.bottom);
     }
     Metrics metrics;
@@ -111,7 +211,7 @@ int spaceThreshold(const Metrics &metrics)
 bool underscoreIn(const Ink &ink, int left, int right, const Metrics &metrics, bool insideWord = false)
 {
     const int low = insideWord ? metrics.baseline + 1 : metrics.baseline - metrics.xHeight / 4;
-    const int minWidth = insideWord ? metrics.xHeight / 2 : 2;
+    const int minWidth = insideWord ? metrics.xHeight / 2 : std::max(1, metrics.xHeight / 8);
     const int deep = metrics.baseline + metrics.xHeight / 2;
     // The word boxes are rough: the gap is where the letters beside it end.
     const auto letterAt = [&](int x) {
@@ -306,9 +406,9 @@ bool slants(const Ink &ink, const Piece &piece)
 // A backslash beside no slanting ink is the left of an "@", or an "l"
 // before it, read once more: one column short, it goes.
 GlyphLine alignedToInk(const GlyphLine &line, const Ink &ink, const std::vector<Piece> &pieces,
-                       const Metrics &metrics)
+                       const Metrics &metrics, const RuleSwitches &switches)
 {
-    if (!ink)
+    if (!ink || (!switches.on(inkColumns) && !switches.on(extraBackslash)))
         return line;
     const auto underscore = [](const Glyph &glyph) { return glyph.text == "_"; };
     GlyphLine aligned;
@@ -316,20 +416,26 @@ GlyphLine alignedToInk(const GlyphLine &line, const Ink &ink, const std::vector<
         const auto end = std::find_if(first + 1, line.end(), [](const Glyph &glyph) { return glyph.wordStart; });
         GlyphLine word(first, end);
         first = end;
+        if (!std::all_of(word.begin(), word.end(), [](const Glyph &glyph) {
+                return scripts(scriptOf(glyph.text)) & (alphabeticScripts | scripts(Script::Common));
+            })) {
+            aligned.insert(aligned.end(), word.begin(), word.end());
+            continue;
+        }
         const std::vector<Piece> columns = columnsOf(word.front(), pieces, metrics);
         const auto characters = [&] {
             return word.size() - size_t(std::count_if(word.begin(), word.end(), underscore));
         };
         const auto extra =
                 std::find_if(word.begin(), word.end(), [](const Glyph &glyph) { return glyph.text == "\\"; });
-        if (extra != word.end() && characters() == columns.size() + 1
+        if (switches.on(extraBackslash) && extra != word.end() && characters() == columns.size() + 1
             && std::none_of(columns.begin(), columns.end(), [&](const Piece &column) { return slants(ink, column); })) {
             const bool start = extra->wordStart;
             word.erase(extra);
             if (start && !word.empty())
                 word.front().wordStart = true;
         }
-        if (characters() == columns.size()) {
+        if (switches.on(inkColumns) && characters() == columns.size()) {
             auto column = columns.begin();
             for (Glyph &glyph : word) {
                 if (underscore(glyph))
@@ -407,7 +513,7 @@ public:
         const Piece *body = bodyOf(glyph);
         const int top = std::min(m_capitalTop < 0 ? m_ascenderTop : m_capitalTop,
                                  m_ascenderTop < 0 ? m_capitalTop : m_ascenderTop);
-        return body && top >= 0 && body->top >= top - 2;
+        return body && top >= 0 && body->top >= top - nudge();
     }
 
     // Where the glyph's own ink ends on either side: at its body's sides
@@ -435,30 +541,24 @@ public:
         return body;
     }
 
-    // For a glyph read as one of the characters that look like a bar: "l",
-    // "I" or "|" where its ink is a plain upright bar, for which no other
-    // of them is drawn so; otherwise what the recogniser read, or in a
-    // bitmap face what the top of a "1" or an "l" tells.
-    std::string barText(const Glyph &glyph, char letterCase, bool bitmap) const
+    // Whether the glyph's ink is a plain upright bar: one stroke wide,
+    // taller than an "i", no deeper than a "|", and not a frame that runs
+    // past the line. Where the recogniser's boxes put two characters on
+    // one bar, the bar tells nothing of either.
+    bool plainBar(const Glyph &glyph) const
     {
         const Piece *bar = bodyOf(glyph);
-        // One stroke wide, taller than an "i", no deeper than a "|", and
-        // not a frame that runs past the line. Where the recogniser's boxes
-        // put two characters on one bar, the bar tells nothing of either.
-        if (!bar || m_claims[indexOf(bar)] > 1 || bar->width() > widestStroke() || bar->width() * 2 < m_stroke
-            || bar->top > tallTop() || bar->top < m_baseline - m_metrics.xHeight * 2
-            || bar->bottom < m_baseline - 1 || bar->bottom > m_baseline + m_metrics.xHeight * 3 / 5
-            || !unbroken(*bar)) {
-            // A "|" and brackets reach below the baseline. Ink standing on
-            // it is the foot of an "l" or an "I": serifs, or a tail that
-            // curls off an "l"'s foot and widens its bar.
-            if (bar && standsTall(*bar)
-                && (isOneOf(glyph, "[]")
-                    || (glyph.text == "|" && m_claims[indexOf(bar)] == 1 && bar->width() > widestStroke()
-                        && bar->width() < 2 * m_stroke)))
-                return footText(glyph);
-            return bitmap && isOneOf(glyph, "1l") ? flagText(glyph) : glyph.text;
-        }
+        return bar && m_claims[indexOf(bar)] == 1 && bar->width() <= widestStroke() && bar->width() * 2 >= m_stroke
+                && bar->top <= tallTop() && bar->top >= m_baseline - m_metrics.xHeight * 2
+                && bar->bottom >= m_baseline - edge() && bar->bottom <= m_baseline + m_metrics.xHeight * 3 / 5
+                && unbroken(*bar);
+    }
+
+    // For a plain bar: "l", "I" or "|", for which no other of the
+    // characters that look like a bar is drawn so.
+    std::string plainBarText(const Glyph &glyph, char letterCase) const
+    {
+        const Piece *bar = bodyOf(glyph);
         // A dot over it or under it makes an "i", "j" or "!"; a frame's
         // line along the text is no dot.
         for (const Piece &piece : m_pieces) {
@@ -470,11 +570,11 @@ public:
             return "|";
         // Ascenders rise above capitals in most faces; where this line shows
         // by how much, the bar's top tells which it is.
-        if (m_capitalTop >= 0 && bar->top + 2 <= m_capitalTop)
+        if (m_capitalTop >= 0 && bar->top + nudge() <= m_capitalTop)
             return "l";
-        if (m_ascenderTop >= 0 && bar->top >= m_ascenderTop + 2)
+        if (m_ascenderTop >= 0 && bar->top >= m_ascenderTop + nudge())
             return "I";
-        if (m_capitalTop >= 0 && m_ascenderTop >= 0 && m_ascenderTop + 2 <= m_capitalTop)
+        if (m_capitalTop >= 0 && m_ascenderTop >= 0 && m_ascenderTop + nudge() <= m_capitalTop)
             return std::abs(bar->top - m_ascenderTop) < std::abs(bar->top - m_capitalTop) ? "l" : "I";
         // Otherwise the case of the letters round it.
         if (letterCase)
@@ -482,12 +582,27 @@ public:
         return isOneOf(glyph, "Il") ? glyph.text : "l";
     }
 
-    // For a glyph read as a backslash: one whose ink stands straight up is
-    // a bar.
-    std::string backslashText(const Glyph &glyph, char letterCase, bool bitmap) const
+    // Whether the glyph's ink stands on the baseline, taller than an "i".
+    bool standsTall(const Glyph &glyph) const
     {
         const Piece *body = bodyOf(glyph);
-        return body && straightMark(m_ink, *body) ? barText(glyph, letterCase, bitmap) : glyph.text;
+        return body && standsTall(*body);
+    }
+
+    // Whether the glyph's ink, standing so, is wider than one stroke and
+    // narrower than two, as a bar whose foot curls off into a tail.
+    bool tailed(const Glyph &glyph) const
+    {
+        const Piece *body = bodyOf(glyph);
+        return body && standsTall(*body) && m_claims[indexOf(body)] == 1 && body->width() > widestStroke()
+                && body->width() < 2 * m_stroke;
+    }
+
+    // Whether the glyph's ink runs straight down.
+    bool straight(const Glyph &glyph) const
+    {
+        const Piece *body = bodyOf(glyph);
+        return body && straightMark(m_ink, *body);
     }
 
     // For a glyph read as "J" or "f": one piece of ink whose both edges
@@ -508,35 +623,42 @@ public:
                 : glyph.text;
     }
 
-    // For a glyph read as "," or ".": a round dot on the baseline is a full
-    // stop. A mark without ink of its own, beside the one the previous
-    // glyph holds, is read twice: nothing.
-    std::string stopText(const Glyph &glyph, const Glyph *previous) const
+    // Whether a mark without ink of its own follows a "," or "." over the
+    // one mark the two hold: the same mark read twice.
+    bool markReadTwice(const Glyph &glyph, const Glyph &previous) const
+    {
+        return !bodyOf(glyph) && isOneOf(previous, ",.") && marksFrom(previous.left, glyph.right) == 1;
+    }
+
+    // The glyph's ink where it is a small mark low on the line, as a full
+    // stop or a comma.
+    const Piece *lowMark(const Glyph &glyph) const
     {
         const Piece *mark = bodyOf(glyph);
-        if (!mark)
-            return previous && isOneOf(*previous, ",.") && marksFrom(previous->left, glyph.right) == 1
-                    ? std::string()
-                    : glyph.text;
-        if (mark->height() > m_metrics.xHeight || mark->top < m_baseline - m_metrics.xHeight / 2)
-            return glyph.text;
-        // A full stop read where the mark hangs below the baseline, swinging
-        // left as it goes down, is a comma.
-        if (glyph.text == "." && mark->bottom > m_baseline && !straightMark(m_ink, *mark)) {
-            const auto [left, right] = edgeShift(m_ink, *mark);
-            if (left < 0 && right < 0)
-                return ",";
-        }
-        // The tail of a small comma hangs hardly lower than a full stop
-        // reaches once upscaled: only a round dot on the baseline overrides
-        // the recogniser, or one centred on it as bitmap faces draw it,
-        // where a comma's tail would swing aside.
-        if (mark->height() * 5 > mark->width() * 6)
-            return glyph.text;
-        return mark->bottom <= m_baseline
-                        || (mark->top + mark->bottom <= 2 * m_baseline && straightMark(m_ink, *mark))
-                ? "."
-                : glyph.text;
+        return mark && mark->height() <= m_metrics.xHeight && mark->top >= m_baseline - m_metrics.xHeight / 2
+                ? mark
+                : nullptr;
+    }
+
+    // Whether the low mark hangs below the baseline, swinging left as it
+    // goes down, as a comma's tail.
+    bool hangsLeft(const Piece &mark) const
+    {
+        if (mark.bottom <= m_baseline || straightMark(m_ink, mark))
+            return false;
+        const auto [left, right] = edgeShift(m_ink, mark);
+        return left < 0 && right < 0;
+    }
+
+    // Whether the low mark is a round dot on the baseline, or one centred
+    // on it as bitmap faces draw it, where a comma's tail would swing
+    // aside. The tail of a small comma hangs hardly lower than a full stop
+    // reaches once upscaled: nothing else tells them apart.
+    bool roundDot(const Piece &mark) const
+    {
+        return mark.height() * 5 <= mark.width() * 6
+                && (mark.bottom <= m_baseline
+                    || (mark.top + mark.bottom <= 2 * m_baseline && straightMark(m_ink, mark)));
     }
 
     // For a glyph read as "L": one that stands on the baseline taller than
@@ -700,8 +822,8 @@ public:
     std::string teeText(const Glyph &glyph) const
     {
         const Piece *body = ownBodyOf(glyph);
-        if (!body || body->width() * 3 > body->height() * 2 || body->left < glyph.left - 1
-            || body->right > glyph.right + 1)
+        if (!body || body->width() * 3 > body->height() * 2 || body->left < glyph.left - edge()
+            || body->right > glyph.right + edge())
             return glyph.text;
         const auto [stemLeft, stemRight] = stemOf(*body);
         const int stem = stemRight - stemLeft + 1;
@@ -730,14 +852,14 @@ private:
     {
         std::vector<int> tops;
         for (const Piece *bar : bars) {
-            if (bar->width() <= widestStroke() && std::abs(bar->bottom - m_baseline) <= 1)
+            if (bar->width() <= widestStroke() && std::abs(bar->bottom - m_baseline) <= edge())
                 tops.push_back(bar->top);
         }
         if (tops.empty())
             return;
         const auto [tallest, lowest] = std::minmax_element(tops.begin(), tops.end());
         const int capitalTop = m_capitalTop >= 0 ? m_capitalTop : *lowest;
-        if (*tallest + 2 <= capitalTop) {
+        if (*tallest + nudge() <= capitalTop) {
             m_ascenderTop = *tallest;
             m_capitalTop = capitalTop;
         }
@@ -746,11 +868,18 @@ private:
     // Whether the ink stands on the baseline, taller than an "i".
     bool standsTall(const Piece &body) const
     {
-        return body.top <= tallTop() && std::abs(body.bottom - m_baseline) <= 1;
+        return body.top <= tallTop() && std::abs(body.bottom - m_baseline) <= edge();
     }
     // Whether the ink, narrower than half an x-height, stands so, as an "l"
     // whose foot has a tail.
     bool tailedL(const Piece &body) const { return standsTall(body) && body.width() * 2 < m_metrics.xHeight; }
+
+    // The line's own measure of a pixel or two at the usual scale: how far
+    // two tops or two bottoms lie apart to differ (half a stroke), and how
+    // far a bottom may stray from the baseline and still stand on it (a
+    // third of a stroke).
+    int nudge() const { return std::max(1, (m_stroke + 1) / 2); }
+    int edge() const { return std::max(1, m_stroke / 3); }
 
     // The widest that one upright stroke of the line is drawn.
     int widestStroke() const { return m_stroke + std::max(1, m_stroke / 2); }
@@ -838,7 +967,7 @@ int centre(const Glyph &glyph)
 
 // The width of a cell where the line is set in a fixed-width face, with
 // neighbouring characters of a word a cell apart; else 0.
-int monospacePitch(const GlyphLine &line)
+int monospacePitch(const GlyphLine &line, const Metrics &metrics)
 {
     std::vector<int> steps;
     for (size_t i = 1; i < line.size(); ++i) {
@@ -851,7 +980,7 @@ int monospacePitch(const GlyphLine &line)
     const auto onGrid = std::count_if(steps.begin(), steps.end(), [pitch](int step) {
         return std::abs(step - pitch) * 8 <= pitch;
     });
-    return pitch >= 4 && size_t(onGrid) * 10 >= steps.size() * 9 ? pitch : 0;
+    return pitch * 4 >= metrics.xHeight && size_t(onGrid) * 10 >= steps.size() * 9 ? pitch : 0;
 }
 
 bool isLetter(const Glyph &glyph)
@@ -924,6 +1053,272 @@ int dottedIn(const GlyphLine &line, size_t i)
     return dotted;
 }
 
+// Each glyph's script. Figures and marks take that of the nearest glyph
+// that has one of its own, the one before where two are as near; a line
+// of nothing else is read as Latin.
+std::vector<Script> scriptsOf(const GlyphLine &line)
+{
+    std::vector<Script> own;
+    for (const Glyph &glyph : line)
+        own.push_back(scriptOf(glyph.text));
+    std::vector<Script> taken = own;
+    for (size_t i = 0; i < line.size(); ++i) {
+        if (own[i] != Script::Common)
+            continue;
+        taken[i] = Script::Latin;
+        for (size_t distance = 1; distance < line.size(); ++distance) {
+            if (distance <= i && own[i - distance] != Script::Common) {
+                taken[i] = own[i - distance];
+                break;
+            }
+            if (i + distance < line.size() && own[i + distance] != Script::Common) {
+                taken[i] = own[i + distance];
+                break;
+            }
+        }
+    }
+    return taken;
+}
+
+// What the glyph rules read a line with.
+struct LineReading
+{
+    const GlyphLine &line;
+    const LineShape &shape;
+    bool bitmap; // drawn by a bitmap face
+    size_t firstAlnum; // the first and the last letter or digit of the line
+    size_t lastAlnum;
+};
+
+// A rule's reading of a glyph; none where the rule does not apply to it.
+using Reading = std::optional<std::string>;
+
+// A bar read as a mark at either end of the line is most likely a frame's
+// edge, which the caller trims, where a letter would stay; a "1" beside
+// other figures stays a "1".
+bool barMayChange(const LineReading &reading, size_t i)
+{
+    const Glyph &glyph = reading.line[i];
+    const bool atEnd = i <= reading.firstAlnum || i >= reading.lastAlnum;
+    return !(atEnd && !isAlnum(glyph) && !reading.shape.textHigh(glyph)) && !inNumber(reading.line, i);
+}
+
+// An "i" without a dot may be a bar ("Ctri"). The recogniser's boxes may
+// slip onto the next letter, as from the "i" to the "l" of "Invalid": only
+// where its word holds fewer dots than it read "i"s and "j"s is one
+// missing. After an "f", the face may draw "fi" as one sign whose "i"
+// rises to the "f"'s arm.
+bool dotless(const LineReading &reading, size_t i)
+{
+    const Glyph &glyph = reading.line[i];
+    return reading.shape.dotsFrom(glyph.wordLeft, glyph.wordRight) < dottedIn(reading.line, i)
+            && !(i > 0 && reading.line[i - 1].text == "f");
+}
+
+Reading dotlessIStem(const LineReading &reading, size_t i)
+{
+    const Glyph &glyph = reading.line[i];
+    if (!dotless(reading, i) || reading.shape.bodyOf(glyph))
+        return std::nullopt;
+    return reading.shape.stemText(glyph, caseAround(reading.line, i));
+}
+
+Reading dotlessIBar(const LineReading &reading, size_t i)
+{
+    const Glyph &glyph = reading.line[i];
+    if (!dotless(reading, i) || reading.shape.piecesUnder(glyph) != 1 || !barMayChange(reading, i)
+        || !reading.shape.plainBar(glyph))
+        return std::nullopt;
+    return reading.shape.plainBarText(glyph, caseAround(reading.line, i));
+}
+
+Reading barFromBackslash(const LineReading &reading, size_t i)
+{
+    const Glyph &glyph = reading.line[i];
+    if (!reading.shape.straight(glyph) || !reading.shape.plainBar(glyph))
+        return std::nullopt;
+    return reading.shape.plainBarText(glyph, caseAround(reading.line, i));
+}
+
+Reading barCase(const LineReading &reading, size_t i)
+{
+    const Glyph &glyph = reading.line[i];
+    if (!barMayChange(reading, i) || !reading.shape.plainBar(glyph))
+        return std::nullopt;
+    return reading.shape.plainBarText(glyph, caseAround(reading.line, i));
+}
+
+// A "|" and brackets reach below the baseline: ink standing on it is the
+// foot of an "l" or an "I", with serifs, or with a tail that curls off an
+// "l"'s foot and widens its bar.
+Reading bracketFoot(const LineReading &reading, size_t i)
+{
+    const Glyph &glyph = reading.line[i];
+    if (!barMayChange(reading, i) || reading.shape.plainBar(glyph) || !reading.shape.standsTall(glyph))
+        return std::nullopt;
+    return reading.shape.footText(glyph);
+}
+
+Reading tailedBar(const LineReading &reading, size_t i)
+{
+    const Glyph &glyph = reading.line[i];
+    if (!barMayChange(reading, i) || reading.shape.plainBar(glyph) || !reading.shape.tailed(glyph))
+        return std::nullopt;
+    return reading.shape.footText(glyph);
+}
+
+Reading bitmapFlag(const LineReading &reading, size_t i)
+{
+    const Glyph &glyph = reading.line[i];
+    if (!reading.bitmap || !barMayChange(reading, i) || reading.shape.plainBar(glyph))
+        return std::nullopt;
+    return reading.shape.flagText(glyph);
+}
+
+Reading stopReadTwice(const LineReading &reading, size_t i)
+{
+    if (i == 0 || !reading.shape.markReadTwice(reading.line[i], reading.line[i - 1]))
+        return std::nullopt;
+    return std::string();
+}
+
+Reading commaFromStop(const LineReading &reading, size_t i)
+{
+    const Piece *mark = reading.shape.lowMark(reading.line[i]);
+    if (!mark || !reading.shape.hangsLeft(*mark))
+        return std::nullopt;
+    return std::string(",");
+}
+
+Reading fullStop(const LineReading &reading, size_t i)
+{
+    const Piece *mark = reading.shape.lowMark(reading.line[i]);
+    if (!mark || !reading.shape.roundDot(*mark))
+        return std::nullopt;
+    return std::string(".");
+}
+
+Reading footOfL(const LineReading &reading, size_t i)
+{
+    return reading.shape.footText(reading.line[i]);
+}
+
+Reading slashFromJf(const LineReading &reading, size_t i)
+{
+    return reading.shape.slashText(reading.line[i]);
+}
+
+Reading rFromT(const LineReading &reading, size_t i)
+{
+    return reading.shape.teeText(reading.line[i]);
+}
+
+Reading atFromG(const LineReading &reading, size_t i)
+{
+    return reading.shape.atText(reading.line[i]);
+}
+
+Reading hyphenFromDash(const LineReading &reading, size_t i)
+{
+    return reading.shape.dashText(reading.line[i]);
+}
+
+Reading tildeFromQuote(const LineReading &reading, size_t i)
+{
+    if (!reading.shape.wavy(reading.line[i]))
+        return std::nullopt;
+    return std::string("~");
+}
+
+Reading straightQuote(const LineReading &reading, size_t i)
+{
+    const Glyph &glyph = reading.line[i];
+    if (!reading.shape.straightStrokes(glyph))
+        return std::nullopt;
+    return std::string(straightFor(glyph.text));
+}
+
+// A rule that corrects one glyph of the scripts and characters it names;
+// the first in the table that reads the glyph decides.
+struct GlyphRule
+{
+    int rule; // its place in correctionRuleNames
+    Scripts scripts;
+    const char *characters; // UTF-8
+    Reading (*read)(const LineReading &reading, size_t i);
+};
+
+constexpr Scripts latin = scripts(Script::Latin);
+constexpr GlyphRule glyphRules[] = {
+    {ruleNamed("dotless-i-stem"), latin, "i", dotlessIStem},
+    {ruleNamed("dotless-i-bar"), latin, "i", dotlessIBar},
+    {ruleNamed("bar-from-backslash"), latin, "\\", barFromBackslash},
+    {ruleNamed("bar-case"), latin, "Il1|![]", barCase},
+    {ruleNamed("bracket-foot"), latin, "[]", bracketFoot},
+    {ruleNamed("tailed-bar"), latin, "|", tailedBar},
+    {ruleNamed("bitmap-flag"), latin, "1l", bitmapFlag},
+    {ruleNamed("stop-read-twice"), latin, ",.", stopReadTwice},
+    {ruleNamed("comma-from-stop"), latin, ".", commaFromStop},
+    {ruleNamed("full-stop"), latin, ",.", fullStop},
+    {ruleNamed("foot-of-L"), latin, "L", footOfL},
+    {ruleNamed("slash-from-jf"), latin, "Jf", slashFromJf},
+    {ruleNamed("r-from-t"), latin, "t", rFromT},
+    {ruleNamed("at-from-G"), latin, "G", atFromG},
+    {ruleNamed("hyphen-from-dash"), latin, "\u2014\u2013", hyphenFromDash},
+    {ruleNamed("tilde-from-quote"), latin, "\u201c\u201d", tildeFromQuote},
+    {ruleNamed("straight-quote"), latin, "\u201c\u201d\u201e\u2018\u2019\u201a", straightQuote},
+};
+
+constexpr bool glyphRulesNamed()
+{
+    for (const GlyphRule &rule : glyphRules) {
+        if (rule.rule < 0)
+            return false;
+    }
+    return true;
+}
+static_assert(glyphRulesNamed(), "a glyph rule without a name in rulenames.h");
+
+// What stands between the glyph at i and the one before it on a line of
+// an alphabet: nothing, a space or an underscore.
+std::string gapText(const GlyphLine &line, size_t i, const Ink &ink, const LineShape &shape, const Metrics &metrics,
+                    int pitch, const RuleSwitches &switches)
+{
+    const Glyph &glyph = line[i];
+    const Glyph &previous = line[i - 1];
+    // The recogniser's boxes may reach over the blank between two words or
+    // leave some of their ink out: the pieces show too where the words'
+    // ink ends.
+    const int blankFrom = shape.inkRight(previous) + 1;
+    const int blankTo = shape.inkLeft(glyph) - 1;
+    // The recogniser may leave an underscore out between its words or
+    // inside one, where its boxes overlap the underscore.
+    if (ink && switches.on(underscoreGap) && glyph.wordStart
+        && (underscoreIn(ink, previous.wordRight + 1, glyph.wordLeft - 1, metrics)
+            || underscoreIn(ink, blankFrom, blankTo, metrics)))
+        return "_";
+    if (ink && switches.on(underscoreInWord) && glyph.text != "_" && previous.text != "_"
+        && underscoreIn(ink, centre(previous), centre(glyph), metrics, true))
+        return "_";
+    if (!glyph.wordStart)
+        return std::string();
+    if (!ink)
+        return " ";
+    // In a terminal's grid a space is an empty cell, however narrow the
+    // ink beside it.
+    if (pitch > 0)
+        return (centre(glyph) - centre(previous)) * 2 >= pitch * 3 ? " " : "";
+    if (!switches.on(wordGap))
+        return " ";
+    // Where the boxes overlap, or an underscore's ink runs on under its
+    // neighbour, the blank columns between the two tell the gap.
+    const int boxGap = glyph.wordLeft - previous.wordRight - 1;
+    const int gap = boxGap < 0 || glyph.text == "_" || previous.text == "_"
+            ? widestBlank(ink, blankFrom, blankTo, metrics)
+            : std::min(boxGap, blankTo - blankFrom + 1);
+    return gap > spaceThreshold(metrics) ? " " : "";
+}
+
 } // namespace
 
 std::vector<GlyphLine> readGlyphs(tesseract::ResultIterator *it)
@@ -960,87 +1355,44 @@ std::vector<GlyphLine> readGlyphs(tesseract::ResultIterator *it)
 
 std::string lineText(const GlyphLine &recognised, Pix *binary, const PreparedImage &image)
 {
+    const RuleSwitches switches = RuleSwitches::fromEnvironment();
     const Ink ink(binary);
     const Metrics rough = metricsOf(recognised);
     std::vector<Piece> pieces = piecesOf(ink, recognised, rough);
-    const GlyphLine line = alignedToInk(recognised, ink, pieces, rough);
+    const GlyphLine line = alignedToInk(recognised, ink, pieces, rough, switches);
     const Metrics metrics = metricsOf(line);
-    const int threshold = spaceThreshold(metrics);
     const LineShape shape(ink, image.pix.get(), line, metrics, std::move(pieces));
-    const int pitch = monospacePitch(line);
-    // The first and the last letter or digit of the line.
+    const int pitch = switches.on(monospaceCells) ? monospacePitch(line, metrics) : 0;
+    const std::vector<Script> lineScripts = scriptsOf(line);
     const auto firstAlnum = size_t(std::find_if(line.begin(), line.end(), isAlnum) - line.begin());
     const auto lastAlnum =
             line.size() - 1 - size_t(std::find_if(line.rbegin(), line.rend(), isAlnum) - line.rbegin());
+    const LineReading reading{line, shape, image.bitmap, firstAlnum, lastAlnum};
     std::string text;
     for (size_t i = 0; i < line.size(); ++i) {
         const Glyph &glyph = line[i];
         if (i > 0) {
-            const Glyph &previous = line[i - 1];
-            // In a terminal's grid a space is an empty cell, however narrow
-            // the ink beside it.
-            const bool emptyCell = pitch > 0 && (centre(glyph) - centre(previous)) * 2 >= pitch * 3;
-            // The recogniser's boxes may reach over the blank between two
-            // words or leave some of their ink out: the pieces show too
-            // where the words' ink ends.
-            const int blankFrom = shape.inkRight(previous) + 1;
-            const int blankTo = shape.inkLeft(glyph) - 1;
-            // The recogniser may leave an underscore out between its words
-            // or inside one, where its boxes overlap the underscore.
-            const bool underscore = ink
-                    && ((glyph.wordStart
-                         && (underscoreIn(ink, previous.wordRight + 1, glyph.wordLeft - 1, metrics)
-                             || underscoreIn(ink, blankFrom, blankTo, metrics)))
-                        || (glyph.text != "_" && previous.text != "_"
-                            && underscoreIn(ink, centre(previous), centre(glyph), metrics, true)));
-            // Where the boxes overlap, or an underscore's ink runs on under
-            // its neighbour, the blank columns between the two tell the gap.
-            const int boxGap = glyph.wordLeft - previous.wordRight - 1;
-            const int gap = boxGap < 0 || glyph.text == "_" || previous.text == "_"
-                    ? widestBlank(ink, blankFrom, blankTo, metrics)
-                    : std::min(boxGap, blankTo - blankFrom + 1);
-            if (underscore)
-                text += '_';
-            else if (glyph.wordStart && (!ink || (pitch > 0 ? emptyCell : gap > threshold)))
-                text += ' ';
+            // Chinese and Japanese set no spaces between their characters;
+            // where the gaps do not tell words, the recogniser's spaces
+            // stand.
+            const Scripts pair = scripts(lineScripts[i - 1], lineScripts[i]);
+            if (pair & ~alphabeticScripts) {
+                if (glyph.wordStart && !((pair & ~wideScripts) == 0 && switches.on(cjkNoSpace)))
+                    text += ' ';
+            } else {
+                text += gapText(line, i, ink, shape, metrics, pitch, switches);
+            }
         }
-        // A bar read as a mark at either end of the line is most likely a
-        // frame's edge, which the caller trims; a letter there would stay.
-        const bool atEnd = i <= firstAlnum || i >= lastAlnum;
         std::string read = glyph.text;
-        // An "i" without a dot may be a bar ("Ctri"): where its box holds a
-        // bar and nothing else, or no piece of its own at all. The
-        // recogniser's boxes may slip onto the next letter, as from the "i"
-        // to the "l" of "Invalid": only where its word holds fewer dots than
-        // it read "i"s and "j"s is one missing. After an "f", the face may
-        // draw "fi" as one sign whose "i" rises to the "f"'s arm.
-        const bool dotless = ink && glyph.text == "i"
-                && shape.dotsFrom(glyph.wordLeft, glyph.wordRight) < dottedIn(line, i)
-                && !(i > 0 && line[i - 1].text == "f");
-        if (dotless && !shape.bodyOf(glyph))
-            read = shape.stemText(glyph, caseAround(line, i));
-        else if (ink && glyph.text == "\\")
-            read = shape.backslashText(glyph, caseAround(line, i), image.bitmap);
-        else if (ink && (barLike(glyph) || (dotless && shape.piecesUnder(glyph) == 1))
-                 && !(atEnd && !isAlnum(glyph) && !shape.textHigh(glyph)) && !inNumber(line, i))
-            read = shape.barText(glyph, caseAround(line, i), image.bitmap);
-        else if (ink && isOneOf(glyph, ",."))
-            read = shape.stopText(glyph, i > 0 ? &line[i - 1] : nullptr);
-        else if (ink && glyph.text == "L")
-            read = shape.footText(glyph);
-        else if (ink && isOneOf(glyph, "Jf"))
-            read = shape.slashText(glyph);
-        else if (ink && glyph.text == "t")
-            read = shape.teeText(glyph);
-        else if (ink && glyph.text == "G")
-            read = shape.atText(glyph);
-        else if (ink && (glyph.text == "\u2014" || glyph.text == "\u2013"))
-            read = shape.dashText(glyph);
-        else if (ink && (glyph.text == "\u201c" || glyph.text == "\u201d") && shape.wavy(glyph))
-            read = "~";
-        else if (const char *straight = ink ? straightFor(glyph.text) : nullptr;
-                 straight && shape.straightStrokes(glyph))
-            read = straight;
+        for (const GlyphRule &rule : glyphRules) {
+            if (!ink || !switches.on(rule.rule) || !(scripts(lineScripts[i]) & rule.scripts)
+                || !isAmong(glyph, rule.characters))
+                continue;
+            if (const Reading ruled = rule.read(reading, i)) {
+                read = *ruled;
+                break;
+            }
+        }
         text += read;
     }
     return text;
