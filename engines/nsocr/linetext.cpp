@@ -173,6 +173,13 @@ struct Metrics
 {
     int xHeight = 0;
     int baseline = 0; // the bottom of letters without descenders
+
+    // The line's own measure of a pixel or two at the usual scale: how far
+    // two tops or two bottoms lie apart to differ (a twelfth of the
+    // x-height), and how far a bottom may stray from the baseline and still
+    // stand on it (a twenty-fourth).
+    int nudge() const { return std::max(1, (xHeight + 6) / 12); }
+    int edge() const { return std::max(1, (xHeight + 12) / 24); }
 };
 
 Metrics metricsOf(const GlyphLine &line)
@@ -211,7 +218,7 @@ int spaceThreshold(const Metrics &metrics)
 bool underscoreIn(const Ink &ink, int left, int right, const Metrics &metrics, bool insideWord = false)
 {
     const int low = insideWord ? metrics.baseline + 1 : metrics.baseline - metrics.xHeight / 4;
-    const int minWidth = insideWord ? metrics.xHeight / 2 : std::max(1, metrics.xHeight / 8);
+    const int minWidth = insideWord ? metrics.xHeight / 2 : metrics.nudge();
     const int deep = metrics.baseline + metrics.xHeight / 2;
     // The word boxes are rough: the gap is where the letters beside it end.
     const auto letterAt = [&](int x) {
@@ -874,12 +881,8 @@ private:
     // whose foot has a tail.
     bool tailedL(const Piece &body) const { return standsTall(body) && body.width() * 2 < m_metrics.xHeight; }
 
-    // The line's own measure of a pixel or two at the usual scale: how far
-    // two tops or two bottoms lie apart to differ (half a stroke), and how
-    // far a bottom may stray from the baseline and still stand on it (a
-    // third of a stroke).
-    int nudge() const { return std::max(1, (m_stroke + 1) / 2); }
-    int edge() const { return std::max(1, m_stroke / 3); }
+    int nudge() const { return m_metrics.nudge(); }
+    int edge() const { return m_metrics.edge(); }
 
     // The widest that one upright stroke of the line is drawn.
     int widestStroke() const { return m_stroke + std::max(1, m_stroke / 2); }
