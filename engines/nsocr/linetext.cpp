@@ -44,14 +44,8 @@ constexpr int ruleNamed(const char *name)
 // The rules that act on the line as a whole; the glyph rules' table names
 // its own.
 constexpr int inkColumns = ruleNamed("ink-columns");
-constexpr int extraBackslash = ruleNamed("extra-backslash");
-constexpr int wordGap = ruleNamed("word-gap");
-constexpr int monospaceCells = ruleNamed("monospace-cells");
 constexpr int cjkNoSpace = ruleNamed("cjk-no-space");
-constexpr int underscoreGap = ruleNamed("underscore-gap");
-constexpr int underscoreInWord = ruleNamed("underscore-in-word");
-static_assert(std::min({inkColumns, extraBackslash, wordGap, monospaceCells, cjkNoSpace, underscoreGap,
-                        underscoreInWord})
+static_assert(std::min({inkColumns, cjkNoSpace})
                       >= 0,
               "a line rule without a name in rulenames.h");
 
@@ -205,52 +199,6 @@ Metrics metricsOf(const GlyphLine &line)
     return metrics;
 }
 
-int spaceThreshold(const Metrics &metrics)
-{
-    // A quarter of the x-height: below the narrowest space of the fonts
-    // measured, above the gaps that punctuation leaves inside a word.
-    return std::max(1, metrics.xHeight / 4);
-}
-
-// Ink lying flat on the baseline across a gap, and nothing above it. Inside
-// a word, where the recogniser's boxes give no gap, a letter's foot lies
-// there too: there the ink must lie under the baseline, as wide as a letter.
-bool underscoreIn(const Ink &ink, int left, int right, const Metrics &metrics, bool insideWord = false)
-{
-    const int low = insideWord ? metrics.baseline + 1 : metrics.baseline - metrics.xHeight / 4;
-    const int minWidth = insideWord ? metrics.xHeight / 2 : metrics.nudge();
-    const int deep = metrics.baseline + metrics.xHeight / 2;
-    // The word boxes are rough: the gap is where the letters beside it end.
-    const auto letterAt = [&](int x) {
-        return ink.column(x, metrics.baseline - metrics.xHeight - metrics.xHeight / 2, low - 1);
-    };
-    while (left <= right && letterAt(left))
-        ++left;
-    while (right >= left && letterAt(right))
-        --right;
-    if (right - left + 1 < minWidth)
-        return false;
-    int inked = 0;
-    for (int x = left; x <= right; ++x) {
-        if (letterAt(x))
-            return false;
-        inked += ink.column(x, low, deep);
-    }
-    if (inked * 10 < (right - left + 1) * 7)
-        return false;
-    // A border line under the whole text runs on far beyond the gap on
-    // both sides; an underscore ends under the neighbouring letters.
-    const int reach = 2 * metrics.xHeight;
-    for (int y = low; y <= deep; ++y) {
-        bool through = true;
-        for (int x = left - reach; x <= right + reach && through; ++x)
-            through = ink.at(x, y);
-        if (through)
-            return false;
-    }
-    return true;
-}
-
 // The image's pixels in a rectangle, as an image of their own.
 PixPtr clipped(Pix *image, int left, int top, int width, int height)
 {
@@ -272,21 +220,6 @@ struct Piece
     int centre() const { return (left + right) / 2; }
     bool centredIn(int from, int to) const { return centre() >= from && centre() <= to; }
 };
-
-// The most columns side by side between left and right without ink, over
-// the height of the line's letters.
-int widestBlank(const Ink &ink, int left, int right, const Metrics &metrics)
-{
-    int widest = 0;
-    int blank = 0;
-    for (int x = left; x <= right; ++x) {
-        blank = ink.column(x, metrics.baseline - 2 * metrics.xHeight, metrics.baseline + metrics.xHeight / 2)
-                ? 0
-                : blank + 1;
-        widest = std::max(widest, blank);
-    }
-    return widest;
-}
 
 // A straight quote's strokes run straight down, however they taper; a
 // curly one's tail swings aside from its head, as a comma's does. The
@@ -399,62 +332,38 @@ std::pair<int, int> edgeShift(const Ink &ink, const Piece &piece)
     return {left(piece.bottom) - left(piece.top), right(piece.bottom) - right(piece.top)};
 }
 
-// Whether the piece's ink runs down and to the right, as a backslash's:
-// narrower than two thirds of its height, its left edge moves right by a
-// sixth of its height or more.
-bool slants(const Ink &ink, const Piece &piece)
-{
-    return piece.width() * 3 <= piece.height() * 2 && edgeShift(ink, piece).first * 6 >= piece.height();
-}
-
 // The recogniser's character boxes may slip sideways inside a word, onto
 // their neighbours' ink. Where the word's ink stands in as many columns
 // as it has characters other than underscores, each takes its own column.
-// A backslash beside no slanting ink is the left of an "@", or an "l"
-// before it, read once more: one column short, it goes.
+// Only the alphabets draw each character in a column of its own.
 GlyphLine alignedToInk(const GlyphLine &line, const Ink &ink, const std::vector<Piece> &pieces,
                        const Metrics &metrics, const RuleSwitches &switches)
 {
-    if (!ink || (!switches.on(inkColumns) && !switches.on(extraBackslash)))
+    if (!ink || !switches.on(inkColumns))
         return line;
     const auto underscore = [](const Glyph &glyph) { return glyph.text == "_"; };
-    GlyphLine aligned;
-    for (auto first = line.begin(); first != line.end();) {
-        const auto end = std::find_if(first + 1, line.end(), [](const Glyph &glyph) { return glyph.wordStart; });
-        GlyphLine word(first, end);
-        first = end;
-        if (!std::all_of(word.begin(), word.end(), [](const Glyph &glyph) {
-                return scripts(scriptOf(glyph.text)) & (alphabeticScripts | scripts(Script::Common));
-            })) {
-            aligned.insert(aligned.end(), word.begin(), word.end());
-            continue;
-        }
-        const std::vector<Piece> columns = columnsOf(word.front(), pieces, metrics);
-        const auto characters = [&] {
-            return word.size() - size_t(std::count_if(word.begin(), word.end(), underscore));
-        };
-        const auto extra =
-                std::find_if(word.begin(), word.end(), [](const Glyph &glyph) { return glyph.text == "\\"; });
-        if (switches.on(extraBackslash) && extra != word.end() && characters() == columns.size() + 1
-            && std::none_of(columns.begin(), columns.end(), [&](const Piece &column) { return slants(ink, column); })) {
-            const bool start = extra->wordStart;
-            word.erase(extra);
-            if (start && !word.empty())
-                word.front().wordStart = true;
-        }
-        if (switches.on(inkColumns) && characters() == columns.size()) {
+    const auto alphabetic = [](const Glyph &glyph) {
+        return scripts(scriptOf(glyph.text)) & (alphabeticScripts | scripts(Script::Common));
+    };
+    GlyphLine aligned = line;
+    for (auto first = aligned.begin(); first != aligned.end();) {
+        const auto end = std::find_if(first + 1, aligned.end(), [](const Glyph &glyph) { return glyph.wordStart; });
+        const std::vector<Piece> columns = columnsOf(*first, pieces, metrics);
+        if (std::all_of(first, end, alphabetic)
+            && size_t(std::count_if(first, end, [&](const Glyph &glyph) { return !underscore(glyph); }))
+                    == columns.size()) {
             auto column = columns.begin();
-            for (Glyph &glyph : word) {
-                if (underscore(glyph))
+            for (auto glyph = first; glyph != end; ++glyph) {
+                if (underscore(*glyph))
                     continue;
-                glyph.left = column->left;
-                glyph.top = column->top;
-                glyph.right = column->right;
-                glyph.bottom = column->bottom;
+                glyph->left = column->left;
+                glyph->top = column->top;
+                glyph->right = column->right;
+                glyph->bottom = column->bottom;
                 ++column;
             }
         }
-        aligned.insert(aligned.end(), word.begin(), word.end());
+        first = end;
     }
     return aligned;
 }
@@ -508,10 +417,6 @@ public:
         m_ascenderTop = median(ascenders, -1);
         if (m_ascenderTop < 0)
             ascendersFromBars(bars);
-        m_plainL = std::any_of(line.begin(), line.end(), [this](const Glyph &glyph) {
-            const Piece *body = glyph.text == "l" ? bodyOf(glyph) : nullptr;
-            return body && body->width() <= widestStroke() && body->top <= tallTop();
-        });
     }
 
     // Whether the glyph's ink rises no higher than the line's letters.
@@ -521,20 +426,6 @@ public:
         const int top = std::min(m_capitalTop < 0 ? m_ascenderTop : m_capitalTop,
                                  m_ascenderTop < 0 ? m_capitalTop : m_ascenderTop);
         return body && top >= 0 && body->top >= top - nudge();
-    }
-
-    // Where the glyph's own ink ends on either side: at its body's sides
-    // if no other glyph has that body and it reaches hardly out of the
-    // box, else at its box's.
-    int inkLeft(const Glyph &glyph) const
-    {
-        const Piece *body = ownBodyOf(glyph);
-        return body ? body->left : glyph.left;
-    }
-    int inkRight(const Glyph &glyph) const
-    {
-        const Piece *body = ownBodyOf(glyph);
-        return body ? body->right : glyph.right;
     }
 
     // The tallest piece under the glyph's box.
@@ -587,54 +478,6 @@ public:
         if (letterCase)
             return std::string(1, letterCase);
         return isOneOf(glyph, "Il") ? glyph.text : "l";
-    }
-
-    // Whether the glyph's ink stands on the baseline, taller than an "i".
-    bool standsTall(const Glyph &glyph) const
-    {
-        const Piece *body = bodyOf(glyph);
-        return body && standsTall(*body);
-    }
-
-    // Whether the glyph's ink, standing so, is wider than one stroke and
-    // narrower than two, as a bar whose foot curls off into a tail.
-    bool tailed(const Glyph &glyph) const
-    {
-        const Piece *body = bodyOf(glyph);
-        return body && standsTall(*body) && m_claims[indexOf(body)] == 1 && body->width() > widestStroke()
-                && body->width() < 2 * m_stroke;
-    }
-
-    // Whether the glyph's ink runs straight down.
-    bool straight(const Glyph &glyph) const
-    {
-        const Piece *body = bodyOf(glyph);
-        return body && straightMark(m_ink, *body);
-    }
-
-    // For a glyph read as "J" or "f": one piece of ink whose both edges
-    // move left from its top down, by a sixth of its height or more, and
-    // still by an eighth of its lower half's height over that half, is a
-    // slash. A "J" and an "f" stand on an upright stem.
-    std::string slashText(const Glyph &glyph) const
-    {
-        const Piece *body = ownBodyOf(glyph);
-        if (!body || body->height() * 4 < m_metrics.xHeight * 3)
-            return glyph.text;
-        const auto leans = [&](const Piece &piece, int share) {
-            const auto [left, right] = edgeShift(m_ink, piece);
-            return -left * share >= piece.height() && -right * share >= piece.height();
-        };
-        return leans(*body, 6) && leans({body->left, (body->top + body->bottom) / 2, body->right, body->bottom}, 8)
-                ? "/"
-                : glyph.text;
-    }
-
-    // Whether a mark without ink of its own follows a "," or "." over the
-    // one mark the two hold: the same mark read twice.
-    bool markReadTwice(const Glyph &glyph, const Glyph &previous) const
-    {
-        return !bodyOf(glyph) && isOneOf(previous, ",.") && marksFrom(previous.left, glyph.right) == 1;
     }
 
     // The glyph's ink where it is a small mark low on the line, as a full
@@ -692,119 +535,6 @@ public:
         return topRight > stemRight + m_stroke / 2 ? "I" : "l";
     }
 
-    // For a glyph read as an "i" that has no dot, where its box holds no
-    // piece of its own: an upright stroke that rises from the baseline
-    // past the x-height, unbroken, is an "l" whose ink has run into its
-    // neighbour's ("rl").
-    std::string stemText(const Glyph &glyph, char letterCase) const
-    {
-        Piece stem{-1, m_baseline, -1, m_baseline - 1};
-        for (int x = glyph.left; x <= glyph.right; ++x) {
-            int top = m_baseline - 1;
-            while (top > m_baseline - 2 * m_metrics.xHeight && m_ink.at(x, top - 1))
-                --top;
-            if (!m_ink.at(x, m_baseline - 1) || top > tallTop()) {
-                if (stem.left >= 0)
-                    break;
-                continue;
-            }
-            stem.left = stem.left < 0 ? x : stem.left;
-            stem.right = x;
-            stem.top = std::min(stem.top, top);
-        }
-        if (stem.left < 0 || stem.width() > widestStroke() || !unbroken(stem))
-            return glyph.text;
-        return letterCase ? std::string(1, letterCase) : "l";
-    }
-
-    // How many dots, as over an "i" or a "j", lie between left and right.
-    int dotsFrom(int left, int right) const
-    {
-        return int(std::count_if(m_pieces.begin(), m_pieces.end(), [&](const Piece &piece) {
-            return piece.centredIn(left, right) && piece.bottom < m_baseline - m_metrics.xHeight * 3 / 4
-                    && piece.height() * 2 <= m_metrics.xHeight && piece.width() <= 2 * m_stroke;
-        }));
-    }
-
-    // How many pieces of ink lie centred under the glyph's box.
-    int piecesUnder(const Glyph &glyph) const
-    {
-        return int(std::count_if(m_pieces.begin(), m_pieces.end(),
-                                 [&](const Piece &piece) { return piece.centredIn(glyph.left, glyph.right); }));
-    }
-
-    // For a glyph read as "1" or "l" that is no plain bar, in a bitmap
-    // face: there both stand on a foot, and the ink left of the stem's top
-    // tells them apart. The serif of an "l" lies flat along the top, no
-    // deeper than a stroke; the flag of a "1" slopes down and out from it.
-    // A small face may draw its "1" as another draws its "l", with a short
-    // flag worn flat by upscaling: where the line shows a plain bar for an
-    // "l", a flat top makes no "l".
-    std::string flagText(const Glyph &glyph) const
-    {
-        const Piece *body = ownBodyOf(glyph);
-        if (!body || body->width() < 2 * m_stroke)
-            return glyph.text;
-        const int stemLeft = stemOf(*body).first;
-        if ((stemLeft - body->left) * 2 < m_stroke)
-            return glyph.text;
-        int flagBottom = -1;
-        int topReach = stemLeft; // the flag's leftmost ink along the top
-        int reach = stemLeft;
-        for (int y = body->top; y <= (body->top + body->bottom) / 2; ++y) {
-            for (int x = body->left; x < stemLeft; ++x) {
-                if (m_ink.at(x, y)) {
-                    flagBottom = y;
-                    reach = std::min(reach, x);
-                    if (y <= body->top + m_stroke / 2)
-                        topReach = std::min(topReach, x);
-                    break;
-                }
-            }
-        }
-        if (flagBottom < 0)
-            return glyph.text;
-        const int depth = flagBottom - body->top + 1;
-        const bool flat = topReach <= reach + m_stroke / 3;
-        if (flat && depth * 2 <= m_stroke * 3 && !m_plainL)
-            return "l";
-        return !flat && depth >= 2 * m_stroke ? "1" : glyph.text;
-    }
-
-    // For a glyph read as "G": one whose ink closes round a hole is an "@",
-    // which small faces draw with hardly more than a G's outline.
-    std::string atText(const Glyph &glyph) const
-    {
-        const Piece *body = ownBodyOf(glyph);
-        if (!body)
-            return glyph.text;
-        const PixPtr clip = clipped(m_ink.pix(), body->left, body->top, body->width(), body->height());
-        const PixPtr holes(clip ? pixHolesByFilling(clip.get(), 8) : nullptr);
-        l_int32 count = 0;
-        if (holes)
-            pixCountConnComp(holes.get(), 4, &count);
-        return count > 0 ? "@" : glyph.text;
-    }
-
-    // Whether the glyph's ink is one wavy stroke lying across, as a tilde:
-    // no column of it runs down two thirds of its height, where each
-    // stroke of a double quote runs down nearly all of it.
-    bool wavy(const Glyph &glyph) const
-    {
-        const Piece *body = ownBodyOf(glyph);
-        if (!body || piecesUnder(glyph) > 1 || body->width() < body->height())
-            return false;
-        for (int x = body->left; x <= body->right; ++x) {
-            int run = 0;
-            for (int y = body->top; y <= body->bottom; ++y) {
-                run = m_ink.at(x, y) ? run + 1 : 0;
-                if (run * 3 > body->height() * 2)
-                    return false;
-            }
-        }
-        return true;
-    }
-
     // Whether each stroke of a quote mark runs straight down. Each is
     // judged on its own: two strokes of slightly different length shift
     // the middle of the pair's ink from row to row. A letter that the
@@ -820,35 +550,6 @@ public:
             any = true;
         }
         return any || straightMark(m_ink, {glyph.left, glyph.top, glyph.right, glyph.bottom});
-    }
-
-    // For a glyph read as "t": the stem of a "t" rises alone above its
-    // cross stroke, which reaches out on both sides. Ink that reaches out
-    // right of the stem at its very top, and nowhere left of it, is the arm
-    // of an "r".
-    std::string teeText(const Glyph &glyph) const
-    {
-        const Piece *body = ownBodyOf(glyph);
-        if (!body || body->width() * 3 > body->height() * 2 || body->left < glyph.left - edge()
-            || body->right > glyph.right + edge())
-            return glyph.text;
-        const auto [stemLeft, stemRight] = stemOf(*body);
-        const int stem = stemRight - stemLeft + 1;
-        if (stemLeft != body->left)
-            return glyph.text;
-        bool arm = false;
-        for (int x = stemRight + stem / 2 + 1; x <= body->right && !arm; ++x)
-            arm = m_ink.column(x, body->top, body->top + stem / 2);
-        return arm ? "r" : glyph.text;
-    }
-
-    // For a glyph read as a long dash: one hardly longer than an x-height
-    // is a hyphen, as in "--" read as a dash and a hyphen.
-    std::string dashText(const Glyph &glyph) const
-    {
-        const Piece *mark = bodyOf(glyph);
-        return mark && mark->height() * 3 < mark->width() && mark->width() * 5 < m_metrics.xHeight * 6 ? "-"
-                                                                                                       : glyph.text;
     }
 
 private:
@@ -930,25 +631,6 @@ private:
         return {stemLeft, stemRight};
     }
 
-    const Piece *ownBodyOf(const Glyph &glyph) const
-    {
-        const Piece *body = bodyOf(glyph);
-        const int slack = m_metrics.xHeight / 2;
-        return body && m_claims[indexOf(body)] == 1 && body->left >= glyph.left - slack
-                        && body->right <= glyph.right + slack
-                ? body
-                : nullptr;
-    }
-
-    // Small pieces low on the line whose middle lies between left and right.
-    int marksFrom(int left, int right) const
-    {
-        return int(std::count_if(m_pieces.begin(), m_pieces.end(), [&](const Piece &piece) {
-            return piece.centredIn(left, right) && piece.height() <= m_metrics.xHeight
-                    && piece.top >= m_baseline - m_metrics.xHeight / 2;
-        }));
-    }
-
     size_t indexOf(const Piece *piece) const { return size_t(piece - m_pieces.data()); }
 
     const Ink &m_ink;
@@ -960,31 +642,7 @@ private:
     int m_baseline = 0;
     int m_capitalTop = -1;
     int m_ascenderTop = -1;
-    bool m_plainL = false; // whether the face draws an "l" as a plain bar
 };
-
-int centre(const Glyph &glyph)
-{
-    return (glyph.left + glyph.right) / 2;
-}
-
-// The width of a cell where the line is set in a fixed-width face, with
-// neighbouring characters of a word a cell apart; else 0.
-int monospacePitch(const GlyphLine &line, const Metrics &metrics)
-{
-    std::vector<int> steps;
-    for (size_t i = 1; i < line.size(); ++i) {
-        if (!line[i].wordStart)
-            steps.push_back(centre(line[i]) - centre(line[i - 1]));
-    }
-    if (steps.size() < 4)
-        return 0;
-    const int pitch = median(steps, 0);
-    const auto onGrid = std::count_if(steps.begin(), steps.end(), [pitch](int step) {
-        return std::abs(step - pitch) * 8 <= pitch;
-    });
-    return pitch * 4 >= metrics.xHeight && size_t(onGrid) * 10 >= steps.size() * 9 ? pitch : 0;
-}
 
 bool isLetter(const Glyph &glyph)
 {
@@ -1043,19 +701,6 @@ bool inNumber(const GlyphLine &line, size_t i)
                 || (i + 1 < line.size() && !line[i + 1].wordStart && figure(i + 1)));
 }
 
-// How many characters with a dot the recogniser read in the word of the
-// glyph at i.
-int dottedIn(const GlyphLine &line, size_t i)
-{
-    size_t first = i;
-    while (first > 0 && !line[first].wordStart)
-        --first;
-    int dotted = 0;
-    for (size_t j = first; j < line.size() && (j == first || !line[j].wordStart); ++j)
-        dotted += isOneOf(line[j], "ij");
-    return dotted;
-}
-
 // Each glyph's script. Figures and marks take that of the nearest glyph
 // that has one of its own, the one before where two are as near; a line
 // of nothing else is read as Latin.
@@ -1088,7 +733,6 @@ struct LineReading
 {
     const GlyphLine &line;
     const LineShape &shape;
-    bool bitmap; // drawn by a bitmap face
     size_t firstAlnum; // the first and the last letter or digit of the line
     size_t lastAlnum;
 };
@@ -1106,83 +750,12 @@ bool barMayChange(const LineReading &reading, size_t i)
     return !(atEnd && !isAlnum(glyph) && !reading.shape.textHigh(glyph)) && !inNumber(reading.line, i);
 }
 
-// An "i" without a dot may be a bar ("Ctri"). The recogniser's boxes may
-// slip onto the next letter, as from the "i" to the "l" of "Invalid": only
-// where its word holds fewer dots than it read "i"s and "j"s is one
-// missing. After an "f", the face may draw "fi" as one sign whose "i"
-// rises to the "f"'s arm.
-bool dotless(const LineReading &reading, size_t i)
-{
-    const Glyph &glyph = reading.line[i];
-    return reading.shape.dotsFrom(glyph.wordLeft, glyph.wordRight) < dottedIn(reading.line, i)
-            && !(i > 0 && reading.line[i - 1].text == "f");
-}
-
-Reading dotlessIStem(const LineReading &reading, size_t i)
-{
-    const Glyph &glyph = reading.line[i];
-    if (!dotless(reading, i) || reading.shape.bodyOf(glyph))
-        return std::nullopt;
-    return reading.shape.stemText(glyph, caseAround(reading.line, i));
-}
-
-Reading dotlessIBar(const LineReading &reading, size_t i)
-{
-    const Glyph &glyph = reading.line[i];
-    if (!dotless(reading, i) || reading.shape.piecesUnder(glyph) != 1 || !barMayChange(reading, i)
-        || !reading.shape.plainBar(glyph))
-        return std::nullopt;
-    return reading.shape.plainBarText(glyph, caseAround(reading.line, i));
-}
-
-Reading barFromBackslash(const LineReading &reading, size_t i)
-{
-    const Glyph &glyph = reading.line[i];
-    if (!reading.shape.straight(glyph) || !reading.shape.plainBar(glyph))
-        return std::nullopt;
-    return reading.shape.plainBarText(glyph, caseAround(reading.line, i));
-}
-
 Reading barCase(const LineReading &reading, size_t i)
 {
     const Glyph &glyph = reading.line[i];
     if (!barMayChange(reading, i) || !reading.shape.plainBar(glyph))
         return std::nullopt;
     return reading.shape.plainBarText(glyph, caseAround(reading.line, i));
-}
-
-// A "|" and brackets reach below the baseline: ink standing on it is the
-// foot of an "l" or an "I", with serifs, or with a tail that curls off an
-// "l"'s foot and widens its bar.
-Reading bracketFoot(const LineReading &reading, size_t i)
-{
-    const Glyph &glyph = reading.line[i];
-    if (!barMayChange(reading, i) || reading.shape.plainBar(glyph) || !reading.shape.standsTall(glyph))
-        return std::nullopt;
-    return reading.shape.footText(glyph);
-}
-
-Reading tailedBar(const LineReading &reading, size_t i)
-{
-    const Glyph &glyph = reading.line[i];
-    if (!barMayChange(reading, i) || reading.shape.plainBar(glyph) || !reading.shape.tailed(glyph))
-        return std::nullopt;
-    return reading.shape.footText(glyph);
-}
-
-Reading bitmapFlag(const LineReading &reading, size_t i)
-{
-    const Glyph &glyph = reading.line[i];
-    if (!reading.bitmap || !barMayChange(reading, i) || reading.shape.plainBar(glyph))
-        return std::nullopt;
-    return reading.shape.flagText(glyph);
-}
-
-Reading stopReadTwice(const LineReading &reading, size_t i)
-{
-    if (i == 0 || !reading.shape.markReadTwice(reading.line[i], reading.line[i - 1]))
-        return std::nullopt;
-    return std::string();
 }
 
 Reading commaFromStop(const LineReading &reading, size_t i)
@@ -1206,33 +779,6 @@ Reading footOfL(const LineReading &reading, size_t i)
     return reading.shape.footText(reading.line[i]);
 }
 
-Reading slashFromJf(const LineReading &reading, size_t i)
-{
-    return reading.shape.slashText(reading.line[i]);
-}
-
-Reading rFromT(const LineReading &reading, size_t i)
-{
-    return reading.shape.teeText(reading.line[i]);
-}
-
-Reading atFromG(const LineReading &reading, size_t i)
-{
-    return reading.shape.atText(reading.line[i]);
-}
-
-Reading hyphenFromDash(const LineReading &reading, size_t i)
-{
-    return reading.shape.dashText(reading.line[i]);
-}
-
-Reading tildeFromQuote(const LineReading &reading, size_t i)
-{
-    if (!reading.shape.wavy(reading.line[i]))
-        return std::nullopt;
-    return std::string("~");
-}
-
 Reading straightQuote(const LineReading &reading, size_t i)
 {
     const Glyph &glyph = reading.line[i];
@@ -1253,22 +799,10 @@ struct GlyphRule
 
 constexpr Scripts latin = scripts(Script::Latin);
 constexpr GlyphRule glyphRules[] = {
-    {ruleNamed("dotless-i-stem"), latin, "i", dotlessIStem},
-    {ruleNamed("dotless-i-bar"), latin, "i", dotlessIBar},
-    {ruleNamed("bar-from-backslash"), latin, "\\", barFromBackslash},
     {ruleNamed("bar-case"), latin, "Il1|![]", barCase},
-    {ruleNamed("bracket-foot"), latin, "[]", bracketFoot},
-    {ruleNamed("tailed-bar"), latin, "|", tailedBar},
-    {ruleNamed("bitmap-flag"), latin, "1l", bitmapFlag},
-    {ruleNamed("stop-read-twice"), latin, ",.", stopReadTwice},
     {ruleNamed("comma-from-stop"), latin, ".", commaFromStop},
     {ruleNamed("full-stop"), latin, ",.", fullStop},
     {ruleNamed("foot-of-L"), latin, "L", footOfL},
-    {ruleNamed("slash-from-jf"), latin, "Jf", slashFromJf},
-    {ruleNamed("r-from-t"), latin, "t", rFromT},
-    {ruleNamed("at-from-G"), latin, "G", atFromG},
-    {ruleNamed("hyphen-from-dash"), latin, "\u2014\u2013", hyphenFromDash},
-    {ruleNamed("tilde-from-quote"), latin, "\u201c\u201d", tildeFromQuote},
     {ruleNamed("straight-quote"), latin, "\u201c\u201d\u201e\u2018\u2019\u201a", straightQuote},
 };
 
@@ -1281,46 +815,6 @@ constexpr bool glyphRulesNamed()
     return true;
 }
 static_assert(glyphRulesNamed(), "a glyph rule without a name in rulenames.h");
-
-// What stands between the glyph at i and the one before it on a line of
-// an alphabet: nothing, a space or an underscore.
-std::string gapText(const GlyphLine &line, size_t i, const Ink &ink, const LineShape &shape, const Metrics &metrics,
-                    int pitch, const RuleSwitches &switches)
-{
-    const Glyph &glyph = line[i];
-    const Glyph &previous = line[i - 1];
-    // The recogniser's boxes may reach over the blank between two words or
-    // leave some of their ink out: the pieces show too where the words'
-    // ink ends.
-    const int blankFrom = shape.inkRight(previous) + 1;
-    const int blankTo = shape.inkLeft(glyph) - 1;
-    // The recogniser may leave an underscore out between its words or
-    // inside one, where its boxes overlap the underscore.
-    if (ink && switches.on(underscoreGap) && glyph.wordStart
-        && (underscoreIn(ink, previous.wordRight + 1, glyph.wordLeft - 1, metrics)
-            || underscoreIn(ink, blankFrom, blankTo, metrics)))
-        return "_";
-    if (ink && switches.on(underscoreInWord) && glyph.text != "_" && previous.text != "_"
-        && underscoreIn(ink, centre(previous), centre(glyph), metrics, true))
-        return "_";
-    if (!glyph.wordStart)
-        return std::string();
-    if (!ink)
-        return " ";
-    // In a terminal's grid a space is an empty cell, however narrow the
-    // ink beside it.
-    if (pitch > 0)
-        return (centre(glyph) - centre(previous)) * 2 >= pitch * 3 ? " " : "";
-    if (!switches.on(wordGap))
-        return " ";
-    // Where the boxes overlap, or an underscore's ink runs on under its
-    // neighbour, the blank columns between the two tell the gap.
-    const int boxGap = glyph.wordLeft - previous.wordRight - 1;
-    const int gap = boxGap < 0 || glyph.text == "_" || previous.text == "_"
-            ? widestBlank(ink, blankFrom, blankTo, metrics)
-            : std::min(boxGap, blankTo - blankFrom + 1);
-    return gap > spaceThreshold(metrics) ? " " : "";
-}
 
 } // namespace
 
@@ -1365,26 +859,20 @@ std::string lineText(const GlyphLine &recognised, Pix *binary, const PreparedIma
     const GlyphLine line = alignedToInk(recognised, ink, pieces, rough, switches);
     const Metrics metrics = metricsOf(line);
     const LineShape shape(ink, image.pix.get(), line, metrics, std::move(pieces));
-    const int pitch = switches.on(monospaceCells) ? monospacePitch(line, metrics) : 0;
     const std::vector<Script> lineScripts = scriptsOf(line);
     const auto firstAlnum = size_t(std::find_if(line.begin(), line.end(), isAlnum) - line.begin());
     const auto lastAlnum =
             line.size() - 1 - size_t(std::find_if(line.rbegin(), line.rend(), isAlnum) - line.rbegin());
-    const LineReading reading{line, shape, image.bitmap, firstAlnum, lastAlnum};
+    const LineReading reading{line, shape, firstAlnum, lastAlnum};
     std::string text;
     for (size_t i = 0; i < line.size(); ++i) {
         const Glyph &glyph = line[i];
         if (i > 0) {
-            // Chinese and Japanese set no spaces between their characters;
-            // where the gaps do not tell words, the recogniser's spaces
-            // stand.
+            // The recogniser's word spaces stand, but for none between
+            // Chinese and Japanese characters, which set none.
             const Scripts pair = scripts(lineScripts[i - 1], lineScripts[i]);
-            if (pair & ~alphabeticScripts) {
-                if (glyph.wordStart && !((pair & ~wideScripts) == 0 && switches.on(cjkNoSpace)))
-                    text += ' ';
-            } else {
-                text += gapText(line, i, ink, shape, metrics, pitch, switches);
-            }
+            if (glyph.wordStart && ((pair & ~wideScripts) != 0 || !switches.on(cjkNoSpace)))
+                text += ' ';
         }
         std::string read = glyph.text;
         for (const GlyphRule &rule : glyphRules) {

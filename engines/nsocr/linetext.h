@@ -34,23 +34,17 @@ std::vector<GlyphLine> readGlyphs(tesseract::ResultIterator *it);
 // choices are known to go wrong on screen text. Each correction is a rule
 // named in rulenames.h, for the scripts and characters it names, measured
 // in the line's x-height and stroke width; NSOCR_RULES_OFF switches rules
-// off by name. Among them:
+// off by name:
 // - the characters' boxes, which may slip onto a neighbour's ink, are
 //   set on the ink's own columns where a word's columns and characters
-//   are as many, and a backslash read once more beside an "@" goes;
-// - in Latin, Greek and Cyrillic no space stands between two words closer
-//   than a space's width on this line ("notes. txt"), and ink lying flat
-//   on the baseline under such a gap is an underscore; Chinese and
-//   Japanese characters stand without spaces; other scripts keep the
-//   recogniser's spaces;
+//   are as many;
+// - the recogniser's word spaces stand, but Chinese and Japanese
+//   characters stand without spaces;
 // - Latin glyph rules: a plain upright bar is "l", "I" or "|" by its
 //   height against the line's capitals and ascenders, else by its
-//   neighbours; serifs, tails and, in bitmap faces, the top of a "1" tell
-//   an "l"; a round dot on the baseline is a full stop and a mark hanging
-//   left below it a comma; a "J" or an "f" leaning all the way down is a
-//   slash; a "t" with an arm only to the right is an "r"; a "G" round a
-//   hole is an "@"; a short dash is a hyphen; straight quote marks are
-//   straight quotes.
+//   neighbours; an "L" with hardly any foot is an "l" with a tail; a round
+//   dot on the baseline is a full stop and a mark hanging left below it a
+//   comma; straight quote marks are straight quotes.
 // `binary` is the recogniser's 1-bit image (ink = 1) of `image`, the
 // prepared image it read.
 std::string lineText(const GlyphLine &line, Pix *binary, const PreparedImage &image);
