@@ -1,17 +1,99 @@
 #include "linetext.h"
 
 #include "firstpass.h"
+#include "rulenames.h"
+#include "script.h"
 
 #include <leptonica/allheaders.h>
 #include <tesseract/resultiterator.h>
 
 #include <algorithm>
+#include <bitset>
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <memory>
+#include <optional>
 
 namespace {
+
+constexpr int ruleCount = int(std::size(correctionRuleNames));
+
+constexpr bool sameName(const char *a, const char *b)
+{
+    while (*a && *a == *b) {
+        ++a;
+        ++b;
+    }
+    return *a == *b;
+}
+
+// The rule's place in correctionRuleNames; a name missing there does not
+// compile where a constant needs it.
+constexpr int ruleNamed(const char *name)
+{
+    for (int i = 0; i < ruleCount; ++i) {
+        if (sameName(correctionRuleNames[i], name))
+            return i;
+    }
+    return -1;
+}
+
+// The rules that act on the line as a whole; the glyph rules' table names
+// its own.
+constexpr int inkColumns = ruleNamed("ink-columns");
+constexpr int cjkNoSpace = ruleNamed("cjk-no-space");
+static_assert(std::min({inkColumns, cjkNoSpace})
+                      >= 0,
+              "a line rule without a name in rulenames.h");
+
+// Which rules NSOCR_RULES_OFF switches off, read at every line so that a
+// host may change it between jobs.
+class RuleSwitches
+{
+public:
+    static RuleSwitches fromEnvironment()
+    {
+        RuleSwitches switches;
+        const char *value = std::getenv("NSOCR_RULES_OFF");
+        std::string names = value ? value : "";
+        names += ',';
+        for (size_t from = 0, comma = 0; (comma = names.find(',', from)) != std::string::npos; from = comma + 1) {
+            const std::string name = names.substr(from, comma - from);
+            if (name.empty())
+                continue;
+            if (name == "all") {
+                switches.m_off.set();
+                continue;
+            }
+            int rule = 0;
+            while (rule < ruleCount && name != correctionRuleNames[rule])
+                ++rule;
+            if (rule < ruleCount)
+                switches.m_off.set(size_t(rule));
+            else
+                warnUnknown(name);
+        }
+        return switches;
+    }
+
+    bool on(int rule) const { return !m_off.test(size_t(rule)); }
+
+private:
+    // Once for each name a thread meets, not at every line.
+    static void warnUnknown(const std::string &name)
+    {
+        thread_local std::vector<std::string> warned;
+        if (std::find(warned.begin(), warned.end(), name) != warned.end())
+            return;
+        warned.push_back(name);
+        std::fprintf(stderr, "NSOCR_RULES_OFF: no correction rule is named \"%s\"\n", name.c_str());
+    }
+
+    std::bitset<ruleCount> m_off;
+};
 
 int median(std::vector<int> values, int fallback)
 {
@@ -24,6 +106,13 @@ int median(std::vector<int> values, int fallback)
 bool isOneOf(const Glyph &glyph, const char *characters)
 {
     return glyph.text.size() == 1 && std::strchr(characters, glyph.text[0]);
+}
+
+// Whether the glyph is one character of `characters`, a UTF-8 string. A
+// whole character of UTF-8 is found only where it stands in full.
+bool isAmong(const Glyph &glyph, const char *characters)
+{
+    return !glyph.text.empty() && codePoints(glyph.text) == 1 && std::strstr(characters, glyph.text.c_str());
 }
 
 bool isAlnum(const Glyph &glyph)
@@ -78,6 +167,13 @@ struct Metrics
 {
     int xHeight = 0;
     int baseline = 0; // the bottom of letters without descenders
+
+    // The line's own measure of a pixel or two at the usual scale: how far
+    // two tops or two bottoms lie apart to differ (a twelfth of the
+    // x-height), and how far a bottom may stray from the baseline and still
+    // stand on it (a twenty-fourth).
+    int nudge() const { return std::max(1, (xHeight + 6) / 12); }
+    int edge() const { return std::max(1, (xHeight + 12) / 24); }
 };
 
 Metrics metricsOf(const GlyphLine &line)
@@ -87,61 +183,20 @@ Metrics metricsOf(const GlyphLine &line)
     std::vector<int> heights;
     for (const Glyph &glyph : line) {
         heights.push_back(glyph.bottom - glyph.top + 1);
-        if (isOneOf(glyph, "acemnorsuvwxz"))
+        // Small letters that neither ascend nor descend, in the alphabets
+        // whose lines have an x-height.
+        const bool small = isAmong(glyph, "acemnorsuvwxz\u0430\u0432\u0433\u0435\u0438\u043a\u043b\u043c\u043d"
+                                          "\u043e\u043f\u0441\u0442\u0445\u044c\u044f\u03b1\u03b5\u03b9\u03ba"
+                                          "\u03bd\u03bf\u03c3\u03c4\u03c5\u03c9");
+        if (small)
             xHeights.push_back(glyph.bottom - glyph.top + 1);
-        if (isAlnum(glyph) && !isOneOf(glyph, "gjpqyQ"))
+        if (small || (isAlnum(glyph) && !isOneOf(glyph, "gjpqyQ")))
             bottoms.push_back(glyph.bottom);
     }
     Metrics metrics;
     metrics.xHeight = std::max(2, median(xHeights, median(heights, 10) * 2 / 3));
     metrics.baseline = median(bottoms, line.empty() ? 0 : line.front().bottom);
     return metrics;
-}
-
-int spaceThreshold(const Metrics &metrics)
-{
-    // A quarter of the x-height: below the narrowest space of the fonts
-    // measured, above the gaps that punctuation leaves inside a word.
-    return std::max(1, metrics.xHeight / 4);
-}
-
-// Ink lying flat on the baseline across a gap, and nothing above it. Inside
-// a word, where the recogniser's boxes give no gap, a letter's foot lies
-// there too: there the ink must lie under the baseline, as wide as a letter.
-bool underscoreIn(const Ink &ink, int left, int right, const Metrics &metrics, bool insideWord = false)
-{
-    const int low = insideWord ? metrics.baseline + 1 : metrics.baseline - metrics.xHeight / 4;
-    const int minWidth = insideWord ? metrics.xHeight / 2 : 2;
-    const int deep = metrics.baseline + metrics.xHeight / 2;
-    // The word boxes are rough: the gap is where the letters beside it end.
-    const auto letterAt = [&](int x) {
-        return ink.column(x, metrics.baseline - metrics.xHeight - metrics.xHeight / 2, low - 1);
-    };
-    while (left <= right && letterAt(left))
-        ++left;
-    while (right >= left && letterAt(right))
-        --right;
-    if (right - left + 1 < minWidth)
-        return false;
-    int inked = 0;
-    for (int x = left; x <= right; ++x) {
-        if (letterAt(x))
-            return false;
-        inked += ink.column(x, low, deep);
-    }
-    if (inked * 10 < (right - left + 1) * 7)
-        return false;
-    // A border line under the whole text runs on far beyond the gap on
-    // both sides; an underscore ends under the neighbouring letters.
-    const int reach = 2 * metrics.xHeight;
-    for (int y = low; y <= deep; ++y) {
-        bool through = true;
-        for (int x = left - reach; x <= right + reach && through; ++x)
-            through = ink.at(x, y);
-        if (through)
-            return false;
-    }
-    return true;
 }
 
 // The image's pixels in a rectangle, as an image of their own.
@@ -165,21 +220,6 @@ struct Piece
     int centre() const { return (left + right) / 2; }
     bool centredIn(int from, int to) const { return centre() >= from && centre() <= to; }
 };
-
-// The most columns side by side between left and right without ink, over
-// the height of the line's letters.
-int widestBlank(const Ink &ink, int left, int right, const Metrics &metrics)
-{
-    int widest = 0;
-    int blank = 0;
-    for (int x = left; x <= right; ++x) {
-        blank = ink.column(x, metrics.baseline - 2 * metrics.xHeight, metrics.baseline + metrics.xHeight / 2)
-                ? 0
-                : blank + 1;
-        widest = std::max(widest, blank);
-    }
-    return widest;
-}
 
 // A straight quote's strokes run straight down, however they taper; a
 // curly one's tail swings aside from its head, as a comma's does. The
@@ -292,56 +332,38 @@ std::pair<int, int> edgeShift(const Ink &ink, const Piece &piece)
     return {left(piece.bottom) - left(piece.top), right(piece.bottom) - right(piece.top)};
 }
 
-// Whether the piece's ink runs down and to the right, as a backslash's:
-// narrower than two thirds of its height, its left edge moves right by a
-// sixth of its height or more.
-bool slants(const Ink &ink, const Piece &piece)
-{
-    return piece.width() * 3 <= piece.height() * 2 && edgeShift(ink, piece).first * 6 >= piece.height();
-}
-
 // The recogniser's character boxes may slip sideways inside a word, onto
 // their neighbours' ink. Where the word's ink stands in as many columns
 // as it has characters other than underscores, each takes its own column.
-// A backslash beside no slanting ink is the left of an "@", or an "l"
-// before it, read once more: one column short, it goes.
+// Only the alphabets draw each character in a column of its own.
 GlyphLine alignedToInk(const GlyphLine &line, const Ink &ink, const std::vector<Piece> &pieces,
-                       const Metrics &metrics)
+                       const Metrics &metrics, const RuleSwitches &switches)
 {
-    if (!ink)
+    if (!ink || !switches.on(inkColumns))
         return line;
     const auto underscore = [](const Glyph &glyph) { return glyph.text == "_"; };
-    GlyphLine aligned;
-    for (auto first = line.begin(); first != line.end();) {
-        const auto end = std::find_if(first + 1, line.end(), [](const Glyph &glyph) { return glyph.wordStart; });
-        GlyphLine word(first, end);
-        first = end;
-        const std::vector<Piece> columns = columnsOf(word.front(), pieces, metrics);
-        const auto characters = [&] {
-            return word.size() - size_t(std::count_if(word.begin(), word.end(), underscore));
-        };
-        const auto extra =
-                std::find_if(word.begin(), word.end(), [](const Glyph &glyph) { return glyph.text == "\\"; });
-        if (extra != word.end() && characters() == columns.size() + 1
-            && std::none_of(columns.begin(), columns.end(), [&](const Piece &column) { return slants(ink, column); })) {
-            const bool start = extra->wordStart;
-            word.erase(extra);
-            if (start && !word.empty())
-                word.front().wordStart = true;
-        }
-        if (characters() == columns.size()) {
+    const auto alphabetic = [](const Glyph &glyph) {
+        return scripts(scriptOf(glyph.text)) & (alphabeticScripts | scripts(Script::Common));
+    };
+    GlyphLine aligned = line;
+    for (auto first = aligned.begin(); first != aligned.end();) {
+        const auto end = std::find_if(first + 1, aligned.end(), [](const Glyph &glyph) { return glyph.wordStart; });
+        const std::vector<Piece> columns = columnsOf(*first, pieces, metrics);
+        if (std::all_of(first, end, alphabetic)
+            && size_t(std::count_if(first, end, [&](const Glyph &glyph) { return !underscore(glyph); }))
+                    == columns.size()) {
             auto column = columns.begin();
-            for (Glyph &glyph : word) {
-                if (underscore(glyph))
+            for (auto glyph = first; glyph != end; ++glyph) {
+                if (underscore(*glyph))
                     continue;
-                glyph.left = column->left;
-                glyph.top = column->top;
-                glyph.right = column->right;
-                glyph.bottom = column->bottom;
+                glyph->left = column->left;
+                glyph->top = column->top;
+                glyph->right = column->right;
+                glyph->bottom = column->bottom;
                 ++column;
             }
         }
-        aligned.insert(aligned.end(), word.begin(), word.end());
+        first = end;
     }
     return aligned;
 }
@@ -395,10 +417,6 @@ public:
         m_ascenderTop = median(ascenders, -1);
         if (m_ascenderTop < 0)
             ascendersFromBars(bars);
-        m_plainL = std::any_of(line.begin(), line.end(), [this](const Glyph &glyph) {
-            const Piece *body = glyph.text == "l" ? bodyOf(glyph) : nullptr;
-            return body && body->width() <= widestStroke() && body->top <= tallTop();
-        });
     }
 
     // Whether the glyph's ink rises no higher than the line's letters.
@@ -407,21 +425,7 @@ public:
         const Piece *body = bodyOf(glyph);
         const int top = std::min(m_capitalTop < 0 ? m_ascenderTop : m_capitalTop,
                                  m_ascenderTop < 0 ? m_capitalTop : m_ascenderTop);
-        return body && top >= 0 && body->top >= top - 2;
-    }
-
-    // Where the glyph's own ink ends on either side: at its body's sides
-    // if no other glyph has that body and it reaches hardly out of the
-    // box, else at its box's.
-    int inkLeft(const Glyph &glyph) const
-    {
-        const Piece *body = ownBodyOf(glyph);
-        return body ? body->left : glyph.left;
-    }
-    int inkRight(const Glyph &glyph) const
-    {
-        const Piece *body = ownBodyOf(glyph);
-        return body ? body->right : glyph.right;
+        return body && top >= 0 && body->top >= top - nudge();
     }
 
     // The tallest piece under the glyph's box.
@@ -435,30 +439,24 @@ public:
         return body;
     }
 
-    // For a glyph read as one of the characters that look like a bar: "l",
-    // "I" or "|" where its ink is a plain upright bar, for which no other
-    // of them is drawn so; otherwise what the recogniser read, or in a
-    // bitmap face what the top of a "1" or an "l" tells.
-    std::string barText(const Glyph &glyph, char letterCase, bool bitmap) const
+    // Whether the glyph's ink is a plain upright bar: one stroke wide,
+    // taller than an "i", no deeper than a "|", and not a frame that runs
+    // past the line. Where the recogniser's boxes put two characters on
+    // one bar, the bar tells nothing of either.
+    bool plainBar(const Glyph &glyph) const
     {
         const Piece *bar = bodyOf(glyph);
-        // One stroke wide, taller than an "i", no deeper than a "|", and
-        // not a frame that runs past the line. Where the recogniser's boxes
-        // put two characters on one bar, the bar tells nothing of either.
-        if (!bar || m_claims[indexOf(bar)] > 1 || bar->width() > widestStroke() || bar->width() * 2 < m_stroke
-            || bar->top > tallTop() || bar->top < m_baseline - m_metrics.xHeight * 2
-            || bar->bottom < m_baseline - 1 || bar->bottom > m_baseline + m_metrics.xHeight * 3 / 5
-            || !unbroken(*bar)) {
-            // A "|" and brackets reach below the baseline. Ink standing on
-            // it is the foot of an "l" or an "I": serifs, or a tail that
-            // curls off an "l"'s foot and widens its bar.
-            if (bar && standsTall(*bar)
-                && (isOneOf(glyph, "[]")
-                    || (glyph.text == "|" && m_claims[indexOf(bar)] == 1 && bar->width() > widestStroke()
-                        && bar->width() < 2 * m_stroke)))
-                return footText(glyph);
-            return bitmap && isOneOf(glyph, "1l") ? flagText(glyph) : glyph.text;
-        }
+        return bar && m_claims[indexOf(bar)] == 1 && bar->width() <= widestStroke() && bar->width() * 2 >= m_stroke
+                && bar->top <= tallTop() && bar->top >= m_baseline - m_metrics.xHeight * 2
+                && bar->bottom >= m_baseline - edge() && bar->bottom <= m_baseline + m_metrics.xHeight * 3 / 5
+                && unbroken(*bar);
+    }
+
+    // For a plain bar: "l", "I" or "|", for which no other of the
+    // characters that look like a bar is drawn so.
+    std::string plainBarText(const Glyph &glyph, char letterCase) const
+    {
+        const Piece *bar = bodyOf(glyph);
         // A dot over it or under it makes an "i", "j" or "!"; a frame's
         // line along the text is no dot.
         for (const Piece &piece : m_pieces) {
@@ -470,11 +468,11 @@ public:
             return "|";
         // Ascenders rise above capitals in most faces; where this line shows
         // by how much, the bar's top tells which it is.
-        if (m_capitalTop >= 0 && bar->top + 2 <= m_capitalTop)
+        if (m_capitalTop >= 0 && bar->top + nudge() <= m_capitalTop)
             return "l";
-        if (m_ascenderTop >= 0 && bar->top >= m_ascenderTop + 2)
+        if (m_ascenderTop >= 0 && bar->top >= m_ascenderTop + nudge())
             return "I";
-        if (m_capitalTop >= 0 && m_ascenderTop >= 0 && m_ascenderTop + 2 <= m_capitalTop)
+        if (m_capitalTop >= 0 && m_ascenderTop >= 0 && m_ascenderTop + nudge() <= m_capitalTop)
             return std::abs(bar->top - m_ascenderTop) < std::abs(bar->top - m_capitalTop) ? "l" : "I";
         // Otherwise the case of the letters round it.
         if (letterCase)
@@ -482,61 +480,35 @@ public:
         return isOneOf(glyph, "Il") ? glyph.text : "l";
     }
 
-    // For a glyph read as a backslash: one whose ink stands straight up is
-    // a bar.
-    std::string backslashText(const Glyph &glyph, char letterCase, bool bitmap) const
-    {
-        const Piece *body = bodyOf(glyph);
-        return body && straightMark(m_ink, *body) ? barText(glyph, letterCase, bitmap) : glyph.text;
-    }
-
-    // For a glyph read as "J" or "f": one piece of ink whose both edges
-    // move left from its top down, by a sixth of its height or more, and
-    // still by an eighth of its lower half's height over that half, is a
-    // slash. A "J" and an "f" stand on an upright stem.
-    std::string slashText(const Glyph &glyph) const
-    {
-        const Piece *body = ownBodyOf(glyph);
-        if (!body || body->height() * 4 < m_metrics.xHeight * 3)
-            return glyph.text;
-        const auto leans = [&](const Piece &piece, int share) {
-            const auto [left, right] = edgeShift(m_ink, piece);
-            return -left * share >= piece.height() && -right * share >= piece.height();
-        };
-        return leans(*body, 6) && leans({body->left, (body->top + body->bottom) / 2, body->right, body->bottom}, 8)
-                ? "/"
-                : glyph.text;
-    }
-
-    // For a glyph read as "," or ".": a round dot on the baseline is a full
-    // stop. A mark without ink of its own, beside the one the previous
-    // glyph holds, is read twice: nothing.
-    std::string stopText(const Glyph &glyph, const Glyph *previous) const
+    // The glyph's ink where it is a small mark low on the line, as a full
+    // stop or a comma.
+    const Piece *lowMark(const Glyph &glyph) const
     {
         const Piece *mark = bodyOf(glyph);
-        if (!mark)
-            return previous && isOneOf(*previous, ",.") && marksFrom(previous->left, glyph.right) == 1
-                    ? std::string()
-                    : glyph.text;
-        if (mark->height() > m_metrics.xHeight || mark->top < m_baseline - m_metrics.xHeight / 2)
-            return glyph.text;
-        // A full stop read where the mark hangs below the baseline, swinging
-        // left as it goes down, is a comma.
-        if (glyph.text == "." && mark->bottom > m_baseline && !straightMark(m_ink, *mark)) {
-            const auto [left, right] = edgeShift(m_ink, *mark);
-            if (left < 0 && right < 0)
-                return ",";
-        }
-        // The tail of a small comma hangs hardly lower than a full stop
-        // reaches once upscaled: only a round dot on the baseline overrides
-        // the recogniser, or one centred on it as bitmap faces draw it,
-        // where a comma's tail would swing aside.
-        if (mark->height() * 5 > mark->width() * 6)
-            return glyph.text;
-        return mark->bottom <= m_baseline
-                        || (mark->top + mark->bottom <= 2 * m_baseline && straightMark(m_ink, *mark))
-                ? "."
-                : glyph.text;
+        return mark && mark->height() <= m_metrics.xHeight && mark->top >= m_baseline - m_metrics.xHeight / 2
+                ? mark
+                : nullptr;
+    }
+
+    // Whether the low mark hangs below the baseline, swinging left as it
+    // goes down, as a comma's tail.
+    bool hangsLeft(const Piece &mark) const
+    {
+        if (mark.bottom <= m_baseline || straightMark(m_ink, mark))
+            return false;
+        const auto [left, right] = edgeShift(m_ink, mark);
+        return left < 0 && right < 0;
+    }
+
+    // Whether the low mark is a round dot on the baseline, or one centred
+    // on it as bitmap faces draw it, where a comma's tail would swing
+    // aside. The tail of a small comma hangs hardly lower than a full stop
+    // reaches once upscaled: nothing else tells them apart.
+    bool roundDot(const Piece &mark) const
+    {
+        return mark.height() * 5 <= mark.width() * 6
+                && (mark.bottom <= m_baseline
+                    || (mark.top + mark.bottom <= 2 * m_baseline && straightMark(m_ink, mark)));
     }
 
     // For a glyph read as "L": one that stands on the baseline taller than
@@ -563,119 +535,6 @@ public:
         return topRight > stemRight + m_stroke / 2 ? "I" : "l";
     }
 
-    // For a glyph read as an "i" that has no dot, where its box holds no
-    // piece of its own: an upright stroke that rises from the baseline
-    // past the x-height, unbroken, is an "l" whose ink has run into its
-    // neighbour's ("rl").
-    std::string stemText(const Glyph &glyph, char letterCase) const
-    {
-        Piece stem{-1, m_baseline, -1, m_baseline - 1};
-        for (int x = glyph.left; x <= glyph.right; ++x) {
-            int top = m_baseline - 1;
-            while (top > m_baseline - 2 * m_metrics.xHeight && m_ink.at(x, top - 1))
-                --top;
-            if (!m_ink.at(x, m_baseline - 1) || top > tallTop()) {
-                if (stem.left >= 0)
-                    break;
-                continue;
-            }
-            stem.left = stem.left < 0 ? x : stem.left;
-            stem.right = x;
-            stem.top = std::min(stem.top, top);
-        }
-        if (stem.left < 0 || stem.width() > widestStroke() || !unbroken(stem))
-            return glyph.text;
-        return letterCase ? std::string(1, letterCase) : "l";
-    }
-
-    // How many dots, as over an "i" or a "j", lie between left and right.
-    int dotsFrom(int left, int right) const
-    {
-        return int(std::count_if(m_pieces.begin(), m_pieces.end(), [&](const Piece &piece) {
-            return piece.centredIn(left, right) && piece.bottom < m_baseline - m_metrics.xHeight * 3 / 4
-                    && piece.height() * 2 <= m_metrics.xHeight && piece.width() <= 2 * m_stroke;
-        }));
-    }
-
-    // How many pieces of ink lie centred under the glyph's box.
-    int piecesUnder(const Glyph &glyph) const
-    {
-        return int(std::count_if(m_pieces.begin(), m_pieces.end(),
-                                 [&](const Piece &piece) { return piece.centredIn(glyph.left, glyph.right); }));
-    }
-
-    // For a glyph read as "1" or "l" that is no plain bar, in a bitmap
-    // face: there both stand on a foot, and the ink left of the stem's top
-    // tells them apart. The serif of an "l" lies flat along the top, no
-    // deeper than a stroke; the flag of a "1" slopes down and out from it.
-    // A small face may draw its "1" as another draws its "l", with a short
-    // flag worn flat by upscaling: where the line shows a plain bar for an
-    // "l", a flat top makes no "l".
-    std::string flagText(const Glyph &glyph) const
-    {
-        const Piece *body = ownBodyOf(glyph);
-        if (!body || body->width() < 2 * m_stroke)
-            return glyph.text;
-        const int stemLeft = stemOf(*body).first;
-        if ((stemLeft - body->left) * 2 < m_stroke)
-            return glyph.text;
-        int flagBottom = -1;
-        int topReach = stemLeft; // the flag's leftmost ink along the top
-        int reach = stemLeft;
-        for (int y = body->top; y <= (body->top + body->bottom) / 2; ++y) {
-            for (int x = body->left; x < stemLeft; ++x) {
-                if (m_ink.at(x, y)) {
-                    flagBottom = y;
-                    reach = std::min(reach, x);
-                    if (y <= body->top + m_stroke / 2)
-                        topReach = std::min(topReach, x);
-                    break;
-                }
-            }
-        }
-        if (flagBottom < 0)
-            return glyph.text;
-        const int depth = flagBottom - body->top + 1;
-        const bool flat = topReach <= reach + m_stroke / 3;
-        if (flat && depth * 2 <= m_stroke * 3 && !m_plainL)
-            return "l";
-        return !flat && depth >= 2 * m_stroke ? "1" : glyph.text;
-    }
-
-    // For a glyph read as "G": one whose ink closes round a hole is an "@",
-    // which small faces draw with hardly more than a G's outline.
-    std::string atText(const Glyph &glyph) const
-    {
-        const Piece *body = ownBodyOf(glyph);
-        if (!body)
-            return glyph.text;
-        const PixPtr clip = clipped(m_ink.pix(), body->left, body->top, body->width(), body->height());
-        const PixPtr holes(clip ? pixHolesByFilling(clip.get(), 8) : nullptr);
-        l_int32 count = 0;
-        if (holes)
-            pixCountConnComp(holes.get(), 4, &count);
-        return count > 0 ? "@" : glyph.text;
-    }
-
-    // Whether the glyph's ink is one wavy stroke lying across, as a tilde:
-    // no column of it runs down two thirds of its height, where each
-    // stroke of a double quote runs down nearly all of it.
-    bool wavy(const Glyph &glyph) const
-    {
-        const Piece *body = ownBodyOf(glyph);
-        if (!body || piecesUnder(glyph) > 1 || body->width() < body->height())
-            return false;
-        for (int x = body->left; x <= body->right; ++x) {
-            int run = 0;
-            for (int y = body->top; y <= body->bottom; ++y) {
-                run = m_ink.at(x, y) ? run + 1 : 0;
-                if (run * 3 > body->height() * 2)
-                    return false;
-            }
-        }
-        return true;
-    }
-
     // Whether each stroke of a quote mark runs straight down. Each is
     // judged on its own: two strokes of slightly different length shift
     // the middle of the pair's ink from row to row. A letter that the
@@ -693,35 +552,6 @@ public:
         return any || straightMark(m_ink, {glyph.left, glyph.top, glyph.right, glyph.bottom});
     }
 
-    // For a glyph read as "t": the stem of a "t" rises alone above its
-    // cross stroke, which reaches out on both sides. Ink that reaches out
-    // right of the stem at its very top, and nowhere left of it, is the arm
-    // of an "r".
-    std::string teeText(const Glyph &glyph) const
-    {
-        const Piece *body = ownBodyOf(glyph);
-        if (!body || body->width() * 3 > body->height() * 2 || body->left < glyph.left - 1
-            || body->right > glyph.right + 1)
-            return glyph.text;
-        const auto [stemLeft, stemRight] = stemOf(*body);
-        const int stem = stemRight - stemLeft + 1;
-        if (stemLeft != body->left)
-            return glyph.text;
-        bool arm = false;
-        for (int x = stemRight + stem / 2 + 1; x <= body->right && !arm; ++x)
-            arm = m_ink.column(x, body->top, body->top + stem / 2);
-        return arm ? "r" : glyph.text;
-    }
-
-    // For a glyph read as a long dash: one hardly longer than an x-height
-    // is a hyphen, as in "--" read as a dash and a hyphen.
-    std::string dashText(const Glyph &glyph) const
-    {
-        const Piece *mark = bodyOf(glyph);
-        return mark && mark->height() * 3 < mark->width() && mark->width() * 5 < m_metrics.xHeight * 6 ? "-"
-                                                                                                       : glyph.text;
-    }
-
 private:
     // Where no "b", "d", "h" or "k" shows how high the ascenders reach, the
     // line's plain bars on the baseline may: where some stand taller than
@@ -730,14 +560,14 @@ private:
     {
         std::vector<int> tops;
         for (const Piece *bar : bars) {
-            if (bar->width() <= widestStroke() && std::abs(bar->bottom - m_baseline) <= 1)
+            if (bar->width() <= widestStroke() && std::abs(bar->bottom - m_baseline) <= edge())
                 tops.push_back(bar->top);
         }
         if (tops.empty())
             return;
         const auto [tallest, lowest] = std::minmax_element(tops.begin(), tops.end());
         const int capitalTop = m_capitalTop >= 0 ? m_capitalTop : *lowest;
-        if (*tallest + 2 <= capitalTop) {
+        if (*tallest + nudge() <= capitalTop) {
             m_ascenderTop = *tallest;
             m_capitalTop = capitalTop;
         }
@@ -746,11 +576,14 @@ private:
     // Whether the ink stands on the baseline, taller than an "i".
     bool standsTall(const Piece &body) const
     {
-        return body.top <= tallTop() && std::abs(body.bottom - m_baseline) <= 1;
+        return body.top <= tallTop() && std::abs(body.bottom - m_baseline) <= edge();
     }
     // Whether the ink, narrower than half an x-height, stands so, as an "l"
     // whose foot has a tail.
     bool tailedL(const Piece &body) const { return standsTall(body) && body.width() * 2 < m_metrics.xHeight; }
+
+    int nudge() const { return m_metrics.nudge(); }
+    int edge() const { return m_metrics.edge(); }
 
     // The widest that one upright stroke of the line is drawn.
     int widestStroke() const { return m_stroke + std::max(1, m_stroke / 2); }
@@ -798,25 +631,6 @@ private:
         return {stemLeft, stemRight};
     }
 
-    const Piece *ownBodyOf(const Glyph &glyph) const
-    {
-        const Piece *body = bodyOf(glyph);
-        const int slack = m_metrics.xHeight / 2;
-        return body && m_claims[indexOf(body)] == 1 && body->left >= glyph.left - slack
-                        && body->right <= glyph.right + slack
-                ? body
-                : nullptr;
-    }
-
-    // Small pieces low on the line whose middle lies between left and right.
-    int marksFrom(int left, int right) const
-    {
-        return int(std::count_if(m_pieces.begin(), m_pieces.end(), [&](const Piece &piece) {
-            return piece.centredIn(left, right) && piece.height() <= m_metrics.xHeight
-                    && piece.top >= m_baseline - m_metrics.xHeight / 2;
-        }));
-    }
-
     size_t indexOf(const Piece *piece) const { return size_t(piece - m_pieces.data()); }
 
     const Ink &m_ink;
@@ -828,31 +642,7 @@ private:
     int m_baseline = 0;
     int m_capitalTop = -1;
     int m_ascenderTop = -1;
-    bool m_plainL = false; // whether the face draws an "l" as a plain bar
 };
-
-int centre(const Glyph &glyph)
-{
-    return (glyph.left + glyph.right) / 2;
-}
-
-// The width of a cell where the line is set in a fixed-width face, with
-// neighbouring characters of a word a cell apart; else 0.
-int monospacePitch(const GlyphLine &line)
-{
-    std::vector<int> steps;
-    for (size_t i = 1; i < line.size(); ++i) {
-        if (!line[i].wordStart)
-            steps.push_back(centre(line[i]) - centre(line[i - 1]));
-    }
-    if (steps.size() < 4)
-        return 0;
-    const int pitch = median(steps, 0);
-    const auto onGrid = std::count_if(steps.begin(), steps.end(), [pitch](int step) {
-        return std::abs(step - pitch) * 8 <= pitch;
-    });
-    return pitch >= 4 && size_t(onGrid) * 10 >= steps.size() * 9 ? pitch : 0;
-}
 
 bool isLetter(const Glyph &glyph)
 {
@@ -911,18 +701,120 @@ bool inNumber(const GlyphLine &line, size_t i)
                 || (i + 1 < line.size() && !line[i + 1].wordStart && figure(i + 1)));
 }
 
-// How many characters with a dot the recogniser read in the word of the
-// glyph at i.
-int dottedIn(const GlyphLine &line, size_t i)
+// Each glyph's script. Figures and marks take that of the nearest glyph
+// that has one of its own, the one before where two are as near; a line
+// of nothing else is read as Latin.
+std::vector<Script> scriptsOf(const GlyphLine &line)
 {
-    size_t first = i;
-    while (first > 0 && !line[first].wordStart)
-        --first;
-    int dotted = 0;
-    for (size_t j = first; j < line.size() && (j == first || !line[j].wordStart); ++j)
-        dotted += isOneOf(line[j], "ij");
-    return dotted;
+    std::vector<Script> own;
+    for (const Glyph &glyph : line)
+        own.push_back(scriptOf(glyph.text));
+    std::vector<Script> taken = own;
+    for (size_t i = 0; i < line.size(); ++i) {
+        if (own[i] != Script::Common)
+            continue;
+        taken[i] = Script::Latin;
+        for (size_t distance = 1; distance < line.size(); ++distance) {
+            if (distance <= i && own[i - distance] != Script::Common) {
+                taken[i] = own[i - distance];
+                break;
+            }
+            if (i + distance < line.size() && own[i + distance] != Script::Common) {
+                taken[i] = own[i + distance];
+                break;
+            }
+        }
+    }
+    return taken;
 }
+
+// What the glyph rules read a line with.
+struct LineReading
+{
+    const GlyphLine &line;
+    const LineShape &shape;
+    size_t firstAlnum; // the first and the last letter or digit of the line
+    size_t lastAlnum;
+};
+
+// A rule's reading of a glyph; none where the rule does not apply to it.
+using Reading = std::optional<std::string>;
+
+// A bar read as a mark at either end of the line is most likely a frame's
+// edge, which the caller trims, where a letter would stay; a "1" beside
+// other figures stays a "1".
+bool barMayChange(const LineReading &reading, size_t i)
+{
+    const Glyph &glyph = reading.line[i];
+    const bool atEnd = i <= reading.firstAlnum || i >= reading.lastAlnum;
+    return !(atEnd && !isAlnum(glyph) && !reading.shape.textHigh(glyph)) && !inNumber(reading.line, i);
+}
+
+Reading barCase(const LineReading &reading, size_t i)
+{
+    const Glyph &glyph = reading.line[i];
+    if (!barMayChange(reading, i) || !reading.shape.plainBar(glyph))
+        return std::nullopt;
+    return reading.shape.plainBarText(glyph, caseAround(reading.line, i));
+}
+
+Reading commaFromStop(const LineReading &reading, size_t i)
+{
+    const Piece *mark = reading.shape.lowMark(reading.line[i]);
+    if (!mark || !reading.shape.hangsLeft(*mark))
+        return std::nullopt;
+    return std::string(",");
+}
+
+Reading fullStop(const LineReading &reading, size_t i)
+{
+    const Piece *mark = reading.shape.lowMark(reading.line[i]);
+    if (!mark || !reading.shape.roundDot(*mark))
+        return std::nullopt;
+    return std::string(".");
+}
+
+Reading footOfL(const LineReading &reading, size_t i)
+{
+    return reading.shape.footText(reading.line[i]);
+}
+
+Reading straightQuote(const LineReading &reading, size_t i)
+{
+    const Glyph &glyph = reading.line[i];
+    if (!reading.shape.straightStrokes(glyph))
+        return std::nullopt;
+    return std::string(straightFor(glyph.text));
+}
+
+// A rule that corrects one glyph of the scripts and characters it names;
+// the first in the table that reads the glyph decides.
+struct GlyphRule
+{
+    int rule; // its place in correctionRuleNames
+    Scripts scripts;
+    const char *characters; // UTF-8
+    Reading (*read)(const LineReading &reading, size_t i);
+};
+
+constexpr Scripts latin = scripts(Script::Latin);
+constexpr GlyphRule glyphRules[] = {
+    {ruleNamed("bar-case"), latin, "Il1|![]", barCase},
+    {ruleNamed("comma-from-stop"), latin, ".", commaFromStop},
+    {ruleNamed("full-stop"), latin, ",.", fullStop},
+    {ruleNamed("foot-of-L"), latin, "L", footOfL},
+    {ruleNamed("straight-quote"), latin, "\u201c\u201d\u201e\u2018\u2019\u201a", straightQuote},
+};
+
+constexpr bool glyphRulesNamed()
+{
+    for (const GlyphRule &rule : glyphRules) {
+        if (rule.rule < 0)
+            return false;
+    }
+    return true;
+}
+static_assert(glyphRulesNamed(), "a glyph rule without a name in rulenames.h");
 
 } // namespace
 
@@ -960,87 +852,38 @@ std::vector<GlyphLine> readGlyphs(tesseract::ResultIterator *it)
 
 std::string lineText(const GlyphLine &recognised, Pix *binary, const PreparedImage &image)
 {
+    const RuleSwitches switches = RuleSwitches::fromEnvironment();
     const Ink ink(binary);
     const Metrics rough = metricsOf(recognised);
     std::vector<Piece> pieces = piecesOf(ink, recognised, rough);
-    const GlyphLine line = alignedToInk(recognised, ink, pieces, rough);
+    const GlyphLine line = alignedToInk(recognised, ink, pieces, rough, switches);
     const Metrics metrics = metricsOf(line);
-    const int threshold = spaceThreshold(metrics);
     const LineShape shape(ink, image.pix.get(), line, metrics, std::move(pieces));
-    const int pitch = monospacePitch(line);
-    // The first and the last letter or digit of the line.
+    const std::vector<Script> lineScripts = scriptsOf(line);
     const auto firstAlnum = size_t(std::find_if(line.begin(), line.end(), isAlnum) - line.begin());
     const auto lastAlnum =
             line.size() - 1 - size_t(std::find_if(line.rbegin(), line.rend(), isAlnum) - line.rbegin());
+    const LineReading reading{line, shape, firstAlnum, lastAlnum};
     std::string text;
     for (size_t i = 0; i < line.size(); ++i) {
         const Glyph &glyph = line[i];
         if (i > 0) {
-            const Glyph &previous = line[i - 1];
-            // In a terminal's grid a space is an empty cell, however narrow
-            // the ink beside it.
-            const bool emptyCell = pitch > 0 && (centre(glyph) - centre(previous)) * 2 >= pitch * 3;
-            // The recogniser's boxes may reach over the blank between two
-            // words or leave some of their ink out: the pieces show too
-            // where the words' ink ends.
-            const int blankFrom = shape.inkRight(previous) + 1;
-            const int blankTo = shape.inkLeft(glyph) - 1;
-            // The recogniser may leave an underscore out between its words
-            // or inside one, where its boxes overlap the underscore.
-            const bool underscore = ink
-                    && ((glyph.wordStart
-                         && (underscoreIn(ink, previous.wordRight + 1, glyph.wordLeft - 1, metrics)
-                             || underscoreIn(ink, blankFrom, blankTo, metrics)))
-                        || (glyph.text != "_" && previous.text != "_"
-                            && underscoreIn(ink, centre(previous), centre(glyph), metrics, true)));
-            // Where the boxes overlap, or an underscore's ink runs on under
-            // its neighbour, the blank columns between the two tell the gap.
-            const int boxGap = glyph.wordLeft - previous.wordRight - 1;
-            const int gap = boxGap < 0 || glyph.text == "_" || previous.text == "_"
-                    ? widestBlank(ink, blankFrom, blankTo, metrics)
-                    : std::min(boxGap, blankTo - blankFrom + 1);
-            if (underscore)
-                text += '_';
-            else if (glyph.wordStart && (!ink || (pitch > 0 ? emptyCell : gap > threshold)))
+            // The recogniser's word spaces stand, but for none between
+            // Chinese and Japanese characters, which set none.
+            const Scripts pair = scripts(lineScripts[i - 1], lineScripts[i]);
+            if (glyph.wordStart && ((pair & ~wideScripts) != 0 || !switches.on(cjkNoSpace)))
                 text += ' ';
         }
-        // A bar read as a mark at either end of the line is most likely a
-        // frame's edge, which the caller trims; a letter there would stay.
-        const bool atEnd = i <= firstAlnum || i >= lastAlnum;
         std::string read = glyph.text;
-        // An "i" without a dot may be a bar ("Ctri"): where its box holds a
-        // bar and nothing else, or no piece of its own at all. The
-        // recogniser's boxes may slip onto the next letter, as from the "i"
-        // to the "l" of "Invalid": only where its word holds fewer dots than
-        // it read "i"s and "j"s is one missing. After an "f", the face may
-        // draw "fi" as one sign whose "i" rises to the "f"'s arm.
-        const bool dotless = ink && glyph.text == "i"
-                && shape.dotsFrom(glyph.wordLeft, glyph.wordRight) < dottedIn(line, i)
-                && !(i > 0 && line[i - 1].text == "f");
-        if (dotless && !shape.bodyOf(glyph))
-            read = shape.stemText(glyph, caseAround(line, i));
-        else if (ink && glyph.text == "\\")
-            read = shape.backslashText(glyph, caseAround(line, i), image.bitmap);
-        else if (ink && (barLike(glyph) || (dotless && shape.piecesUnder(glyph) == 1))
-                 && !(atEnd && !isAlnum(glyph) && !shape.textHigh(glyph)) && !inNumber(line, i))
-            read = shape.barText(glyph, caseAround(line, i), image.bitmap);
-        else if (ink && isOneOf(glyph, ",."))
-            read = shape.stopText(glyph, i > 0 ? &line[i - 1] : nullptr);
-        else if (ink && glyph.text == "L")
-            read = shape.footText(glyph);
-        else if (ink && isOneOf(glyph, "Jf"))
-            read = shape.slashText(glyph);
-        else if (ink && glyph.text == "t")
-            read = shape.teeText(glyph);
-        else if (ink && glyph.text == "G")
-            read = shape.atText(glyph);
-        else if (ink && (glyph.text == "\u2014" || glyph.text == "\u2013"))
-            read = shape.dashText(glyph);
-        else if (ink && (glyph.text == "\u201c" || glyph.text == "\u201d") && shape.wavy(glyph))
-            read = "~";
-        else if (const char *straight = ink ? straightFor(glyph.text) : nullptr;
-                 straight && shape.straightStrokes(glyph))
-            read = straight;
+        for (const GlyphRule &rule : glyphRules) {
+            if (!ink || !switches.on(rule.rule) || !(scripts(lineScripts[i]) & rule.scripts)
+                || !isAmong(glyph, rule.characters))
+                continue;
+            if (const Reading ruled = rule.read(reading, i)) {
+                read = *ruled;
+                break;
+            }
+        }
         text += read;
     }
     return text;

@@ -31,28 +31,20 @@ using GlyphLine = std::vector<Glyph>;
 std::vector<GlyphLine> readGlyphs(tesseract::ResultIterator *it);
 
 // A line's text, decided from the pixels where the recogniser's own
-// choices are known to go wrong on screen text:
+// choices are known to go wrong on screen text. Each correction is a rule
+// named in rulenames.h, for the scripts and characters it names, measured
+// in the line's x-height and stroke width; NSOCR_RULES_OFF switches rules
+// off by name:
 // - the characters' boxes, which may slip onto a neighbour's ink, are
 //   set on the ink's own columns where a word's columns and characters
-//   are as many, and a backslash read once more beside an "@" goes;
-// - no space stands between two words closer than a space's width on
-//   this line ("notes. txt");
-// - ink lying flat on the baseline under such a gap is an underscore;
-// - a quote mark whose strokes are straight is a straight quote;
-// - a plain upright bar is "l", "I" or "|", told apart by its height and
-//   depth against the line's capitals, figures and ascenders (or its
-//   taller fellow bars), else by its neighbours, and never "1", "!" or
-//   "\", nor an "i" without a dot; an "L" with hardly any foot, or a "|"
-//   standing on the baseline with a tail, is an "l" with a tail; a bracket
-//   standing on the baseline is a serifed "l" or "I"; a "1" beside other
-//   figures stays a "1";
-// - in a bitmap face, an "l" and a "1" are told apart by the serif or the
-//   flag at their top;
-// - a round dot on the baseline is a full stop, never a comma; a mark
-//   hanging below it and swinging left is a comma;
-// - a "J" or an "f" leaning forward all the way down is a slash;
-// - a "t" whose top is an arm reaching right of its stem is an "r";
-// - a dash as short as a hyphen is a hyphen.
+//   are as many;
+// - the recogniser's word spaces stand, but Chinese and Japanese
+//   characters stand without spaces;
+// - Latin glyph rules: a plain upright bar is "l", "I" or "|" by its
+//   height against the line's capitals and ascenders, else by its
+//   neighbours; an "L" with hardly any foot is an "l" with a tail; a round
+//   dot on the baseline is a full stop and a mark hanging left below it a
+//   comma; straight quote marks are straight quotes.
 // `binary` is the recogniser's 1-bit image (ink = 1) of `image`, the
 // prepared image it read.
 std::string lineText(const GlyphLine &line, Pix *binary, const PreparedImage &image);
