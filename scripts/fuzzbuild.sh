@@ -1,7 +1,7 @@
 # Sourced by scripts/test and scripts/fuzz: builds the fuzz targets and
-# their seeds with clang in build-fuzz/ (ZQP_FUZZ), if clang is there.
+# their seeds with clang (ZQP_FUZZ) in build-fuzz/, or in $ZQP_FUZZ_BUILD_DIR.
 
-fuzz_build="$root/build-fuzz"
+fuzz_build="${ZQP_FUZZ_BUILD_DIR:-$root/build-fuzz}"
 
 # True when this machine has the clang that the fuzz targets need.
 have_fuzz_compiler() {

@@ -15,9 +15,9 @@
 
 namespace {
 
-// Enough for every decoder to reach its steady state; a short input can
-// expand to minutes of sound, which would only make the run slow.
-constexpr long maxChunks = 200;
+// A second: enough for every decoder to reach its steady state. A short
+// input can expand to minutes of sound, which would only make runs slow.
+constexpr long maxChunks = 50;
 
 // Reads like the stream's decoding thread; false when the decoder breaks
 // its contract.
