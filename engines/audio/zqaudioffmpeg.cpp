@@ -5,6 +5,7 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavutil/mem.h>
 #include <libavutil/opt.h>
 #include <libswresample/swresample.h>
 }
@@ -244,14 +245,23 @@ bool FfmpegDecoder::rewind()
     return true;
 }
 
+constexpr size_t maxAllocation = 64 * 1024 * 1024;
+
 } // namespace
 
 std::unique_ptr<Decoder> openFfmpegDecoder(const std::shared_ptr<const Source> &source)
 {
     // The engine reports failures by its own codes; FFmpeg's console chatter
-    // about undecodable data would only be noise.
-    static std::once_flag quiet;
-    std::call_once(quiet, [] { av_log_set_level(AV_LOG_FATAL); });
+    // about undecodable data would only be noise. Its demuxers allocate and
+    // clear some blocks at the size a header claims before reading them: a
+    // WAVE file of a few hundred bytes whose INFO list claims 256 MB took
+    // seconds and as much memory to be refused. No block of a sound we
+    // decode comes near the limit.
+    static std::once_flag setUp;
+    std::call_once(setUp, [] {
+        av_log_set_level(AV_LOG_FATAL);
+        av_max_alloc(maxAllocation);
+    });
 
     auto decoder = std::make_unique<FfmpegDecoder>(source);
     if (!decoder->open())

@@ -1,4 +1,5 @@
 #include "zqaudiostream.h"
+#include "zqaudiostream_p.h"
 
 #include "zqaudiodecoder.h"
 #include "zqaudiodecoderlist.h"
@@ -19,6 +20,19 @@ constexpr pa_usec_t BufferUsec = 100 * PA_USEC_PER_MSEC;
 constexpr pa_usec_t ChunkUsec = 20 * PA_USEC_PER_MSEC;
 
 } // namespace
+
+bool streamSampleSpec(const Decoder &decoder, pa_sample_spec &sampleSpec)
+{
+    sampleSpec.format = PA_SAMPLE_S16NE;
+    sampleSpec.rate = uint32_t(decoder.sampleRate());
+    sampleSpec.channels = uint8_t(decoder.channels());
+    return decoder.channels() <= PA_CHANNELS_MAX && pa_sample_spec_valid(&sampleSpec);
+}
+
+long streamChunkFrames(const Decoder &decoder)
+{
+    return std::max(1L, long(decoder.sampleRate() * ChunkUsec / PA_USEC_PER_SEC));
+}
 
 struct Stream::Private
 {
@@ -65,10 +79,7 @@ void Stream::Private::drainDone(pa_stream *, int, void *user)
 bool Stream::Private::connect(Error *error)
 {
     pa_sample_spec sampleSpec;
-    sampleSpec.format = PA_SAMPLE_S16NE;
-    sampleSpec.rate = uint32_t(decoder->sampleRate());
-    sampleSpec.channels = uint8_t(decoder->channels());
-    if (decoder->channels() > PA_CHANNELS_MAX || !pa_sample_spec_valid(&sampleSpec)) {
+    if (!streamSampleSpec(*decoder, sampleSpec)) {
         if (error)
             *error = Error::Format;
         return false;
@@ -144,7 +155,7 @@ void Stream::Private::run()
 {
     const int channels = decoder->channels();
     const size_t frameBytes = size_t(channels) * sizeof(std::int16_t);
-    const long chunkFrames = std::max(1L, long(decoder->sampleRate() * ChunkUsec / PA_USEC_PER_SEC));
+    const long chunkFrames = streamChunkFrames(*decoder);
     std::vector<std::int16_t> chunk(size_t(chunkFrames) * size_t(channels));
 
     for (;;) {

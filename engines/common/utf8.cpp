@@ -1,5 +1,12 @@
 #include "utf8.h"
 
+namespace {
+
+// The smallest code point that needs a sequence of each length.
+const char32_t smallestOfLength[] = {0, 0, 0x80, 0x800, 0x10000};
+
+} // namespace
+
 std::string toUtf8(const std::u16string &text)
 {
     std::string result;
@@ -43,6 +50,9 @@ std::u16string fromUtf8(const std::string &text)
             valid = (next & 0xC0) == 0x80;
             c = (c << 6) | (next & 0x3F);
         }
+        // An overlong form could pass for another text (a "/" in a path);
+        // a surrogate or anything past U+10FFFF has no UTF-16 form.
+        valid = valid && c >= smallestOfLength[length] && (c < 0xD800 || c >= 0xE000) && c <= 0x10FFFF;
         if (!valid) {
             result += u'\xFFFD';
             ++i;
