@@ -512,17 +512,20 @@ PixPtr inkOnWhite(Pix *grey)
 {
     // Wider than the strokes of screen text and the gaps between them.
     constexpr int size = 15;
-    const PixPtr squareArea(pixRankFilterGray(grey, size, size, 0.5f));
-    const PixPtr rowArea(pixRankFilterGray(grey, size, 1, 0.5f));
-    const PixPtr columnArea(pixRankFilterGray(grey, 1, size, 0.5f));
-    PixPtr ink(pixCreate(pixGetWidth(grey), pixGetHeight(grey), 8));
+    const int w = pixGetWidth(grey);
+    const int h = pixGetHeight(grey);
+    // A crop may be smaller than that.
+    const int across = std::min(size, w);
+    const int down = std::min(size, h);
+    const PixPtr squareArea(pixRankFilterGray(grey, across, down, 0.5f));
+    const PixPtr rowArea(pixRankFilterGray(grey, across, 1, 0.5f));
+    const PixPtr columnArea(pixRankFilterGray(grey, 1, down, 0.5f));
+    PixPtr ink(pixCreate(w, h, 8));
     if (!squareArea || !rowArea || !columnArea || !ink)
         return nullptr;
     const l_uint32 *square = pixGetData(squareArea.get());
     const l_uint32 *row = pixGetData(rowArea.get());
     const l_uint32 *column = pixGetData(columnArea.get());
-    const int w = pixGetWidth(grey);
-    const int h = pixGetHeight(grey);
     const int wpl = pixGetWpl(grey);
     const l_uint32 *greyData = pixGetData(grey);
     l_uint32 *inkData = pixGetData(ink.get());
