@@ -3,6 +3,7 @@
 #include "linetext.h"
 #include "nsocr.h"
 #include "pagelayout.h"
+#include "script.h"
 
 #include <leptonica/allheaders.h>
 #include <tesseract/baseapi.h>
@@ -134,6 +135,7 @@ int32_t Recogniser::start(const RecogniserSetup &setup)
 int32_t Recogniser::readLine(tesseract::TessBaseAPI *api, const PreparedImage &line,
                              const std::atomic<bool> &cancel, Reading &reading)
 {
+    std::string ownText;
     const auto read = [&](tesseract::PageSegMode mode, std::vector<GlyphLine> &glyphs, PixPtr &binary) -> int32_t {
         api->SetPageSegMode(mode);
         api->SetImage(line.pix.get());
@@ -148,6 +150,10 @@ int32_t Recogniser::readLine(tesseract::TessBaseAPI *api, const PreparedImage &l
         binary.reset(api->GetThresholdedImage());
         const std::unique_ptr<tesseract::ResultIterator> it(api->GetIterator());
         glyphs = readGlyphs(it.get());
+        const std::unique_ptr<char[]> own(api->GetUTF8Text());
+        ownText = own ? own.get() : "";
+        std::replace(ownText.begin(), ownText.end(), '\n', ' ');
+        ownText.erase(ownText.find_last_not_of(' ') + 1);
         reading.confidence = 0;
         if (it) {
             float sum = 0;
@@ -174,7 +180,21 @@ int32_t Recogniser::readLine(tesseract::TessBaseAPI *api, const PreparedImage &l
         if (const int32_t result = read(tesseract::PSM_SINGLE_WORD, glyphs, binary))
             return result;
     }
+    // Arabic runs from right to left, and the recogniser's characters come
+    // in the order they stand on the screen: its own text of the line is
+    // in reading order. Hangul too keeps the recogniser's own text, word
+    // spaces and all; no rule reads either script's glyphs.
+    const bool ownOrder = std::any_of(glyphs.begin(), glyphs.end(), [](const GlyphLine &glyphLine) {
+        return std::any_of(glyphLine.begin(), glyphLine.end(), [](const Glyph &glyph) {
+            const Script script = scriptOf(glyph.text);
+            return script == Script::Arabic || script == Script::Hangul;
+        });
+    });
     reading.text.clear();
+    if (ownOrder) {
+        reading.text = ownText;
+        return 0;
+    }
     for (const GlyphLine &glyphLine : glyphs) {
         if (!reading.text.empty())
             reading.text += ' ';
