@@ -86,20 +86,7 @@ DBUS_SYSTEM_BUS_ADDRESS=unix:path=$run/system_bus
 ENV
     # gnome-shell gives up at once without a system bus, and a machine
     # with seats but no system bus has none: an empty one stands in.
-    cat >"$zqp_gnome_dir/system-bus.conf" <<CONF
-<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
- "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
-<busconfig>
-  <type>system</type>
-  <listen>unix:path=$run/system_bus</listen>
-  <auth>EXTERNAL</auth>
-  <policy context="default">
-    <allow send_destination="*" eavesdrop="true"/>
-    <allow eavesdrop="true"/>
-    <allow own="*"/>
-  </policy>
-</busconfig>
-CONF
+    zqp_bus_config system "$run/system_bus" >"$zqp_gnome_dir/system-bus.conf"
     zqp_gnome_lead dbus dbus-daemon --session --address="unix:path=$run/bus" --nofork --nopidfile
     zqp_gnome_lead system-bus dbus-daemon --config-file="$zqp_gnome_dir/system-bus.conf" --nofork --nopidfile
     zqp_wayland_wait "the session bus" test -S "$run/bus" -a -S "$run/system_bus" || return 1

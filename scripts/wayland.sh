@@ -81,6 +81,26 @@ zqp_wayland_spawn()
     zqp_wayland_pids+=($!)
 }
 
+# zqp_bus_config TYPE SOCKET: a private bus of that type on that socket,
+# whose clients may do anything.
+zqp_bus_config()
+{
+    cat <<CONF
+<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>$1</type>
+  <listen>unix:path=$2</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+    <allow own="*"/>
+  </policy>
+</busconfig>
+CONF
+}
+
 start_wayland()
 {
     local access=$1 started
@@ -114,20 +134,7 @@ exec sh -c 'env | grep -E "^(WAYLAND_DISPLAY|DISPLAY|SWAYSOCK)=" >"\$XDG_RUNTIME
 CONF
     # No service activation: every process of the session is started, and
     # stopped, here.
-    cat >"$zqp_wayland_dir/bus.conf" <<CONF
-<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
- "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
-<busconfig>
-  <type>session</type>
-  <listen>unix:path=$run/bus</listen>
-  <auth>EXTERNAL</auth>
-  <policy context="default">
-    <allow send_destination="*" eavesdrop="true"/>
-    <allow eavesdrop="true"/>
-    <allow own="*"/>
-  </policy>
-</busconfig>
-CONF
+    zqp_bus_config session "$run/bus" >"$zqp_wayland_dir/bus.conf"
     # The portal backends that xdg-desktop-portal may use: wlroots for the
     # screenshot, ours for Access.
     cp /usr/share/xdg-desktop-portal/portals/wlr.portal "$zqp_wayland_dir/portals/"
