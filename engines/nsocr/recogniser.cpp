@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <sstream>
 
 #ifdef _OPENMP
@@ -153,6 +154,11 @@ int32_t Recogniser::readLine(tesseract::TessBaseAPI *api, const PreparedImage &l
         const std::unique_ptr<char[]> own(api->GetUTF8Text());
         ownText = own ? own.get() : "";
         std::replace(ownText.begin(), ownText.end(), '\n', ' ');
+        // The marks it sets round a word of the other direction are no text.
+        for (const char *mark : {"\u200e", "\u200f"}) {
+            for (size_t at = ownText.find(mark); at != std::string::npos; at = ownText.find(mark, at))
+                ownText.erase(at, std::strlen(mark));
+        }
         ownText.erase(ownText.find_last_not_of(' ') + 1);
         reading.confidence = 0;
         if (it) {
