@@ -594,8 +594,8 @@ PreparedImage prepareImage(Pix *source, bool oneLine)
         scaled.reset(pixScaleGrayLI(grey.get(), float(prepared.scale), float(prepared.scale)));
     if (!scaled)
         return prepared;
-    prepared.margin = std::max(8, lines.textHeight * prepared.scale / 2);
-    prepared.pix.reset(pixAddBorder(scaled.get(), prepared.margin, l_uint32(stats.background)));
+    const int margin = std::max(8, lines.textHeight * prepared.scale / 2);
+    prepared.pix.reset(pixAddBorder(scaled.get(), margin, l_uint32(stats.background)));
     if (prepared.pix)
         pixSetResolution(prepared.pix.get(), screenDpi * prepared.scale, screenDpi * prepared.scale);
     return prepared;

@@ -21,7 +21,6 @@ struct PreparedImage
     PixPtr pix;      // 8-bit grey, dark text on a light background, padded
     PageLayout layout = PageLayout::Auto;
     int scale = 1;   // linear upscale applied to the source
-    int margin = 0;  // padding round the upscaled source, in its pixels
     bool bitmap = false; // drawn by a bitmap font, without antialiasing
 };
 
