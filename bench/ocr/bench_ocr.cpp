@@ -12,6 +12,7 @@
 //
 // Run from anywhere; it works in the staged installation's directory.
 #include "zqpobject.h"
+#include "bmpof.h"
 #include "median.h"
 #include "rulenames.h"
 #include "zqpocrtext.h"
@@ -131,15 +132,6 @@ QImage renderTight(const QString &text, const QString &family, int pixelSize, co
         }
     }
     return canvas.copy(ink.adjusted(-2, -2, 2, 2));
-}
-
-QByteArray bmpOf(const QImage &image)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "BMP");
-    return bytes;
 }
 
 // The plugin's delivery rule, applied to every path alike.

@@ -8,6 +8,7 @@
 //   bench_ocrcontention [rounds]
 //
 // Run from anywhere; it works in the staged installation's directory.
+#include "bmpof.h"
 #include "median.h"
 #include "zqpobject.h"
 #include "zqpocrtext.h"
@@ -28,15 +29,6 @@
 namespace {
 
 const QString lineText = QStringLiteral("Show hidden files and folders in the current window");
-
-QByteArray bmpOf(const QImage &image)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "BMP");
-    return bytes;
-}
 
 // Lines as a screen shows them. One line of 399 x 18 is wider than the
 // plugin recognises in the caller's thread, so it runs on the engine's

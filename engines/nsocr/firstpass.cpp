@@ -24,11 +24,6 @@ struct GreyStats
     int darkest = 255;
 };
 
-int medianOf(std::vector<int> values)
-{
-    std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
-    return values[values.size() / 2];
-}
 
 // Pixels this close to an edge tell the background: a frame a pixel or two
 // wide all round a crop does not outvote them.
@@ -542,6 +537,14 @@ PixPtr inkOnWhite(Pix *grey)
 }
 
 } // namespace
+
+int medianOf(std::vector<int> values)
+{
+    if (values.empty())
+        return 0;
+    std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
+    return values[values.size() / 2];
+}
 
 PreparedImage prepareImage(Pix *source, bool oneLine)
 {

@@ -2,6 +2,7 @@
 #define FIRSTPASS_H
 
 #include <memory>
+#include <vector>
 
 struct Pix;
 
@@ -30,5 +31,8 @@ struct PreparedImage
 // best read as exactly that line (the page layout analysis drops short
 // lines such as "OK"). A caller that knows the image holds one line says so.
 PreparedImage prepareImage(Pix *source, bool oneLine = false);
+
+// The median of the values; 0 for none.
+int medianOf(std::vector<int> values);
 
 #endif // FIRSTPASS_H

@@ -116,14 +116,6 @@ void order(LineIt first, LineIt last)
     order(cut, last);
 }
 
-int medianOf(std::vector<int> values)
-{
-    if (values.empty())
-        return 0;
-    std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
-    return values[values.size() / 2];
-}
-
 LineBox boxOf(Boxa *boxes, int i)
 {
     int x = 0;
