@@ -111,6 +111,7 @@ int32_t Recogniser::start(const RecogniserSetup &setup)
         it = std::find(groups.begin(), groups.end(), it->first) == groups.end() ? m_apis.erase(it) : std::next(it);
     m_dataDirectory = setup.dataDirectory;
     m_groups = groups;
+    m_latinFirst = alphabetOfEnglish(groups.front());
     for (const std::string &group : groups) {
         if (m_apis.count(group))
             continue;
@@ -219,13 +220,12 @@ int32_t Recogniser::readBest(const PreparedImage &line, const std::atomic<bool> 
         // there both read, and the surer reading stands.
         constexpr float sure = 80;
         constexpr float surer = 5;
-        const bool latin = alphabetOfEnglish(m_groups[0]);
-        if (i > 0 && latin && best.confidence >= sure)
+        if (i > 0 && m_latinFirst && best.confidence >= sure)
             break;
         Reading reading;
         if (const int32_t result = readLine(m_apis.at(m_groups[i]).get(), line, cancel, reading))
             return result;
-        if (i == 0 || reading.confidence > best.confidence + (latin ? surer : 0))
+        if (i == 0 || reading.confidence > best.confidence + (m_latinFirst ? surer : 0))
             best = reading;
     }
     text = best.text;

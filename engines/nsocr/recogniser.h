@@ -54,6 +54,7 @@ private:
 
     std::string m_dataDirectory;
     std::vector<std::string> m_groups; // the setup's languages, as Tesseract groups
+    bool m_latinFirst = true; // the first group is written in English's alphabet
     std::map<std::string, Api> m_apis; // by group
 };
 
