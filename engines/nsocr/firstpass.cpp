@@ -502,7 +502,8 @@ int scaleFor(const LineStats &lines, int width, int height)
 // corner the median of a square takes the outside's tone, while those of
 // the row and the column through the pixel do not: ink stands apart from
 // the square's, and from the row's or the column's, which a stroke along
-// the other way does not outvote.
+// the other way does not outvote. Those reach twice as far, so that neither
+// a stem nor a row of bold letters packed close outvotes them.
 PixPtr inkOnWhite(Pix *grey)
 {
     // Wider than the strokes of screen text and the gaps between them.
@@ -513,8 +514,8 @@ PixPtr inkOnWhite(Pix *grey)
     const int across = std::min(size, w);
     const int down = std::min(size, h);
     const PixPtr squareArea(pixRankFilterGray(grey, across, down, 0.5f));
-    const PixPtr rowArea(pixRankFilterGray(grey, across, 1, 0.5f));
-    const PixPtr columnArea(pixRankFilterGray(grey, 1, down, 0.5f));
+    const PixPtr rowArea(pixRankFilterGray(grey, std::min(2 * size + 1, w), 1, 0.5f));
+    const PixPtr columnArea(pixRankFilterGray(grey, 1, std::min(2 * size + 1, h), 0.5f));
     PixPtr ink(pixCreate(w, h, 8));
     if (!squareArea || !rowArea || !columnArea || !ink)
         return nullptr;

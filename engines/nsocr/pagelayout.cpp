@@ -4,6 +4,7 @@
 
 #include <leptonica/allheaders.h>
 #include <algorithm>
+#include <iterator>
 #include <memory>
 
 namespace {
@@ -30,7 +31,7 @@ void include(LineBox &box, const LineBox &piece)
 std::vector<LineBox> joinedRows(std::vector<LineBox> lines, Pix *binary)
 {
     const auto edgeBetween = [binary](const LineBox &a, const LineBox &b) {
-        const int reach = std::max(a.height(), b.height());
+        const int reach = 3 * std::max(a.height(), b.height()) / 2;
         const int top = std::max(0, std::min(a.top, b.top) - reach);
         const int bottom = std::min(int(pixGetHeight(binary)) - 1, std::max(a.bottom, b.bottom) + reach);
         for (int x = a.right + 1; x < b.left; ++x) {
@@ -67,6 +68,10 @@ std::vector<LineBox> joinedRows(std::vector<LineBox> lines, Pix *binary)
                 });
                 if (between || edgeBetween(a, b))
                     continue;
+                // The letters' antialiased edges stay.
+                if (b.left - a.right > 3)
+                    a.gaps.emplace_back(a.right + 2, b.left - 2);
+                a.gaps.insert(a.gaps.end(), b.gaps.begin(), b.gaps.end());
                 include(a, b);
                 lines.erase(lines.begin() + std::ptrdiff_t(j));
                 joined = true;
@@ -126,11 +131,35 @@ LineBox boxOf(Boxa *boxes, int i)
     return {x, y, x + w - 1, y + h - 1};
 }
 
+// Where a line's letters stand. Between the baseline and the x-height
+// every letter has ink, below the baseline only descenders do, and touching
+// letters or a broken stroke cannot move that: the baseline is the lowest
+// row about as full of the letters' ink as the line's rows are.
+int baselineOf(const LineBox &line, const std::vector<LineBox> &letters, Pix *binary)
+{
+    const l_uint32 *data = pixGetData(binary);
+    const int wpl = pixGetWpl(binary);
+    std::vector<int> rowInk(size_t(line.height()));
+    for (const LineBox &letter : letters) {
+        for (int y = letter.top; y <= letter.bottom; ++y) {
+            for (int x = letter.left; x <= letter.right; ++x)
+                rowInk[size_t(y - line.top)] += int(GET_DATA_BIT(data + y * wpl, x));
+        }
+    }
+    std::vector<int> inked;
+    std::copy_if(rowInk.begin(), rowInk.end(), std::back_inserter(inked), [](int ink) { return ink > 0; });
+    const int full = medianOf(inked);
+    int row = int(rowInk.size()) - 1;
+    while (row > 0 && rowInk[size_t(row)] * 3 < full * 2)
+        --row;
+    return line.top + row;
+}
+
 // The pieces of ink strung into lines. A letter's piece belongs to the
 // line beside it that it overlaps most in height, as letters of one line
 // do whatever their ascenders and descenders, and lines of a paragraph do
 // not. Marks (dots, accents, commas) join the nearest line afterwards.
-std::vector<LineBox> strung(Boxa *boxes)
+std::vector<LineBox> strung(Boxa *boxes, Pix *binary)
 {
     const int count = boxaGetCount(boxes);
     std::vector<LineBox> pieces;
@@ -142,17 +171,39 @@ std::vector<LineBox> strung(Boxa *boxes)
     }
     const int letter = std::max(3, medianOf(heights));
     std::sort(pieces.begin(), pieces.end(), [](const LineBox &a, const LineBox &b) { return a.left < b.left; });
+    // A frame round a button or a field holds its text; a letter as high
+    // as two holds no other.
+    const auto framing = [&](size_t i) {
+        const LineBox &frame = pieces[i];
+        if (frame.height() <= 2 * letter)
+            return false;
+        for (size_t j = i + 1; j < pieces.size() && pieces[j].left < frame.right; ++j) {
+            const LineBox &inner = pieces[j];
+            if (inner.right < frame.right && inner.top > frame.top && inner.bottom < frame.bottom)
+                return true;
+        }
+        return false;
+    };
 
     std::vector<LineBox> lines;
     std::vector<std::vector<LineBox>> letters; // of each line
     std::vector<LineBox> marks;
-    for (const LineBox &piece : pieces) {
+    std::vector<LineBox> strokes;
+    for (size_t i = 0; i < pieces.size(); ++i) {
+        const LineBox &piece = pieces[i];
         // Frames, pictures and rules are no letters.
         const int width = piece.right - piece.left + 1;
-        if (piece.height() > 4 * letter || (width > 8 * letter && piece.height() * 4 < letter))
+        if (piece.height() > 4 * letter || (width > 8 * letter && piece.height() * 4 < letter) || framing(i))
             continue;
         if (piece.height() * 2 < letter) {
             marks.push_back(piece);
+            continue;
+        }
+        // A thin stroke taller than most letters may be one ("l", "|"),
+        // or the side of a button's frame round a line: which, the line
+        // tells once its letters are known.
+        if (width * 3 <= letter && piece.height() * 4 > letter * 5) {
+            strokes.push_back(piece);
             continue;
         }
         size_t best = lines.size();
@@ -180,12 +231,22 @@ std::vector<LineBox> strung(Boxa *boxes)
     std::vector<LineBox> result;
     for (size_t i = 0; i < lines.size(); ++i) {
         LineBox line = lines[i];
-        // The highest bottom of its letters, and the tallest standing on it.
-        line.baseline = line.bottom;
-        for (const LineBox &piece : letters[i])
-            line.baseline = std::min(line.baseline, piece.bottom);
+        line.baseline = baselineOf(line, letters[i], binary);
         line.letter = line.baseline - line.top + 1;
         (line.height() * 4 < letter * 3 ? marks : result).push_back(line);
+    }
+    // A letter reaches little above the line's tallest letters, and below
+    // its baseline no further than a descender; a frame's side reaches
+    // past both.
+    for (const LineBox &stroke : strokes) {
+        for (LineBox &line : result) {
+            const int reach = 2 * line.letter;
+            if (stroke.top * 3 >= line.top * 3 - line.letter && stroke.bottom * 2 <= line.baseline * 2 + line.letter
+                && stroke.right >= line.left - reach && stroke.left <= line.right + reach) {
+                include(line, stroke);
+                break;
+            }
+        }
     }
     for (const LineBox &mark : marks) {
         LineBox *nearest = nullptr;
@@ -250,7 +311,7 @@ std::vector<LineBox> findLines(const PreparedImage &page)
     Boxa *boxes = binary ? pixConnCompBB(binary.get(), 8) : nullptr;
     if (!boxes)
         return {};
-    std::vector<LineBox> lines = strung(boxes);
+    std::vector<LineBox> lines = strung(boxes, binary.get());
     boxaDestroy(&boxes);
     lines = joinedRows(std::move(lines), binary.get());
     order(lines.begin(), lines.end());

@@ -1,6 +1,7 @@
 #ifndef PAGELAYOUT_H
 #define PAGELAYOUT_H
 
+#include <utility>
 #include <vector>
 
 struct PreparedImage;
@@ -14,6 +15,10 @@ struct LineBox
     int bottom = 0;
     int baseline = 0; // where its letters stand
     int letter = 0;   // the height of its capitals and ascenders
+    // The columns between the cells of a table's row or the buttons joined
+    // into it, first and last: they hold none of its letters, only what
+    // parts the cells (a rule, a button's frame).
+    std::vector<std::pair<int, int>> gaps;
     int height() const { return bottom - top + 1; }
 };
 

@@ -88,6 +88,25 @@ PixPtr clipped(Pix *image, const LineBox &box)
     return clip;
 }
 
+// The line's crop, where it was joined from cells, with the columns
+// between them blank in its background's tone.
+PixPtr lineCrop(Pix *source, const LineBox &box)
+{
+    PixPtr clip = clipped(source, box);
+    if (!clip || box.gaps.empty())
+        return clip;
+    PixPtr grey(pixConvertTo8(clip.get(), 0));
+    l_uint32 background = 0;
+    if (!grey || pixGetRankValue(grey.get(), 1, 0.5f, &background))
+        return clip;
+    for (const auto &gap : box.gaps) {
+        Box *blank = boxCreate(gap.first - box.left, 0, gap.second - gap.first + 1, box.height());
+        pixSetInRectArbitrary(grey.get(), blank, background);
+        boxDestroy(&blank);
+    }
+    return grey;
+}
+
 } // namespace
 
 struct Recogniser::Reading
@@ -258,7 +277,7 @@ int32_t Recogniser::recognise(const RecogniserSetup &setup, Pix *source, const s
     for (const LineBox &box : lines) {
         if (cancel)
             return ERROR_JOBCANCELLED;
-        const PixPtr crop = clipped(source, box);
+        const PixPtr crop = lineCrop(source, box);
         const PreparedImage line = crop ? prepareImage(crop.get(), true) : PreparedImage();
         if (!line.pix)
             continue;

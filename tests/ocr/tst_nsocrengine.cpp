@@ -389,6 +389,29 @@ QImage japaneseLine(const QString &text)
     return image;
 }
 
+// A message over a row of buttons, framed as a style draws them: the
+// frame's rounded corners are too faint to join its sides.
+QImage messageBox(const QStringList &message, const QStringList &buttons)
+{
+    QImage box = renderText(message, QSize(440, 110), Qt::black, QColor(0xef, 0xef, 0xef), 14, 17);
+    QPainter painter(&box);
+    QFont font = painter.font();
+    font.setPixelSize(14);
+    painter.setFont(font);
+    for (int i = 0; i < buttons.size(); ++i) {
+        const QRect button(200 + i * 120, 74, 100, 28);
+        painter.fillRect(button, Qt::white);
+        painter.setPen(QColor(0x9a, 0x9a, 0x9a));
+        painter.drawLine(button.left() + 2, button.top(), button.right() - 2, button.top());
+        painter.drawLine(button.left() + 2, button.bottom(), button.right() - 2, button.bottom());
+        painter.drawLine(button.left(), button.top() + 2, button.left(), button.bottom() - 2);
+        painter.drawLine(button.right(), button.top() + 2, button.right(), button.bottom() - 2);
+        painter.setPen(Qt::black);
+        painter.drawText(button, Qt::AlignCenter, buttons.at(i));
+    }
+    return box;
+}
+
 } // namespace
 
 // Regions of several lines are read line by line in reading order, and a
@@ -409,6 +432,10 @@ void tst_NsOcrEngine::regions_data()
     const QStringList left = {QStringLiteral("Build finished with 2 warnings"), QStringLiteral("Linking the plugin tester"),
                               QStringLiteral("All 32 tests passed")};
     const QStringList right = {QStringLiteral("The left window is read first,"), QStringLiteral("then this one")};
+    const QStringList buttons = {QStringLiteral("Cancel"), QStringLiteral("Apply")};
+    QTest::newRow("message box") << messageBox(paragraph.mid(0, 2), buttons)
+                                 << (paragraph.mid(0, 2) << buttons.join(QLatin1Char(' '))).join(QLatin1Char('\n'))
+                                 << QString();
     QTest::newRow("screen") << twoWindows(left, right) << (left + right).join(QLatin1Char('\n')) << QString();
     QTest::newRow("Japanese line") << japaneseLine(QStringLiteral("ファイルを開く")) << QStringLiteral("ファイルを開く")
                                    << QStringLiteral("Japanese");
