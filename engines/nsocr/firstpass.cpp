@@ -502,9 +502,9 @@ int scaleFor(const LineStats &lines, int width, int height)
 // corner the median of a square takes the outside's tone, while those of
 // the row and the column through the pixel do not: ink stands apart from
 // the square's, and from the row's or the column's, which a stroke along
-// the other way does not outvote. Those reach twice as far, so that neither
-// a stem nor a row of bold letters packed close outvotes them.
-PixPtr inkOnWhite(Pix *grey)
+// the other way does not outvote. The row's reaches twice as far, so that
+// bold letters packed close along it do not outvote it either.
+PixPtr inkOnWhite(Pix *grey, PixPtr &area)
 {
     // Wider than the strokes of screen text and the gaps between them.
     constexpr int size = 15;
@@ -513,9 +513,9 @@ PixPtr inkOnWhite(Pix *grey)
     // A crop may be smaller than that.
     const int across = std::min(size, w);
     const int down = std::min(size, h);
-    const PixPtr squareArea(pixRankFilterGray(grey, across, down, 0.5f));
+    PixPtr squareArea(pixRankFilterGray(grey, across, down, 0.5f));
     const PixPtr rowArea(pixRankFilterGray(grey, std::min(2 * size + 1, w), 1, 0.5f));
-    const PixPtr columnArea(pixRankFilterGray(grey, 1, std::min(2 * size + 1, h), 0.5f));
+    const PixPtr columnArea(pixRankFilterGray(grey, 1, down, 0.5f));
     PixPtr ink(pixCreate(w, h, 8));
     if (!squareArea || !rowArea || !columnArea || !ink)
         return nullptr;
@@ -534,6 +534,7 @@ PixPtr inkOnWhite(Pix *grey)
             SET_DATA_BYTE(inkData + y * wpl, x, 255 - std::min(apart(square), std::max(apart(row), apart(column))));
         }
     }
+    area.reset(squareArea.release());
     return ink;
 }
 
@@ -553,6 +554,15 @@ PreparedImage prepareImage(Pix *source, bool oneLine)
     PixPtr grey(pixConvertTo8(source, 0));
     if (!grey)
         return prepared;
+    // Lines are counted, and a page laid out, on the ink alone, as it
+    // stands out from its area before anything is made of the whole: one
+    // tone for the whole image makes a light window on a dark desktop one
+    // block of ink, and stretching the tones to one background drowns the
+    // text on lighter rows.
+    PixPtr area;
+    PixPtr ink = inkOnWhite(grey.get(), area);
+    if (!ink)
+        return prepared;
 
     const bool onBar = fillAroundBar(grey.get());
     GreyStats stats = greyStats(grey.get());
@@ -570,11 +580,6 @@ PreparedImage prepareImage(Pix *source, bool oneLine)
         }
     }
     removeEdgeLines(grey.get(), stats);
-    // Lines are counted on the ink alone: one tone for the whole image
-    // makes a light window on a dark desktop one block of ink.
-    PixPtr ink = inkOnWhite(grey.get());
-    if (!ink)
-        return prepared;
     const LineStats lines = lineStats(ink.get(), greyStats(ink.get()));
     const int width = pixGetWidth(grey.get());
     const int height = pixGetHeight(grey.get());
@@ -585,6 +590,7 @@ PreparedImage prepareImage(Pix *source, bool oneLine)
     if (prepared.layout == PageLayout::Auto) {
         prepared.scale = 1;
         prepared.pix = std::move(ink);
+        prepared.area = std::move(area);
         return prepared;
     }
 

@@ -23,6 +23,7 @@ struct PreparedImage
     PageLayout layout = PageLayout::Auto;
     int scale = 1;   // linear upscale applied to the source
     bool bitmap = false; // drawn by a bitmap font, without antialiasing
+    PixPtr area;     // a page's: the tone of the area round each pixel
 };
 
 // The first pass over a decoded image. Screen text is small (11 to 16 px)

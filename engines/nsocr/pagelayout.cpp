@@ -131,6 +131,30 @@ LineBox boxOf(Boxa *boxes, int i)
     return {x, y, x + w - 1, y + h - 1};
 }
 
+// How high most pieces of ink are: letters outnumber the rest.
+int letterHeight(Boxa *boxes)
+{
+    std::vector<int> heights;
+    for (int i = 0; i < boxaGetCount(boxes); ++i) {
+        const int height = boxOf(boxes, i).height();
+        if (height >= 3)
+            heights.push_back(height);
+    }
+    return std::max(3, medianOf(heights));
+}
+
+// Whether the area round a point has the tone of the area round a line's
+// letters.
+bool sameTone(Pix *area, const LineBox &line, int x, int y)
+{
+    l_uint32 lineTone = 0;
+    l_uint32 tone = 0;
+    pixGetPixel(area, (line.left + line.right) / 2, line.baseline, &lineTone);
+    pixGetPixel(area, x, y, &tone);
+    constexpr int near = 24;
+    return std::abs(int(tone) - int(lineTone)) <= near;
+}
+
 // Where a line's letters stand. Between the baseline and the x-height
 // every letter has ink, below the baseline only descenders do, and touching
 // letters or a broken stroke cannot move that: the baseline is the lowest
@@ -159,17 +183,13 @@ int baselineOf(const LineBox &line, const std::vector<LineBox> &letters, Pix *bi
 // line beside it that it overlaps most in height, as letters of one line
 // do whatever their ascenders and descenders, and lines of a paragraph do
 // not. Marks (dots, accents, commas) join the nearest line afterwards.
-std::vector<LineBox> strung(Boxa *boxes, Pix *binary)
+std::vector<LineBox> strung(Boxa *boxes, Pix *binary, Pix *area)
 {
     const int count = boxaGetCount(boxes);
     std::vector<LineBox> pieces;
-    std::vector<int> heights;
-    for (int i = 0; i < count; ++i) {
+    for (int i = 0; i < count; ++i)
         pieces.push_back(boxOf(boxes, i));
-        if (pieces.back().height() >= 3)
-            heights.push_back(pieces.back().height());
-    }
-    const int letter = std::max(3, medianOf(heights));
+    const int letter = letterHeight(boxes);
     std::sort(pieces.begin(), pieces.end(), [](const LineBox &a, const LineBox &b) { return a.left < b.left; });
     // A frame round a button or a field holds its text; a letter as high
     // as two holds no other.
@@ -248,13 +268,16 @@ std::vector<LineBox> strung(Boxa *boxes, Pix *binary)
             }
         }
     }
+    // A mark on another background (a row or a window beside) is none of
+    // the line's.
     for (const LineBox &mark : marks) {
         LineBox *nearest = nullptr;
         int distance = 0;
         for (LineBox &line : result) {
             const int reach = line.height() / 2;
             if (mark.right < line.left - reach || mark.left > line.right + reach
-                || mark.bottom < line.top - reach || mark.top > line.bottom + reach)
+                || mark.bottom < line.top - reach || mark.top > line.bottom + reach
+                || !sameTone(area, line, (mark.left + mark.right) / 2, (mark.top + mark.bottom) / 2))
                 continue;
             const int d = std::max({0, line.top - mark.bottom, mark.top - line.bottom});
             if (!nearest || d < distance) {
@@ -270,8 +293,9 @@ std::vector<LineBox> strung(Boxa *boxes, Pix *binary)
 
 // The line's box grown by the margin a person leaves round a line they
 // mark, half its height, as far as the page is blank: no neighbouring
-// line's ink, nor the edge of the window round it.
-LineBox withMargin(const LineBox &line, Pix *binary)
+// line's ink, nor the edge of the window or the row round it, where the
+// area's tone changes.
+LineBox withMargin(const LineBox &line, Pix *binary, Pix *area)
 {
     const int width = int(pixGetWidth(binary));
     const int height = int(pixGetHeight(binary));
@@ -282,7 +306,7 @@ LineBox withMargin(const LineBox &line, Pix *binary)
             for (int x = left; x <= right; ++x) {
                 l_uint32 value = 0;
                 pixGetPixel(binary, x, y, &value);
-                if (value)
+                if (value || !sameTone(area, line, x, y))
                     return false;
             }
         }
@@ -302,20 +326,50 @@ LineBox withMargin(const LineBox &line, Pix *binary)
     return box;
 }
 
+// Text drawn faintly (grey on the lighter rows of a table in a dark theme)
+// stands out by less than that. Its letters are the pieces of fainter ink
+// no bigger than letters, away from the rest of the ink and from where the
+// area's tone changes, at the edges of rows and windows.
+void addFaintLetters(Pix *binary, const PreparedImage &page)
+{
+    Boxa *boxes = pixConnCompBB(binary, 8);
+    if (!boxes)
+        return;
+    const int letter = letterHeight(boxes);
+    boxaDestroy(&boxes);
+    const PixPtr faint(pixThresholdToBinary(page.pix.get(), 246));
+    const PixPtr nearInk(pixDilateBrick(nullptr, binary, 7, 7));
+    const PixPtr highest(pixDilateGray(page.area.get(), 7, 7));
+    const PixPtr lowest(pixErodeGray(page.area.get(), 7, 7));
+    const PixPtr range(highest && lowest ? pixSubtractGray(nullptr, highest.get(), lowest.get()) : nullptr);
+    const PixPtr flat(range ? pixThresholdToBinary(range.get(), 9) : nullptr);
+    if (!faint || !nearInk || !flat)
+        return;
+    pixSubtract(faint.get(), faint.get(), nearInk.get());
+    pixAnd(faint.get(), faint.get(), flat.get());
+    const PixPtr letters(pixSelectBySize(faint.get(), 3 * letter, 3 * letter, 8, L_SELECT_IF_BOTH,
+                                         L_SELECT_IF_LTE, nullptr));
+    if (letters)
+        pixOr(binary, binary, letters.get());
+}
+
 } // namespace
 
 std::vector<LineBox> findLines(const PreparedImage &page)
 {
     // Ink is what stands out from its area by a fifth of the full range.
     const PixPtr binary(pixThresholdToBinary(page.pix.get(), 204));
-    Boxa *boxes = binary ? pixConnCompBB(binary.get(), 8) : nullptr;
+    if (!binary)
+        return {};
+    addFaintLetters(binary.get(), page);
+    Boxa *boxes = pixConnCompBB(binary.get(), 8);
     if (!boxes)
         return {};
-    std::vector<LineBox> lines = strung(boxes, binary.get());
+    std::vector<LineBox> lines = strung(boxes, binary.get(), page.area.get());
     boxaDestroy(&boxes);
     lines = joinedRows(std::move(lines), binary.get());
     order(lines.begin(), lines.end());
     for (LineBox &line : lines)
-        line = withMargin(line, binary.get());
+        line = withMargin(line, binary.get(), page.area.get());
     return lines;
 }
