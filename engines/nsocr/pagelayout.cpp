@@ -213,7 +213,7 @@ std::vector<LineBox> strung(Boxa *boxes, Pix *binary, Pix *area)
         const LineBox &piece = pieces[i];
         // Frames, pictures and rules are no letters.
         const int width = piece.right - piece.left + 1;
-        if (piece.height() > 4 * letter || (width > 8 * letter && piece.height() * 4 < letter) || framing(i))
+        if (piece.height() > 4 * letter || (width > 2 * letter && piece.height() * 4 < letter) || framing(i))
             continue;
         if (piece.height() * 2 < letter) {
             marks.push_back(piece);
