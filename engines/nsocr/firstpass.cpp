@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <thread>
 #include <vector>
 
 void PixDeleter::operator()(Pix *pix) const
@@ -513,9 +514,14 @@ PixPtr inkOnWhite(Pix *grey, PixPtr &area)
     // A crop may be smaller than that.
     const int across = std::min(size, w);
     const int down = std::min(size, h);
+    // Each filter takes a while over a whole screen: they run side by side.
+    PixPtr rowArea;
+    PixPtr columnArea;
+    std::thread rowFilter([&] { rowArea.reset(pixRankFilterGray(grey, std::min(2 * size + 1, w), 1, 0.5f)); });
+    std::thread columnFilter([&] { columnArea.reset(pixRankFilterGray(grey, 1, down, 0.5f)); });
     PixPtr squareArea(pixRankFilterGray(grey, across, down, 0.5f));
-    const PixPtr rowArea(pixRankFilterGray(grey, std::min(2 * size + 1, w), 1, 0.5f));
-    const PixPtr columnArea(pixRankFilterGray(grey, 1, down, 0.5f));
+    rowFilter.join();
+    columnFilter.join();
     PixPtr ink(pixCreate(w, h, 8));
     if (!squareArea || !rowArea || !columnArea || !ink)
         return nullptr;
@@ -563,7 +569,18 @@ PreparedImage prepareImage(Pix *source, bool oneLine)
     PixPtr ink = inkOnWhite(grey.get(), area);
     if (!ink)
         return prepared;
+    const LineStats lines = lineStats(ink.get(), greyStats(ink.get()));
+    // A page is only laid out, at its own size; its lines are read from
+    // crops of their own, each prepared as a single line is.
+    if (!oneLine && lines.lines > 1) {
+        prepared.layout = PageLayout::Auto;
+        prepared.pix = std::move(ink);
+        prepared.area = std::move(area);
+        return prepared;
+    }
 
+    prepared.layout = PageLayout::SingleLine;
+    prepared.scale = scaleFor(lines, pixGetWidth(grey.get()), pixGetHeight(grey.get()));
     const bool onBar = fillAroundBar(grey.get());
     GreyStats stats = greyStats(grey.get());
     if (onBar ? lighterInk(grey.get(), stats.background) : stats.background < 128) {
@@ -580,19 +597,6 @@ PreparedImage prepareImage(Pix *source, bool oneLine)
         }
     }
     removeEdgeLines(grey.get(), stats);
-    const LineStats lines = lineStats(ink.get(), greyStats(ink.get()));
-    const int width = pixGetWidth(grey.get());
-    const int height = pixGetHeight(grey.get());
-    prepared.scale = scaleFor(lines, width, height);
-    prepared.layout = oneLine || lines.lines <= 1 ? PageLayout::SingleLine : PageLayout::Auto;
-    // A page is only laid out, at its own size; its lines are read from
-    // crops of their own, each prepared as a single line is.
-    if (prepared.layout == PageLayout::Auto) {
-        prepared.scale = 1;
-        prepared.pix = std::move(ink);
-        prepared.area = std::move(area);
-        return prepared;
-    }
 
     prepared.bitmap = isTwoTone(grey.get(), stats);
     PixPtr scaled;

@@ -23,13 +23,48 @@ void include(LineBox &box, const LineBox &piece)
 }
 
 
+// Whether the area round a point has the tone of the area round a line's
+// letters.
+bool sameTone(Pix *area, const LineBox &line, int x, int y)
+{
+    l_uint32 lineTone = 0;
+    l_uint32 tone = 0;
+    pixGetPixel(area, (line.left + line.right) / 2, line.baseline, &lineTone);
+    pixGetPixel(area, x, y, &tone);
+    constexpr int near = 24;
+    return std::abs(int(tone) - int(lineTone)) <= near;
+}
+
 // The cells of a table's row, and a row of buttons, stand apart like
 // columns, but their letters stand on one baseline and are as high: such
 // short lines are one, read from left to right, where no other line stands
-// between them and no edge runs down past them both ways, as a window's
-// does (a button's frame reaches little above and below its text).
-std::vector<LineBox> joinedRows(std::vector<LineBox> lines, Pix *binary)
+// between them, the background's tone holds between them and no edge runs
+// down past them both ways, as a window's does (a button's frame reaches
+// little above and below its text).
+std::vector<LineBox> joinedRows(std::vector<LineBox> lines, Pix *binary, Pix *area)
 {
+    // A button's face ends a little above and below its text, a window's
+    // far from it.
+    const auto onButton = [area](const LineBox &line) {
+        const int x = (line.left + line.right) / 2;
+        const int reach = 2 * line.height();
+        const auto ends = [&](int from, int step) {
+            for (int y = from, d = 0; d < reach; y += step, ++d) {
+                if (y < 0 || y >= int(pixGetHeight(area)) || !sameTone(area, line, x, y))
+                    return true;
+            }
+            return false;
+        };
+        return ends(line.top, -1) && ends(line.bottom, 1);
+    };
+    const auto toneChanges = [&](const LineBox &a, const LineBox &b) {
+        const int y = a.baseline - a.letter / 2;
+        for (int x = a.right + 1; x < b.left; ++x) {
+            if (!sameTone(area, a, x, y))
+                return !onButton(a) || !onButton(b);
+        }
+        return false;
+    };
     const auto edgeBetween = [binary](const LineBox &a, const LineBox &b) {
         const int reach = 3 * std::max(a.height(), b.height()) / 2;
         const int top = std::max(0, std::min(a.top, b.top) - reach);
@@ -66,7 +101,7 @@ std::vector<LineBox> joinedRows(std::vector<LineBox> lines, Pix *binary)
                     return &c != &a && &c != &b && c.right > a.right && c.left < b.left
                             && c.bottom >= std::max(a.top, b.top) && c.top <= std::min(a.bottom, b.bottom);
                 });
-                if (between || edgeBetween(a, b))
+                if (between || edgeBetween(a, b) || toneChanges(a, b))
                     continue;
                 // The letters' antialiased edges stay.
                 if (b.left - a.right > 3)
@@ -141,18 +176,6 @@ int letterHeight(Boxa *boxes)
             heights.push_back(height);
     }
     return std::max(3, medianOf(heights));
-}
-
-// Whether the area round a point has the tone of the area round a line's
-// letters.
-bool sameTone(Pix *area, const LineBox &line, int x, int y)
-{
-    l_uint32 lineTone = 0;
-    l_uint32 tone = 0;
-    pixGetPixel(area, (line.left + line.right) / 2, line.baseline, &lineTone);
-    pixGetPixel(area, x, y, &tone);
-    constexpr int near = 24;
-    return std::abs(int(tone) - int(lineTone)) <= near;
 }
 
 // Where a line's letters stand. Between the baseline and the x-height
@@ -367,7 +390,7 @@ std::vector<LineBox> findLines(const PreparedImage &page)
         return {};
     std::vector<LineBox> lines = strung(boxes, binary.get(), page.area.get());
     boxaDestroy(&boxes);
-    lines = joinedRows(std::move(lines), binary.get());
+    lines = joinedRows(std::move(lines), binary.get(), page.area.get());
     order(lines.begin(), lines.end());
     for (LineBox &line : lines)
         line = withMargin(line, binary.get(), page.area.get());

@@ -2,7 +2,6 @@
 
 #include "linetext.h"
 #include "nsocr.h"
-#include "pagelayout.h"
 #include "script.h"
 
 #include <leptonica/allheaders.h>
@@ -14,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <sstream>
+#include <thread>
 
 #ifdef _OPENMP
 #include <omp.h>
@@ -107,6 +107,19 @@ PixPtr lineCrop(Pix *source, const LineBox &box)
     return grey;
 }
 
+// The recogniser's OpenMP loops would otherwise spin up a team per call
+// and fight over the cores, several times slower than one thread; and
+// letting the runtime size its teams costs it system calls at every loop.
+// With no parallel level active every loop runs in the calling thread.
+// Settings made through the environment come too late once the process
+// runs.
+void singleThreadedLoops()
+{
+#ifdef _OPENMP
+    omp_set_max_active_levels(0);
+#endif
+}
+
 } // namespace
 
 struct Recogniser::Reading
@@ -115,7 +128,10 @@ struct Recogniser::Reading
     float confidence = 0; // the recogniser's, over the line's characters
 };
 
-Recogniser::Recogniser() = default;
+Recogniser::Recogniser()
+    : m_readers(std::clamp(std::thread::hardware_concurrency(), 1u, 4u))
+{
+}
 
 Recogniser::~Recogniser() = default;
 
@@ -124,27 +140,31 @@ int32_t Recogniser::start(const RecogniserSetup &setup)
     const std::vector<std::string> groups = groupsOf(setup.languages);
     if (groups.empty())
         return ERROR_NOLANGUAGE;
-    if (setup.dataDirectory != m_dataDirectory)
-        m_apis.clear();
-    for (auto it = m_apis.begin(); it != m_apis.end();)
-        it = std::find(groups.begin(), groups.end(), it->first) == groups.end() ? m_apis.erase(it) : std::next(it);
-    m_dataDirectory = setup.dataDirectory;
     m_groups = groups;
     m_latinFirst = alphabetOfEnglish(groups.front());
-    for (const std::string &group : groups) {
-        if (m_apis.count(group))
-            continue;
-        Api api(new tesseract::TessBaseAPI, endApi);
-        // Tesseract's messages ("Empty page!!") would reach the host's
-        // streams; what happened is told by the engine's results.
-        api->SetVariable("debug_file", nullDevice);
-        if (api->Init(setup.dataDirectory.c_str(), group.c_str(), tesseract::OEM_LSTM_ONLY) != 0)
-            return ERROR_ENGINEINIT;
-        // The first pass has made the text dark on light already; a second
-        // try on the inverted line would only cost time.
-        api->SetVariable("tessedit_do_invert", "0");
-        m_apis.emplace(group, std::move(api));
+    for (Reader &reader : m_readers) {
+        if (setup.dataDirectory != m_dataDirectory)
+            reader.clear();
+        for (auto it = reader.begin(); it != reader.end();)
+            it = std::find(groups.begin(), groups.end(), it->first) == groups.end() ? reader.erase(it) : std::next(it);
+        for (const std::string &group : groups) {
+            if (reader.count(group))
+                continue;
+            Api api(new tesseract::TessBaseAPI, endApi);
+            // Tesseract's messages ("Empty page!!") would reach the host's
+            // streams; what happened is told by the engine's results.
+            api->SetVariable("debug_file", nullDevice);
+            if (api->Init(setup.dataDirectory.c_str(), group.c_str(), tesseract::OEM_LSTM_ONLY) != 0) {
+                m_dataDirectory.clear();
+                return ERROR_ENGINEINIT;
+            }
+            // The first pass has made the text dark on light already; a
+            // second try on the inverted line would only cost time.
+            api->SetVariable("tessedit_do_invert", "0");
+            reader.emplace(group, std::move(api));
+        }
     }
+    m_dataDirectory = setup.dataDirectory;
     // Tesseract's shared caches come to life with the first start, so they
     // die at exit before the engine's objects, which would then release
     // into them. A host may well exit with the engine still running: release
@@ -229,7 +249,8 @@ int32_t Recogniser::readLine(tesseract::TessBaseAPI *api, const PreparedImage &l
     return 0;
 }
 
-int32_t Recogniser::readBest(const PreparedImage &line, const std::atomic<bool> &cancel, std::string &text)
+int32_t Recogniser::readBest(Reader &reader, const PreparedImage &line, const std::atomic<bool> &cancel,
+                             std::string &text)
 {
     Reading best;
     for (size_t i = 0; i < m_groups.size(); ++i) {
@@ -242,7 +263,7 @@ int32_t Recogniser::readBest(const PreparedImage &line, const std::atomic<bool> 
         if (i > 0 && m_latinFirst && best.confidence >= sure)
             break;
         Reading reading;
-        if (const int32_t result = readLine(m_apis.at(m_groups[i]).get(), line, cancel, reading))
+        if (const int32_t result = readLine(reader.at(m_groups[i]).get(), line, cancel, reading))
             return result;
         if (i == 0 || reading.confidence > best.confidence + (m_latinFirst ? surer : 0))
             best = reading;
@@ -251,39 +272,36 @@ int32_t Recogniser::readBest(const PreparedImage &line, const std::atomic<bool> 
     return 0;
 }
 
-int32_t Recogniser::recognise(const RecogniserSetup &setup, Pix *source, const std::atomic<bool> &cancel,
+int32_t Recogniser::readLines(Pix *source, const std::vector<LineBox> &lines, const std::atomic<bool> &cancel,
                               std::string &text)
 {
-    // The recogniser's OpenMP loops would otherwise spin up a team per call
-    // and fight over the cores, several times slower than one thread; and
-    // letting the runtime size its teams costs it system calls at every
-    // loop. With no parallel level active every loop runs in the calling
-    // thread. Settings made through the environment come too late once the
-    // process runs.
-#ifdef _OPENMP
-    omp_set_max_active_levels(0);
-#endif
-    if (const int32_t started = start(setup))
-        return started;
-    text.clear();
-    PreparedImage page = prepareImage(source);
-    if (!page.pix)
-        return ERROR_CANNOTDECODE;
-    if (page.layout == PageLayout::SingleLine)
-        return readBest(page, cancel, text);
-
-    const std::vector<LineBox> lines = findLines(page);
-    page = {};
-    for (const LineBox &box : lines) {
-        if (cancel)
-            return ERROR_JOBCANCELLED;
-        const PixPtr crop = lineCrop(source, box);
-        const PreparedImage line = crop ? prepareImage(crop.get(), true) : PreparedImage();
-        if (!line.pix)
-            continue;
-        std::string lineText;
-        if (const int32_t result = readBest(line, cancel, lineText))
-            return result;
+    std::vector<std::string> texts(lines.size());
+    std::atomic<size_t> next(0);
+    std::atomic<int32_t> failure(0);
+    const auto read = [&](Reader &reader) {
+        singleThreadedLoops();
+        for (size_t i = next++; i < lines.size() && !failure; i = next++) {
+            int32_t result = cancel ? ERROR_JOBCANCELLED : 0;
+            if (!result) {
+                const PixPtr crop = lineCrop(source, lines[i]);
+                const PreparedImage line = crop ? prepareImage(crop.get(), true) : PreparedImage();
+                if (line.pix)
+                    result = readBest(reader, line, cancel, texts[i]);
+            }
+            int32_t none = 0;
+            if (result)
+                failure.compare_exchange_strong(none, result);
+        }
+    };
+    std::vector<std::thread> helpers;
+    for (size_t i = 1; i < m_readers.size() && i < lines.size(); ++i)
+        helpers.emplace_back(read, std::ref(m_readers[i]));
+    read(m_readers.front());
+    for (std::thread &helper : helpers)
+        helper.join();
+    if (failure)
+        return failure;
+    for (const std::string &lineText : texts) {
         if (lineText.empty())
             continue;
         if (!text.empty())
@@ -291,6 +309,23 @@ int32_t Recogniser::recognise(const RecogniserSetup &setup, Pix *source, const s
         text += lineText;
     }
     return 0;
+}
+
+int32_t Recogniser::recognise(const RecogniserSetup &setup, Pix *source, const std::atomic<bool> &cancel,
+                              std::string &text)
+{
+    singleThreadedLoops();
+    if (const int32_t started = start(setup))
+        return started;
+    text.clear();
+    PreparedImage page = prepareImage(source);
+    if (!page.pix)
+        return ERROR_CANNOTDECODE;
+    if (page.layout == PageLayout::SingleLine)
+        return readBest(m_readers.front(), page, cancel, text);
+    const std::vector<LineBox> lines = findLines(page);
+    page = {};
+    return readLines(source, lines, cancel, text);
 }
 
 void Recogniser::warmUp(const RecogniserSetup &setup)
@@ -303,7 +338,13 @@ void Recogniser::warmUp(const RecogniserSetup &setup)
     pixSetAll(line.get());
     for (int x = 4; x < 56; x += 7)
         pixRasterop(line.get(), x, 3, 2, x % 3 ? 10 : 7, PIX_CLR, nullptr, 0, 0);
+    singleThreadedLoops();
+    const PreparedImage prepared = prepareImage(line.get());
+    if (!prepared.pix || start(setup))
+        return;
     const std::atomic<bool> never(false);
-    std::string text;
-    recognise(setup, line.get(), never, text);
+    for (Reader &reader : m_readers) {
+        std::string text;
+        readBest(reader, prepared, never, text);
+    }
 }

@@ -2,6 +2,7 @@
 #define RECOGNISER_H
 
 #include "firstpass.h"
+#include "pagelayout.h"
 
 #include <atomic>
 #include <cstdint>
@@ -27,8 +28,10 @@ struct RecogniserSetup
 //
 // Each language group the setup names runs in a Tesseract instance of its
 // own, started on first use and kept while the setup names it, since
-// starting costs far more than recognising a line. Not thread-safe: one
-// recognition at a time.
+// starting costs far more than recognising a line. The lines of a page are
+// read by as many readers as there are cores (up to four), each with
+// instances of its own: a line's recognition runs in one thread. Not
+// thread-safe: one recognition at a time.
 class Recogniser
 {
 public:
@@ -46,16 +49,20 @@ public:
 private:
     struct Reading;
     using Api = std::unique_ptr<tesseract::TessBaseAPI, void (*)(tesseract::TessBaseAPI *)>;
+    using Reader = std::map<std::string, Api>; // by group
 
     int32_t start(const RecogniserSetup &setup);
     int32_t readLine(tesseract::TessBaseAPI *api, const PreparedImage &line, const std::atomic<bool> &cancel,
                      Reading &reading);
-    int32_t readBest(const PreparedImage &line, const std::atomic<bool> &cancel, std::string &text);
+    int32_t readBest(Reader &reader, const PreparedImage &line, const std::atomic<bool> &cancel,
+                     std::string &text);
+    int32_t readLines(Pix *source, const std::vector<LineBox> &lines, const std::atomic<bool> &cancel,
+                      std::string &text);
 
     std::string m_dataDirectory;
     std::vector<std::string> m_groups; // the setup's languages, as Tesseract groups
     bool m_latinFirst = true; // the first group is written in English's alphabet
-    std::map<std::string, Api> m_apis; // by group
+    std::vector<Reader> m_readers;
 };
 
 #endif // RECOGNISER_H
