@@ -297,8 +297,11 @@ std::vector<LineBox> strung(Boxa *boxes, Pix *binary, Pix *area)
         LineBox *nearest = nullptr;
         int distance = 0;
         for (LineBox &line : result) {
+            // A letter's width along the line (dots of an ellipsis, one to
+            // a cell of a fixed-width font), half its height across.
+            const int along = line.height();
             const int reach = line.height() / 2;
-            if (mark.right < line.left - reach || mark.left > line.right + reach
+            if (mark.right < line.left - along || mark.left > line.right + along
                 || mark.bottom < line.top - reach || mark.top > line.bottom + reach
                 || !sameTone(area, line, (mark.left + mark.right) / 2, (mark.top + mark.bottom) / 2))
                 continue;
