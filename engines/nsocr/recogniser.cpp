@@ -250,9 +250,8 @@ int32_t Recogniser::readLine(tesseract::TessBaseAPI *api, const PreparedImage &l
 }
 
 int32_t Recogniser::readBest(Reader &reader, const PreparedImage &line, const std::atomic<bool> &cancel,
-                             std::string &text)
+                             Reading &best)
 {
-    Reading best;
     for (size_t i = 0; i < m_groups.size(); ++i) {
         // A model for a language in the Latin alphabet reads English words
         // as well, so English is asked only where it is unsure. One for
@@ -268,7 +267,6 @@ int32_t Recogniser::readBest(Reader &reader, const PreparedImage &line, const st
         if (i == 0 || reading.confidence > best.confidence + (m_latinFirst ? surer : 0))
             best = reading;
     }
-    text = best.text;
     return 0;
 }
 
@@ -285,8 +283,16 @@ int32_t Recogniser::readLines(Pix *source, const std::vector<LineBox> &lines, co
             if (!result) {
                 const PixPtr crop = lineCrop(source, lines[i]);
                 const PreparedImage line = crop ? prepareImage(crop.get(), true) : PreparedImage();
+                Reading reading;
                 if (line.pix)
-                    result = readBest(reader, line, cancel, texts[i]);
+                    result = readBest(reader, line, cancel, reading);
+                // An icon or a picture beside the text reads as a letter or
+                // two, and less surely than any text on a screen.
+                constexpr size_t fewest = 3;
+                constexpr float unsure = 97;
+                const size_t spaces = size_t(std::count(reading.text.begin(), reading.text.end(), ' '));
+                if (size_t(codePoints(reading.text)) > fewest + spaces || reading.confidence >= unsure)
+                    texts[i] = reading.text;
             }
             int32_t none = 0;
             if (result)
@@ -321,8 +327,12 @@ int32_t Recogniser::recognise(const RecogniserSetup &setup, Pix *source, const s
     PreparedImage page = prepareImage(source);
     if (!page.pix)
         return ERROR_CANNOTDECODE;
-    if (page.layout == PageLayout::SingleLine)
-        return readBest(m_readers.front(), page, cancel, text);
+    if (page.layout == PageLayout::SingleLine) {
+        Reading reading;
+        const int32_t result = readBest(m_readers.front(), page, cancel, reading);
+        text = reading.text;
+        return result;
+    }
     const std::vector<LineBox> lines = findLines(page);
     page = {};
     return readLines(source, lines, cancel, text);
@@ -344,7 +354,7 @@ void Recogniser::warmUp(const RecogniserSetup &setup)
         return;
     const std::atomic<bool> never(false);
     for (Reader &reader : m_readers) {
-        std::string text;
-        readBest(reader, prepared, never, text);
+        Reading reading;
+        readBest(reader, prepared, never, reading);
     }
 }
