@@ -7,12 +7,16 @@
 // sf_wchar_open: sf_open takes the ANSI code page there, not UTF-8.
 #  include <windows.h>
 #  define ENABLE_SNDFILE_WINDOWS_PROTOTYPES 1
-#  include <filesystem>
 #endif
 #include <sndfile.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
 #include <vector>
 
 namespace zqaudio {
@@ -61,6 +65,99 @@ struct MemoryReader
     static sf_count_t tell(void *user) { return static_cast<MemoryReader *>(user)->position; }
 };
 
+// Copies count bytes at offset of a sound file to out; false when the file
+// has fewer.
+using ReadAt = std::function<bool(std::uint64_t offset, unsigned char *out, std::size_t count)>;
+
+// RIFF ids are four printable ASCII characters.
+bool isFourCc(const unsigned char *id)
+{
+    return std::all_of(id, id + 4, [](unsigned char c) { return c >= 0x20 && c < 0x7f; });
+}
+
+std::uint32_t chunkSize(const unsigned char *field, bool bigEndian)
+{
+    std::uint32_t size = 0;
+    for (int i = 0; i < 4; ++i)
+        size = size << 8 | field[bigEndian ? i : 3 - i];
+    return size;
+}
+
+// Whether the list chunk between begin and end holds a list type and then
+// sub-chunks with RIFF ids, each within the list. Zeros where an id belongs
+// end it: some writers pad their lists so.
+bool listFits(const ReadAt &readAt, std::uint64_t begin, std::uint64_t end, bool bigEndian)
+{
+    unsigned char chunk[8];
+    if (end - begin < 4)
+        return true;
+    if (!readAt(begin, chunk, 4) || !isFourCc(chunk))
+        return false;
+    for (std::uint64_t at = begin + 4; at + 8 <= end && readAt(at, chunk, 8); ) {
+        static const unsigned char noId[4] = {};
+        if (std::memcmp(chunk, noId, 4) == 0)
+            break;
+        const std::uint64_t size = chunkSize(chunk + 4, bigEndian);
+        if (!isFourCc(chunk) || std::memcmp(chunk, "data", 4) == 0 || size > end - at - 8)
+            return false;
+        at += 8 + size + (size & 1);
+    }
+    return true;
+}
+
+// libsndfile reads a list chunk's type as a sub-chunk when it does not know
+// the type, and a sub-chunk size that wraps its 32-bit byte count round to a
+// few bytes back makes it read the same bytes for ever. A WAVE file whose
+// lists do not hold what they say is refused before libsndfile sees it;
+// other formats pass.
+bool wavListsFit(const ReadAt &readAt, std::uint64_t fileSize)
+{
+    unsigned char chunk[12];
+    if (!readAt(0, chunk, 12) || (std::memcmp(chunk, "RIFF", 4) != 0 && std::memcmp(chunk, "RIFX", 4) != 0)
+        || std::memcmp(chunk + 8, "WAVE", 4) != 0)
+        return true;
+    const bool bigEndian = chunk[3] == 'X';
+    // Past an id that is none, libsndfile stops or looks for the next one
+    // itself: the walk stops there as well.
+    for (std::uint64_t at = 12; readAt(at, chunk, 8) && isFourCc(chunk); ) {
+        const std::uint64_t size = chunkSize(chunk + 4, bigEndian);
+        const bool list = std::memcmp(chunk, "LIST", 4) == 0 || std::memcmp(chunk, "INFO", 4) == 0;
+        if (list && !listFits(readAt, at + 8, std::min(at + 8 + size, fileSize), bigEndian))
+            return false;
+        at += 8 + size + (size & 1);
+    }
+    return true;
+}
+
+bool wavListsFit(const std::shared_ptr<const Source> &memory)
+{
+    return wavListsFit(
+            [&memory](std::uint64_t offset, unsigned char *out, std::size_t count) {
+                if (offset > memory->size() || count > memory->size() - offset)
+                    return false;
+                std::memcpy(out, memory->data() + offset, count);
+                return true;
+            },
+            memory->size());
+}
+
+bool wavListsFit(const std::filesystem::path &path)
+{
+    std::ifstream stream(path, std::ios::binary);
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    if (!stream || error)
+        return false;
+    return wavListsFit(
+            [&stream](std::uint64_t offset, unsigned char *out, std::size_t count) {
+                stream.clear();
+                stream.seekg(std::streamoff(offset));
+                stream.read(reinterpret_cast<char *>(out), std::streamsize(count));
+                return stream.gcount() == std::streamsize(count);
+            },
+            size);
+}
+
 class SndfileDecoder : public Decoder
 {
 public:
@@ -108,15 +205,18 @@ std::unique_ptr<Decoder> openSndfileDecoder(const std::shared_ptr<const Source> 
     std::unique_ptr<MemoryReader> reader;
     SNDFILE *file = nullptr;
     if (source->isMemory()) {
-        if (source->size() == 0)
+        if (source->size() == 0 || !wavListsFit(source))
             return nullptr;
         static SF_VIRTUAL_IO io = {&MemoryReader::length, &MemoryReader::seek, &MemoryReader::read,
                                    &MemoryReader::write, &MemoryReader::tell};
         reader.reset(new MemoryReader{source});
         file = sf_open_virtual(&io, SFM_READ, &info, reader.get());
     } else {
+        const std::filesystem::path path = std::filesystem::u8path(source->path());
+        if (!wavListsFit(path))
+            return nullptr;
 #ifdef _WIN32
-        file = sf_wchar_open(std::filesystem::u8path(source->path()).c_str(), SFM_READ, &info);
+        file = sf_wchar_open(path.c_str(), SFM_READ, &info);
 #else
         file = sf_open(source->path().c_str(), SFM_READ, &info);
 #endif

@@ -265,6 +265,14 @@ void HostileCorpus::makeAudio()
         QByteArray corrupt = bytes;
         corrupt.replace(4, 64, QByteArray(64, '\xff'));
         write(add(suffix + QStringLiteral(" corrupt header"), Audio, QStringLiteral("corrupt.") + suffix), corrupt);
+        // A list whose type a reader may take for a sub-chunk, and whose
+        // first sub-chunk id then reads as a size that leads eight bytes back.
+        const int list = bytes.indexOf("LIST");
+        if (suffix == QLatin1String("wav") && list >= 0) {
+            QByteArray looping = bytes;
+            looping.replace(list + 8, 8, QByteArray("junk\xf8\xff\xff\xff", 8));
+            write(add(QStringLiteral("wav list leading back"), Audio, QStringLiteral("list-back.wav")), looping);
+        }
     }
 }
 
