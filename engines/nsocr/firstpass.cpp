@@ -308,7 +308,8 @@ void removeEdgeLines(Pix *grey, const GreyStats &stats)
     const int contrast = stats.background - stats.darkest;
     if (contrast < 32)
         return;
-    const int threshold = stats.background - contrast / 2;
+    // Frames are drawn lighter than text: a quarter of the contrast is ink.
+    const int threshold = stats.background - contrast / 4;
     const int w = pixGetWidth(grey);
     const int h = pixGetHeight(grey);
     const int wpl = pixGetWpl(grey);
@@ -348,22 +349,30 @@ void removeEdgeLines(Pix *grey, const GreyStats &stats)
     std::vector<std::pair<int, int>> bands = runs(rowInk);
     if (bands.size() > 1) {
         // A band may also hold specks, such as the dots of a dotted frame's
-        // sides. A band of a few dotted rows is a line; text is taller.
+        // sides. A band of a few dotted rows is a line; text is taller. The
+        // tallest band is the text's, whatever it holds: Arabic joins its
+        // letters along the baseline, over most of the width, and the
+        // rows of its upright strokes hold as little ink as specks.
         constexpr int maxDottedRows = 3;
         const int speck = std::max(2, w / 50);
-        for (const auto &band : bands) {
+        const auto text = std::max_element(bands.begin(), bands.end(), [](const auto &a, const auto &b) {
+            return a.second - a.first < b.second - b.first;
+        });
+        for (auto band = bands.begin(); band != bands.end(); ++band) {
+            if (band == text)
+                continue;
             int solid = 0;
             int dotted = 0;
             int specks = 0;
-            for (int y = band.first; y <= band.second; ++y) {
+            for (int y = band->first; y <= band->second; ++y) {
                 solid += solidRow[y];
                 dotted += !solidRow[y] && dottedRow[y];
                 specks += !solidRow[y] && !dottedRow[y] && rowInk[y] <= speck;
             }
-            const int rows = band.second - band.first + 1;
+            const int rows = band->second - band->first + 1;
             if (solid + dotted + specks < rows || solid + dotted == 0 || dotted > maxDottedRows)
                 continue;
-            for (int y = band.first; y <= band.second; ++y) {
+            for (int y = band->first; y <= band->second; ++y) {
                 if (solidRow[y] || dottedRow[y])
                     erase(0, w - 1, y, y);
             }

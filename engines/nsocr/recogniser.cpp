@@ -38,16 +38,23 @@ void endApi(tesseract::TessBaseAPI *api)
     delete api;
 }
 
+// Whether a group holds any of the languages.
+template<size_t count>
+bool inGroup(const std::string &group, const char *const (&languages)[count])
+{
+    std::istringstream in(group);
+    for (std::string code; std::getline(in, code, '+');) {
+        if (std::find(std::begin(languages), std::end(languages), code) != std::end(languages))
+            return true;
+    }
+    return false;
+}
+
 // Whether every language of a group is written in English's alphabet.
 bool alphabetOfEnglish(const std::string &group)
 {
     static const char *const otherScripts[] = {"ara", "bul", "chi_sim", "chi_tra", "jpn", "kor", "rus"};
-    std::istringstream in(group);
-    for (std::string code; std::getline(in, code, '+');) {
-        if (std::find(std::begin(otherScripts), std::end(otherScripts), code) != std::end(otherScripts))
-            return false;
-    }
-    return true;
+    return !inGroup(group, otherScripts);
 }
 
 // Tesseract groups to read with, most wanted first. English is always on,
@@ -55,7 +62,10 @@ bool alphabetOfEnglish(const std::string &group)
 // its own model reads it best, and English text reads best alone. A line
 // in another alphabet may hold English words too (a file's name, a path):
 // there the host's model reads first and English takes the words it is
-// unsure of.
+// unsure of. Cyrillic shares many letters' shapes with Latin, and its
+// model tells a Latin name inside a line from its own words best with
+// English's beside it; beside the glyphs of Arabic, Hangul or Chinese
+// English's model only takes some of them for Latin letters.
 std::vector<std::string> groupsOf(const std::string &languages)
 {
     std::vector<std::string> others;
@@ -72,7 +82,8 @@ std::vector<std::string> groupsOf(const std::string &languages)
         std::string group;
         for (const std::string &code : others)
             group += (group.empty() ? "" : "+") + code;
-        groups.push_back(english && !alphabetOfEnglish(group) ? group + "+eng" : group);
+        static const char *const cyrillic[] = {"bul", "rus"};
+        groups.push_back(english && inGroup(group, cyrillic) ? group + "+eng" : group);
     }
     if (english)
         groups.emplace_back("eng");
