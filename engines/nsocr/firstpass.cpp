@@ -259,12 +259,27 @@ LineStats lineStats(Pix *grey, const GreyStats &stats)
     const int wpl = pixGetWpl(grey);
     l_uint32 *data = pixGetData(grey);
 
+    // A frame's sides and a rule across are no text: columns inked in one
+    // run down most of the height and rows inked across most of the width
+    // count for none.
+    const auto inked = [&](int x, int y) { return GET_DATA_BYTE(data + y * wpl, x) < threshold; };
+    std::vector<bool> frameColumn(w);
+    for (int x = 0; x < w; ++x) {
+        int run = 0;
+        int longest = 0;
+        for (int y = 0; y < h; ++y) {
+            run = inked(x, y) ? run + 1 : 0;
+            longest = std::max(longest, run);
+        }
+        frameColumn[x] = longest * 10 >= h * 6;
+    }
     std::vector<int> rowInk(h);
     std::vector<std::pair<int, int>> bands; // first row, last row
     for (int y = 0; y < h; ++y) {
-        const l_uint32 *line = data + y * wpl;
         for (int x = 0; x < w; ++x)
-            rowInk[y] += GET_DATA_BYTE(line, x) < threshold;
+            rowInk[y] += !frameColumn[x] && inked(x, y);
+        if (rowInk[y] * 10 >= w * 6)
+            rowInk[y] = 0;
         if (!rowInk[y])
             continue;
         if (!bands.empty() && y - bands.back().second <= 2)
