@@ -269,6 +269,22 @@ std::vector<LineBox> strung(Boxa *boxes, Pix *binary, Pix *area)
             letters.push_back({piece});
         }
     }
+    // A low piece (a serif font's comma) may start a line of its own that
+    // takes the letters after it: lines whose boxes cross are one.
+    for (size_t i = 0; i < lines.size(); ++i) {
+        for (size_t j = i + 1; j < lines.size(); ++j) {
+            const LineBox &a = lines[i];
+            const LineBox &b = lines[j];
+            if (a.left > b.right || b.left > a.right
+                || verticalOverlap(a, b) * 2 <= std::min(a.height(), b.height()))
+                continue;
+            include(lines[i], b);
+            letters[i].insert(letters[i].end(), letters[j].begin(), letters[j].end());
+            lines.erase(lines.begin() + std::ptrdiff_t(j));
+            letters.erase(letters.begin() + std::ptrdiff_t(j));
+            j = i;
+        }
+    }
     // A line lower than a letter is marks that stand apart from the
     // letters they belong to, as a comma's tail under its line.
     std::vector<LineBox> result;
