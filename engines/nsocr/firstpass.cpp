@@ -405,6 +405,7 @@ void removeEdgeLines(Pix *grey, const GreyStats &stats)
     // The rows each group of columns inks, as (top, bottom), and how many.
     std::vector<std::pair<int, int>> extents;
     std::vector<int> inkedRows;
+    std::vector<int> darkests;
     for (const auto &group : groups) {
         std::pair<int, int> rows(h, -1);
         int inked = 0;
@@ -420,18 +421,28 @@ void removeEdgeLines(Pix *grey, const GreyStats &stats)
         }
         extents.push_back(rows);
         inkedRows.push_back(inked);
+        int darkest = 255;
+        for (int y = 0; y < h; ++y) {
+            for (int x = group.first; x <= group.second; ++x)
+                darkest = std::min(darkest, int(GET_DATA_BYTE(data + y * wpl, x)));
+        }
+        darkests.push_back(darkest);
     }
     // Peel up to a few close groups off each side, as long as every peeled
-    // group reaches past all that remains; peel the most that can go.
+    // group reaches past all that remains, or is drawn lighter than all of
+    // it and half as high (the rounded end of a neighbour's frame); peel
+    // the most that can go.
     constexpr int maxFrameGroups = 3;
     constexpr int frameGap = 3; // blank columns within one frame
     const int n = int(groups.size());
     const auto close = [&](int i) { return groups[i + 1].first - groups[i].second - 1 <= frameGap; };
     const auto peels = [&](int left, int right) {
         std::pair<int, int> rest(h, -1);
+        int restDarkest = 255;
         for (int i = left; i < n - right; ++i) {
             rest.first = std::min(rest.first, extents[i].first);
             rest.second = std::max(rest.second, extents[i].second);
+            restDarkest = std::min(restDarkest, darkests[i]);
         }
         for (int i = 0; i < n; ++i) {
             if (i >= left && i < n - right)
@@ -441,11 +452,13 @@ void removeEdgeLines(Pix *grey, const GreyStats &stats)
             const bool below = extents[i].second >= rest.second + 2;
             const bool above = extents[i].first + 2 <= rest.first
                     || (extents[i].first < rest.first && inkedRows[i] == h);
-            if (!above || !below)
+            const bool lighter = darkests[i] * 2 > stats.background + restDarkest
+                    && (extents[i].second - extents[i].first + 1) * 2 >= rest.second - rest.first + 1;
+            if ((!above || !below) && !lighter)
                 return false;
             // A frame inks every row it spans; the columns of several lines
             // of text leave the blank rows between the lines.
-            if (inkedRows[i] * 10 < (extents[i].second - extents[i].first + 1) * 9)
+            if (!lighter && inkedRows[i] * 10 < (extents[i].second - extents[i].first + 1) * 9)
                 return false;
             if ((i + 1 < left && !close(i)) || (i >= n - right && i + 1 < n && !close(i)))
                 return false;
