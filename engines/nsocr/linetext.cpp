@@ -797,6 +797,21 @@ struct GlyphRule
     Reading (*read)(const LineReading &reading, size_t i);
 };
 
+// Chinese and Japanese set their sentences' punctuation in a character's
+// full width, which the recogniser reads as the narrow ASCII marks.
+Reading fullWidth(const LineReading &reading, size_t i)
+{
+    if (i == 0 || !(scripts(scriptOf(reading.line[i - 1].text)) & wideScripts))
+        return std::nullopt;
+    static const char *const marks[][2] = {
+        {"?", "\uff1f"}, {"!", "\uff01"}, {":", "\uff1a"}, {";", "\uff1b"}};
+    for (const auto &mark : marks) {
+        if (reading.line[i].text == mark[0])
+            return std::string(mark[1]);
+    }
+    return std::nullopt;
+}
+
 constexpr Scripts latin = scripts(Script::Latin);
 constexpr GlyphRule glyphRules[] = {
     {ruleNamed("bar-case"), latin, "Il1|![]", barCase},
@@ -804,6 +819,7 @@ constexpr GlyphRule glyphRules[] = {
     {ruleNamed("full-stop"), latin, ",.", fullStop},
     {ruleNamed("foot-of-L"), latin, "L", footOfL},
     {ruleNamed("straight-quote"), latin, "\u201c\u201d\u201e\u2018\u2019\u201a", straightQuote},
+    {ruleNamed("cjk-full-width"), wideScripts, "?!:;", fullWidth},
 };
 
 constexpr bool glyphRulesNamed()

@@ -62,10 +62,11 @@ bool alphabetOfEnglish(const std::string &group)
 // its own model reads it best, and English text reads best alone. A line
 // in another alphabet may hold English words too (a file's name, a path):
 // there the host's model reads first and English takes the words it is
-// unsure of. Cyrillic shares many letters' shapes with Latin, and its
-// model tells a Latin name inside a line from its own words best with
-// English's beside it; beside the glyphs of Arabic, Hangul or Chinese
-// English's model only takes some of them for Latin letters.
+// unsure of. Cyrillic and Hangul set their words apart with spaces as
+// English does, and their lines often hold an English name: their models
+// read those best with English's beside them. Arabic, joined from right to
+// left, and Chinese and Japanese, set without spaces, read worse so:
+// English's model takes some of their glyphs for Latin letters.
 std::vector<std::string> groupsOf(const std::string &languages)
 {
     std::vector<std::string> others;
@@ -82,8 +83,8 @@ std::vector<std::string> groupsOf(const std::string &languages)
         std::string group;
         for (const std::string &code : others)
             group += (group.empty() ? "" : "+") + code;
-        static const char *const cyrillic[] = {"bul", "rus"};
-        groups.push_back(english && inGroup(group, cyrillic) ? group + "+eng" : group);
+        static const char *const spacedWords[] = {"bul", "kor", "rus"};
+        groups.push_back(english && inGroup(group, spacedWords) ? group + "+eng" : group);
     }
     if (english)
         groups.emplace_back("eng");

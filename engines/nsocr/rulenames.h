@@ -12,6 +12,7 @@ inline constexpr const char *correctionRuleNames[] = {
     "full-stop",         // a round dot on the baseline is a full stop
     "foot-of-L",         // an "L" with hardly any foot is an "l"
     "straight-quote",    // a quote mark whose strokes are straight is a straight quote
+    "cjk-full-width",    // "?", "!", ":" and ";" after a Chinese or Japanese character are full-width
 };
 
 #endif // RULENAMES_H

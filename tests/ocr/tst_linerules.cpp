@@ -54,6 +54,7 @@ const std::vector<Row> rows = {
     {"ink-columns", "ink-columns", {{"H", Capital}, {"I", Bar, 3, false, 10}, {"o", Small}}, "Hlo", "HIo"},
     {"cjk-no-space", "cjk-no-space", {{"\u65e5", Capital}, {"\u672c", Capital, 12, true}}, "\u65e5\u672c",
      "\u65e5 \u672c"},
+    {"cjk-full-width", "cjk-full-width", {{"\u65e5", Capital}, {"?", Capital}}, "\u65e5\uff1f", "\u65e5?"},
     {"Korean keeps its spaces", "cjk-no-space", {{"\ud55c", Capital}, {"\uad6d", Capital, 3, true}}, "\ud55c \uad6d",
      "\ud55c \uad6d"},
     {"bar-case", "bar-case", {{"H", Capital}, {"I", Bar}, {"o", Small}}, "Hlo", "HIo"},
