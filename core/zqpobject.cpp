@@ -1,6 +1,7 @@
 #include "zqpobject.h"
 
 #include "loaderregistry.h"
+#include "pluginqtversion.h"
 
 #include <QDir>
 #include <QTimer>
@@ -57,6 +58,14 @@ QList<QPair<QString, QString>> ZQPObject::metaInfo(const QString &dirPath, QStri
         const QString path = dir.absoluteFilePath(file);
         // Reads the metadata from the file only; no plugin code runs.
         const QJsonObject metaData = QPluginLoader(path).metaData();
+        // A plugin built for another Qt could never load here; listing it
+        // would only offer the user a choice that fails.
+        const int qtMajor = pluginQtMajorVersion(path, metaData);
+        if (qtMajor != 0 && qtMajor != QT_VERSION_MAJOR) {
+            qWarning("%s is left out: it was built for Qt %d, and this program uses Qt %d.",
+                     qPrintable(QDir::toNativeSeparators(path)), qtMajor, QT_VERSION_MAJOR);
+            continue;
+        }
         result.append(qMakePair(metaData.value(QLatin1String("IID")).toString(), path));
     }
     return result;

@@ -1,6 +1,7 @@
 #include "capturescreen.h"
 
 #include "portalscreenshot.h"
+#include "x11compositor.h"
 
 #include <QBuffer>
 #include <QCursor>
@@ -12,10 +13,6 @@
 #include <QScreen>
 #include <QShowEvent>
 #include <QTimer>
-
-#ifdef ZQP_HAVE_X11EXTRAS
-#include <QX11Info>
-#endif
 
 #include <algorithm>
 #include <cmath>
@@ -199,12 +196,8 @@ void CaptureScreen::showEvent(QShowEvent *event)
 
 bool CaptureScreen::compositorRunning()
 {
-#ifdef ZQP_HAVE_X11EXTRAS
-    if (QX11Info::isPlatformX11())
-        return QX11Info::isCompositingManagerRunning();
-#endif
     // Other desktops, Windows and macOS among them, always composite.
-    return true;
+    return X11Compositor::running().value_or(true);
 }
 
 void CaptureScreen::takeFrame(QScreen *screen)

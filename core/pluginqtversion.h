@@ -1,0 +1,14 @@
+#ifndef PLUGINQTVERSION_H
+#define PLUGINQTVERSION_H
+
+#include <QJsonObject>
+#include <QString>
+
+// The major version of the Qt a plugin file was built for, read without
+// loading it; 0 when the file shows none. metaData is what QPluginLoader
+// read from the file. Qt 6 reads a Qt 5 plugin's metadata and names its Qt
+// in it, but Qt 5 cannot read Qt 6's (on ELF platforms a note that Qt 5
+// does not look for), so that note is then looked for here.
+int pluginQtMajorVersion(const QString &path, const QJsonObject &metaData);
+
+#endif // PLUGINQTVERSION_H
