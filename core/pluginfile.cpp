@@ -1,10 +1,14 @@
-#include "pluginqtversion.h"
+#include "pluginfile.h"
 
 #include <QByteArray>
 #include <QFile>
 
 #include <cstring>
 #include <limits>
+
+#ifdef Q_OF_ELF
+#include <link.h>
+#endif
 
 namespace {
 
@@ -38,6 +42,35 @@ int noteQtMajorVersion(const QString &path)
 }
 
 } // namespace
+
+bool pluginFileComplete(const QString &path)
+{
+#ifdef Q_OF_ELF
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return true;
+    const quint64 size = quint64(file.size());
+    ElfW(Ehdr) header;
+    if (file.read(reinterpret_cast<char *>(&header), sizeof(header)) != qint64(sizeof(header))
+        || std::memcmp(header.e_ident, ELFMAG, SELFMAG) != 0 || header.e_phentsize != sizeof(ElfW(Phdr)))
+        return true;
+    // The section headers come last: without them the file was cut short.
+    if (header.e_phoff + quint64(header.e_phnum) * sizeof(ElfW(Phdr)) > size
+        || header.e_shoff + quint64(header.e_shnum) * header.e_shentsize > size)
+        return false;
+    for (int i = 0; i < header.e_phnum; ++i) {
+        ElfW(Phdr) segment;
+        if (!file.seek(qint64(header.e_phoff + i * sizeof(segment)))
+            || file.read(reinterpret_cast<char *>(&segment), sizeof(segment)) != qint64(sizeof(segment)))
+            return false;
+        if (segment.p_type == PT_LOAD && segment.p_offset + segment.p_filesz > size)
+            return false;
+    }
+#else
+    Q_UNUSED(path)
+#endif
+    return true;
+}
 
 int pluginQtMajorVersion(const QString &path, const QJsonObject &metaData)
 {

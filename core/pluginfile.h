@@ -1,5 +1,5 @@
-#ifndef PLUGINQTVERSION_H
-#define PLUGINQTVERSION_H
+#ifndef PLUGINFILE_H
+#define PLUGINFILE_H
 
 #include <QJsonObject>
 #include <QString>
@@ -11,4 +11,11 @@
 // does not look for), so that note is then looked for here.
 int pluginQtMajorVersion(const QString &path, const QJsonObject &metaData);
 
-#endif // PLUGINQTVERSION_H
+// Whether the file is whole: it holds every part that the system maps when it
+// loads the library, and its section headers, which come last. Qt 5 finds no
+// metadata in a truncated plugin, but Qt 6 reads its note near the start and
+// would load it, and touching a page past the file's end kills the process.
+// Files of unknown format count as whole.
+bool pluginFileComplete(const QString &path);
+
+#endif // PLUGINFILE_H
