@@ -14,8 +14,9 @@ namespace X11Compositor {
 std::optional<bool> running()
 {
 #if defined(ZQP_HAVE_X11) && QT_VERSION_MAJOR >= 6
-    if (auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()) {
-        Display *display = x11->display();
+    // The offscreen platform offers the interface too, without a display.
+    const auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (Display *display = x11 ? x11->display() : nullptr) {
         const QByteArray selection = "_NET_WM_CM_S" + QByteArray::number(DefaultScreen(display));
         const Atom atom = XInternAtom(display, selection.constData(), False);
         return XGetSelectionOwner(display, atom) != 0;
