@@ -23,9 +23,9 @@ done
 # A build for Qt 6 names its development files and packages after it, so
 # that they install beside those for Qt 5.
 qt=$(sed -n 's/^QT_MAJOR_VERSION:[A-Z]*=//p' "$build/CMakeCache.txt")
-suffix= deb=zqp-plugins qt_packages=(libqt5core5a libqt5widgets5)
+suffix= deb=zqp-plugins qt_packages=(libqt5core5a libqt5widgets5) headers=include/zqp
 if [ "$qt" = 6 ]; then
-    suffix=6 deb=zqp-plugins-qt6 qt_packages=(libqt6core6 libqt6widgets6)
+    suffix=6 deb=zqp-plugins-qt6 qt_packages=(libqt6core6 libqt6widgets6) headers=include/zqp6/zqp
 fi
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/zqp-install.XXXXXX")
@@ -53,8 +53,7 @@ installed_files=(
     '<lib>/plugin-tester/bass/libbassffmpeg.so' '<lib>/plugin-tester/nsocr/libNSOCR.so'
     '<lib>/plugin-tester/zqp/zqp.adp.bass.so' '<lib>/plugin-tester/zqp/zqp.adp.fmodex.so'
     '<lib>/plugin-tester/zqp/zqp.ocr.nicomsoft.so'
-    "include/zqp$suffix/zqpobject.h" "include/zqp$suffix/zqpaudioplayer.h" "include/zqp$suffix/zqpocrtext.h"
-    "include/zqp$suffix/zqpplatform.h"
+    "$headers/zqpobject.h" "$headers/zqpaudioplayer.h" "$headers/zqpocrtext.h" "$headers/zqpplatform.h"
     "<lib>/cmake/ZQP$suffix/ZQP${suffix}Config.cmake" "<lib>/cmake/ZQP$suffix/ZQP${suffix}ConfigVersion.cmake"
     "<lib>/cmake/ZQP$suffix/ZQP${suffix}Targets.cmake" "<lib>/cmake/ZQP$suffix/ZqpPlugin.cmake"
     "<lib>/pkgconfig/zqcore$suffix.pc"
@@ -168,7 +167,7 @@ if [ "$sanitized" = 0 ]; then
              /usr/share/applications/plugin-tester.desktop "/usr/share/doc/$deb/copyright"; do
         in_package "$runtime" "$f"
     done
-    for f in "/usr/include/zqp$suffix/zqpobject.h" "<lib>/cmake/ZQP$suffix/ZQP${suffix}Config.cmake" \
+    for f in "/usr/$headers/zqpobject.h" "<lib>/cmake/ZQP$suffix/ZQP${suffix}Config.cmake" \
              "<lib>/pkgconfig/zqcore$suffix.pc" "<lib>/libZQCore$suffix.so" "/usr/share/doc/$deb-dev/copyright"; do
         in_package "$dev" "$f"
     done
