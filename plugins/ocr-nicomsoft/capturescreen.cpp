@@ -23,7 +23,11 @@ namespace {
 // Halves round upward, also for negative coordinates.
 QPoint eventPosition(const QMouseEvent *event)
 {
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    const QPointF pos = event->position();
+#else
     const QPointF pos = event->localPos();
+#endif
     return QPoint(int(std::floor(pos.x() + 0.5)), int(std::floor(pos.y() + 0.5)));
 }
 
