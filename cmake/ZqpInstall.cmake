@@ -6,8 +6,17 @@ include(GNUInstallDirs)
 
 set(ZQP_INSTALL_APPDIR ${CMAKE_INSTALL_LIBDIR}/plugin-tester)
 set(ZQP_INSTALL_PLUGINDIR ${ZQP_INSTALL_APPDIR}/zqp)
-set(ZQP_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/ZQP)
-set(ZQP_INSTALL_INCLUDEDIR ${CMAKE_INSTALL_INCLUDEDIR}/zqp)
+# The development files carry the Qt's suffix, so that SDKs for Qt 5 and
+# Qt 6 install side by side. Headers go into zqp/ under the include root
+# (include/ for Qt 5, include/zqp6/ for Qt 6), so that users include them
+# both as <zqpobject.h> and as <zqp/zqpobject.h>.
+set(ZQP_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/${ZQP_PACKAGE})
+if(ZQP_QT_SUFFIX)
+    set(ZQP_INSTALL_INCLUDEROOT ${CMAKE_INSTALL_INCLUDEDIR}/zqp${ZQP_QT_SUFFIX})
+else()
+    set(ZQP_INSTALL_INCLUDEROOT ${CMAKE_INSTALL_INCLUDEDIR})
+endif()
+set(ZQP_INSTALL_INCLUDEDIR ${ZQP_INSTALL_INCLUDEROOT}/zqp)
 
 # The path from the installed folder <from> to the installed folder <to>,
 # both relative to the prefix, as a relative path.

@@ -2,17 +2,19 @@
 #
 # Builds a plugin the way the framework expects it: a module without the
 # "lib" prefix named <file name> with the platform's suffix (.so, .dll),
-# placed in <dir> when given, linking ZQP::Interfaces and so ZQP::Core, run
-# through moc, and with hidden visibility so that no symbol of it becomes
+# placed in <dir> when given, linking @ZQP_PACKAGE@::Interfaces and so
+# @ZQP_PACKAGE@::Core, run through moc, and with hidden visibility so that no
+# symbol of it becomes
 # STB_GNU_UNIQUE (such a library could never be unloaded again).
-# Installed with the ZQP package for plugins built outside this project.
+# Installed with the @ZQP_PACKAGE@ package for plugins built outside this
+# project; configured first, since the package's name depends on the Qt.
 function(zqp_add_plugin target)
     cmake_parse_arguments(ARG "" "FILE;DIRECTORY" "SOURCES;LIBRARIES" ${ARGN})
     if(NOT ARG_FILE)
         message(FATAL_ERROR "zqp_add_plugin(${target}): FILE is required, e.g. FILE zqp.adp.mything")
     endif()
     add_library(${target} MODULE ${ARG_SOURCES})
-    target_link_libraries(${target} PRIVATE ZQP::Interfaces ${ARG_LIBRARIES})
+    target_link_libraries(${target} PRIVATE @ZQP_PACKAGE@::Interfaces ${ARG_LIBRARIES})
     set_target_properties(${target} PROPERTIES
         PREFIX ""
         OUTPUT_NAME ${ARG_FILE}

@@ -1,6 +1,7 @@
 #include "zqpobject.h"
 
 #include "loaderregistry.h"
+#include "pluginfile.h"
 
 #include <QDir>
 #include <QTimer>
@@ -31,6 +32,8 @@ void ZQPObject::unload()
 
 ZQPObject *ZQPObject::loadObject(const QString &fileName, QObject *parent)
 {
+    if (!pluginFileComplete(fileName))
+        return nullptr;
     auto *loader = new ZQPObjOwner(fileName, parent);
     // Qt gives plugin loaders PreventUnloadHint on Unix, which would keep the
     // library mapped for good. Every loader of a file shares its hints and a
@@ -56,7 +59,15 @@ QList<QPair<QString, QString>> ZQPObject::metaInfo(const QString &dirPath, QStri
     for (const QString &file : files) {
         const QString path = dir.absoluteFilePath(file);
         // Reads the metadata from the file only; no plugin code runs.
-        const QJsonObject metaData = QPluginLoader(path).metaData();
+        const QJsonObject metaData = pluginFileComplete(path) ? QPluginLoader(path).metaData() : QJsonObject();
+        // A plugin built for another Qt could never load here; listing it
+        // would only offer the user a choice that fails.
+        const int qtMajor = pluginQtMajorVersion(path, metaData);
+        if (qtMajor != 0 && qtMajor != QT_VERSION_MAJOR) {
+            qWarning("%s is left out: it was built for Qt %d, and this program uses Qt %d.",
+                     qPrintable(QDir::toNativeSeparators(path)), qtMajor, QT_VERSION_MAJOR);
+            continue;
+        }
         result.append(qMakePair(metaData.value(QLatin1String("IID")).toString(), path));
     }
     return result;

@@ -2,11 +2,12 @@
 # program and the tests need, in a private folder, and stops exactly those
 # again by PID.
 #   start_xvfb   a virtual X server at 96 dpi; exports DISPLAY
-#   start_two_screens
+#   start_two_screens [5|6]
 #                a second X display with two screens side by side, 1280x800
 #                at 0,0 and 1024x768 at 1280,0: a nested Xephyr with Xinerama
 #                inside a hidden Xvfb, since Xvfb alone cannot place screens
-#                side by side; exports ZQP_TWO_SCREEN_DISPLAY, not DISPLAY
+#                side by side, as the given Qt (5 unless told) reads screens;
+#                exports ZQP_TWO_SCREEN_DISPLAY, not DISPLAY
 #   start_pulse  a private PulseAudio daemon with the null sink "testsink";
 #                exports PULSE_SERVER and ZQP_NULL_SINK
 #   start_wayland a headless Wayland desktop with the screenshot portal
@@ -57,9 +58,21 @@ start_xvfb()
 
 start_two_screens()
 {
+    # Qt 5 takes Xinerama's screens only from a server without RandR, since
+    # Xephyr's RandR has a single output. Qt 6 reads RandR 1.5 monitors
+    # alone: there the two screens are set as monitors as well.
+    local qt=${1:-5} randr=(-extension RANDR)
+    [ "$qt" = 5 ] || randr=()
     zqp_start_x host Xvfb -displayfd 3 -screen 0 2400x900x24 -nolisten tcp -noreset || return 1
-    DISPLAY=$zqp_display zqp_start_x twoscreens Xephyr -displayfd 3 +xinerama -extension RANDR \
+    DISPLAY=$zqp_display zqp_start_x twoscreens Xephyr -displayfd 3 +xinerama "${randr[@]}" \
         -screen 1280x800+0+0 -screen 1024x768+1280+0 -dpi 96 -nolisten tcp -noreset || return 1
+    if [ "$qt" != 5 ]; then
+        # Sizes in millimetres at 96 dpi. xrandr complains on standard error
+        # that Xephyr's output has no gamma, which is no failure.
+        { DISPLAY=$zqp_display xrandr --setmonitor '*first' 1280/339x800/212+0+0 default &&
+          DISPLAY=$zqp_display xrandr --setmonitor second 1024/271x768/203+1280+0 none; } >/dev/null 2>&1 ||
+            { echo "servers: the two-screen display's RandR monitors could not be set" >&2; return 1; }
+    fi
     export ZQP_TWO_SCREEN_DISPLAY=$zqp_display
 }
 

@@ -1,6 +1,7 @@
 #include "capturescreen.h"
 
 #include "portalscreenshot.h"
+#include "x11compositor.h"
 
 #include <QBuffer>
 #include <QCursor>
@@ -13,10 +14,6 @@
 #include <QShowEvent>
 #include <QTimer>
 
-#ifdef ZQP_HAVE_X11EXTRAS
-#include <QX11Info>
-#endif
-
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -26,7 +23,11 @@ namespace {
 // Halves round upward, also for negative coordinates.
 QPoint eventPosition(const QMouseEvent *event)
 {
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    const QPointF pos = event->position();
+#else
     const QPointF pos = event->localPos();
+#endif
     return QPoint(int(std::floor(pos.x() + 0.5)), int(std::floor(pos.y() + 0.5)));
 }
 
@@ -199,12 +200,8 @@ void CaptureScreen::showEvent(QShowEvent *event)
 
 bool CaptureScreen::compositorRunning()
 {
-#ifdef ZQP_HAVE_X11EXTRAS
-    if (QX11Info::isPlatformX11())
-        return QX11Info::isCompositingManagerRunning();
-#endif
     // Other desktops, Windows and macOS among them, always composite.
-    return true;
+    return X11Compositor::running().value_or(true);
 }
 
 void CaptureScreen::takeFrame(QScreen *screen)

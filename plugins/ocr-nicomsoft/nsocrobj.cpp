@@ -260,7 +260,7 @@ bool NSOcrObj::deliverText()
     int size = 0;
     while (size < length && buffer.at(size) != 0)
         ++size;
-    const QString text = QString::fromUtf16(buffer.constData(), size);
+    const QString text = QString::fromUtf16(reinterpret_cast<const char16_t *>(buffer.constData()), size);
 
     int first = 0;
     while (first < text.size() && !isLetterOrDigit(text.at(first)))

@@ -107,7 +107,9 @@ void ZQOcrWords::unJob()
 
 void ZQOcrWords::postError(const QString &ProcName, int ErrorCode)
 {
-    Q_EMIT error(tr("OCR Error: %1 Code:#%2").arg(ProcName, QString::number(qint64(ErrorCode), 16)));
+    // A negative code shows as its 64-bit two's complement, which Qt 5 gives
+    // for a signed number in base 16 and Qt 6 only for an unsigned one.
+    Q_EMIT error(tr("OCR Error: %1 Code:#%2").arg(ProcName, QString::number(quint64(qint64(ErrorCode)), 16)));
 }
 
 void ZQOcrWords::jobDone()

@@ -49,6 +49,11 @@ void tst_MetaInfo::listing_data()
         << QStringLiteral("*.so")
         << QStringList { QStringLiteral("a.so=adp/Fixture player"), QStringLiteral("b.so="),
                          QStringLiteral("c.so="), QStringLiteral("d.so="), QStringLiteral("f.so=adp/Fixture player") };
+    QTest::newRow("plugin built for the other Qt is left out")
+        << QStringList { QStringLiteral("a.so=zqp.adp.fixture.so"), QStringLiteral("b.so=zqp.otherqt.so"),
+                         QStringLiteral("c.so=text") }
+        << QStringLiteral("*.so")
+        << QStringList { QStringLiteral("a.so=adp/Fixture player"), QStringLiteral("c.so=") };
     QTest::newRow("pattern is not split")
         << QStringList { QStringLiteral("a.so=text"), QStringLiteral("b.txt=text") }
         << QStringLiteral("*.so *.txt") << QStringList();

@@ -75,7 +75,7 @@ void tst_ZQPObject::failedLoad_data()
 {
     QTest::addColumn<QStringList>("entries");
     QTest::newRow("missing file") << QStringList();
-    for (const char *kind : {"text", "empty", "truncated", "dir", "dangling", "zqp.foreign.so"})
+    for (const char *kind : {"text", "empty", "truncated", "dir", "dangling", "zqp.foreign.so", "zqp.otherqt.so"})
         QTest::newRow(kind) << QStringList(QStringLiteral("zqp.adp.hostile.so=") + QLatin1String(kind));
 }
 

@@ -20,6 +20,14 @@ while [ $# -gt 0 ]; do
     esac
 done
 
+# A build for Qt 6 names its development files and packages after it, so
+# that they install beside those for Qt 5.
+qt=$(sed -n 's/^QT_MAJOR_VERSION:[A-Z]*=//p' "$build/CMakeCache.txt")
+suffix= deb=zqp-plugins qt_packages=(libqt5core5a libqt5widgets5) headers=include/zqp
+if [ "$qt" = 6 ]; then
+    suffix=6 deb=zqp-plugins-qt6 qt_packages=(libqt6core6 libqt6widgets6) headers=include/zqp6/zqp
+fi
+
 work=$(mktemp -d "${TMPDIR:-/tmp}/zqp-install.XXXXXX")
 step=setup
 trap 'echo "check-install: FAILED in step: $step" >&2' ERR
@@ -39,16 +47,16 @@ export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0"
 # library folder.
 installed_files=(
     bin/plugin-tester
-    '<lib>/libZQCore.so.1' '<lib>/libZQCore.so'
+    "<lib>/libZQCore$suffix.so.1" "<lib>/libZQCore$suffix.so"
     '<lib>/plugin-tester/plugin-tester' '<lib>/plugin-tester/Config.dat'
     '<lib>/plugin-tester/libbass.so' '<lib>/plugin-tester/libfmodex.so'
     '<lib>/plugin-tester/bass/libbassffmpeg.so' '<lib>/plugin-tester/nsocr/libNSOCR.so'
     '<lib>/plugin-tester/zqp/zqp.adp.bass.so' '<lib>/plugin-tester/zqp/zqp.adp.fmodex.so'
     '<lib>/plugin-tester/zqp/zqp.ocr.nicomsoft.so'
-    include/zqp/zqpobject.h include/zqp/zqpaudioplayer.h include/zqp/zqpocrtext.h include/zqp/zqpplatform.h
-    '<lib>/cmake/ZQP/ZQPConfig.cmake' '<lib>/cmake/ZQP/ZQPConfigVersion.cmake'
-    '<lib>/cmake/ZQP/ZQPTargets.cmake' '<lib>/cmake/ZQP/ZqpPlugin.cmake'
-    '<lib>/pkgconfig/zqcore.pc'
+    "$headers/zqpobject.h" "$headers/zqpaudioplayer.h" "$headers/zqpocrtext.h" "$headers/zqpplatform.h"
+    "<lib>/cmake/ZQP$suffix/ZQP${suffix}Config.cmake" "<lib>/cmake/ZQP$suffix/ZQP${suffix}ConfigVersion.cmake"
+    "<lib>/cmake/ZQP$suffix/ZQP${suffix}Targets.cmake" "<lib>/cmake/ZQP$suffix/ZqpPlugin.cmake"
+    "<lib>/pkgconfig/zqcore$suffix.pc"
     share/applications/plugin-tester.desktop share/icons/hicolor/scalable/apps/plugin-tester.svg
     share/man/man1/plugin-tester.1.gz
 )
@@ -112,14 +120,16 @@ begin "install into a temporary prefix"
 cmake --install "$build" --prefix "$prefix" --strip >/dev/null
 check_tree "$prefix"
 
-begin "examples with find_package(ZQP)"
-cmake -S "$source/examples" -B "$work/examples-cmake" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
+begin "examples with find_package(ZQP$suffix)"
+cmake -S "$source/examples" -B "$work/examples-cmake" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" \
+    -DQT_MAJOR_VERSION="$qt" >/dev/null
 cmake --build "$work/examples-cmake" >/dev/null
 check_host "$work/examples-cmake/zqp-host" "$work/examples-cmake"
 
 begin "examples with pkg-config"
 mkdir -p "$work/examples-make"
-PKG_CONFIG_PATH="$(libdir_of "$prefix")/pkgconfig" make -s -C "$work/examples-make" -f "$source/examples/Makefile" >/dev/null
+PKG_CONFIG_PATH="$(libdir_of "$prefix")/pkgconfig" make -s -C "$work/examples-make" -f "$source/examples/Makefile" \
+    ZQCORE="zqcore$suffix" >/dev/null
 check_host "$work/examples-make/zqp-host" "$work/examples-make"
 
 begin "example plugins installed into plugin-tester's folder"
@@ -141,8 +151,8 @@ check_desktop "$prefix" two
 if [ "$sanitized" = 0 ]; then
     begin "Debian packages"
     (cd "$work" && cpack --config "$build/CPackConfig.cmake" -B "$work/deb" >/dev/null)
-    runtime=$(ls "$work"/deb/zqp-plugins_*.deb)
-    dev=$(ls "$work"/deb/zqp-plugins-dev_*.deb)
+    runtime=$(ls "$work"/deb/${deb}_*.deb)
+    dev=$(ls "$work"/deb/${deb}-dev_*.deb)
     ls -l "$runtime" "$dev"
     # Each file in its package, and none in the other.
     contents() { dpkg-deb -c "$1" | awk '{ print $6 }' | sed 's|^\./|/|'; }
@@ -151,26 +161,26 @@ if [ "$sanitized" = 0 ]; then
         local pattern=${2//./\\.}
         contents "$1" | grep -qE "^${pattern/<lib>//usr/lib(/[^/]+)?}$" || fail "$2 is not in $(basename "$1")"
     }
-    for f in /usr/bin/plugin-tester '<lib>/libZQCore.so.1.0.0' '<lib>/plugin-tester/plugin-tester' \
+    for f in /usr/bin/plugin-tester "<lib>/libZQCore$suffix.so.1.0.0" '<lib>/plugin-tester/plugin-tester' \
              '<lib>/plugin-tester/Config.dat' '<lib>/plugin-tester/zqp/zqp.ocr.nicomsoft.so' \
              '<lib>/plugin-tester/nsocr/libNSOCR.so' '<lib>/plugin-tester/bass/libbassffmpeg.so' \
-             /usr/share/applications/plugin-tester.desktop /usr/share/doc/zqp-plugins/copyright; do
+             /usr/share/applications/plugin-tester.desktop "/usr/share/doc/$deb/copyright"; do
         in_package "$runtime" "$f"
     done
-    for f in /usr/include/zqp/zqpobject.h '<lib>/cmake/ZQP/ZQPConfig.cmake' '<lib>/pkgconfig/zqcore.pc' \
-             '<lib>/libZQCore.so' /usr/share/doc/zqp-plugins-dev/copyright; do
+    for f in "/usr/$headers/zqpobject.h" "<lib>/cmake/ZQP$suffix/ZQP${suffix}Config.cmake" \
+             "<lib>/pkgconfig/zqcore$suffix.pc" "<lib>/libZQCore$suffix.so" "/usr/share/doc/$deb-dev/copyright"; do
         in_package "$dev" "$f"
     done
-    ! contents "$runtime" | grep -qE '/include/|\.pc$|/cmake/|libZQCore\.so$' || fail "development files in the runtime package"
+    ! contents "$runtime" | grep -qE '/include/|\.pc$|/cmake/|libZQCore6?\.so$' || fail "development files in the runtime package"
     ! contents "$dev" | grep -qE '\.so\.[0-9]|/plugin-tester' || fail "runtime files in the dev package"
 
     # Dependencies as dpkg-shlibdeps found them, on Debian's packages.
     depends=$(dpkg-deb -f "$runtime" Depends)
     echo "Depends: $depends"
-    for p in libc6 libqt5core5a libqt5widgets5 libtesseract5 libpulse0 libsndfile1 'libavformat[0-9]' tesseract-ocr-eng; do
+    for p in libc6 "${qt_packages[@]}" libtesseract5 libpulse0 libsndfile1 'libavformat[0-9]' tesseract-ocr-eng; do
         grep -qE "(^|, )$p" <<<"$depends" || fail "the runtime package does not depend on $p"
     done
-    grep -qE "(^|, )zqp-plugins \(= " <<<"$(dpkg-deb -f "$dev" Depends)" || fail "the dev package does not depend on zqp-plugins"
+    grep -qE "(^|, )$deb \(= " <<<"$(dpkg-deb -f "$dev" Depends)" || fail "the dev package does not depend on $deb"
 
     lintian --fail-on error --no-tag-display-limit "$runtime" "$dev"
 fi

@@ -46,7 +46,7 @@ void tst_PluginTester::init()
 {
     m_stage.reset(new QTemporaryDir);
     QVERIFY(m_stage->isValid());
-    for (const char *file : { "plugin-tester", "libZQCore.so.1" })
+    for (const char *file : { "plugin-tester", ZQP_CORE_FILE })
         QVERIFY(QFile::copy(QStringLiteral(ZQP_STAGE_DIR "/") + QLatin1String(file), m_stage->filePath(QLatin1String(file))));
     m_desktop.reset(new DesktopDriver);
 }

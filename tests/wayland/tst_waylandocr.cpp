@@ -89,7 +89,7 @@ void tst_WaylandOcr::initTestCase()
     QVERIFY(install.isValid());
     QDir().mkpath(install.filePath(QStringLiteral("zqp")));
     QDir().mkpath(install.filePath(QStringLiteral("nsocr")));
-    const QStringList files = {QStringLiteral("plugin-tester"), QStringLiteral("libZQCore.so.1"), QStringLiteral("Config.dat"),
+    const QStringList files = {QStringLiteral("plugin-tester"), QStringLiteral(ZQP_CORE_FILE), QStringLiteral("Config.dat"),
                                QStringLiteral("nsocr/libNSOCR.so"), QStringLiteral("zqp/zqp.ocr.nicomsoft.so")};
     for (const QString &file : files)
         QVERIFY2(QFile::copy(QStringLiteral(ZQP_STAGE_DIR "/") + file, install.filePath(file)), qPrintable(file));
