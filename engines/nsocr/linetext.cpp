@@ -45,7 +45,8 @@ constexpr int ruleNamed(const char *name)
 // its own.
 constexpr int inkColumns = ruleNamed("ink-columns");
 constexpr int cjkNoSpace = ruleNamed("cjk-no-space");
-static_assert(std::min({inkColumns, cjkNoSpace})
+constexpr int loneBar = ruleNamed("lone-bar");
+static_assert(std::min({inkColumns, cjkNoSpace, loneBar})
                       >= 0,
               "a line rule without a name in rulenames.h");
 
@@ -834,6 +835,30 @@ static_assert(glyphRulesNamed(), "a glyph rule without a name in rulenames.h");
 
 } // namespace
 
+// The recogniser runs a lone "l" or "I" into the word beside it ("l 86%"
+// read as "186%"): a plain bar at one end of a word, set apart from the
+// rest of it by a gap as wide as the line's word spaces, is a word of its
+// own. Other glyphs keep their words: narrow figures and marks stand as
+// far apart within a word.
+void splitLoneBars(GlyphLine &line, const LineShape &shape, const Metrics &metrics)
+{
+    const auto gap = [&](size_t i) { return line[i].left - line[i - 1].right - 1; };
+    std::vector<int> wordGaps;
+    for (size_t i = 1; i < line.size(); ++i) {
+        if (line[i].wordStart)
+            wordGaps.push_back(gap(i));
+    }
+    if (wordGaps.empty())
+        return;
+    const int wordGap = std::max(medianOf(wordGaps), metrics.xHeight / 3);
+    for (size_t i = 1; i < line.size(); ++i) {
+        const bool barOpensWord = shape.plainBar(line[i - 1]) && (i == 1 || line[i - 1].wordStart);
+        const bool barClosesWord = shape.plainBar(line[i]) && (i + 1 == line.size() || line[i + 1].wordStart);
+        if (!line[i].wordStart && gap(i) >= wordGap && (barOpensWord || barClosesWord))
+            line[i].wordStart = true;
+    }
+}
+
 std::vector<GlyphLine> readGlyphs(tesseract::ResultIterator *it)
 {
     std::vector<GlyphLine> lines;
@@ -872,9 +897,11 @@ std::string lineText(const GlyphLine &recognised, Pix *binary, const PreparedIma
     const Ink ink(binary);
     const Metrics rough = metricsOf(recognised);
     std::vector<Piece> pieces = piecesOf(ink, recognised, rough);
-    const GlyphLine line = alignedToInk(recognised, ink, pieces, rough, switches);
+    GlyphLine line = alignedToInk(recognised, ink, pieces, rough, switches);
     const Metrics metrics = metricsOf(line);
     const LineShape shape(ink, image.pix.get(), line, metrics, std::move(pieces));
+    if (ink && switches.on(loneBar))
+        splitLoneBars(line, shape, metrics);
     const std::vector<Script> lineScripts = scriptsOf(line);
     const auto firstAlnum = size_t(std::find_if(line.begin(), line.end(), isAlnum) - line.begin());
     const auto lastAlnum =

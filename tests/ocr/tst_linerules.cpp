@@ -57,6 +57,8 @@ const std::vector<Row> rows = {
     {"cjk-full-width", "cjk-full-width", {{"\u65e5", Capital}, {"?", Capital}}, "\u65e5\uff1f", "\u65e5?"},
     {"Korean keeps its spaces", "cjk-no-space", {{"\ud55c", Capital}, {"\uad6d", Capital, 3, true}}, "\ud55c \uad6d",
      "\ud55c \uad6d"},
+    {"lone-bar", "lone-bar", {{"1", Bar}, {"8", Capital, 12}, {"6", Capital}, {"4", Capital, 12, true}}, "l 86 4",
+     "186 4"},
     {"bar-case", "bar-case", {{"H", Capital}, {"I", Bar}, {"o", Small}}, "Hlo", "HIo"},
     {"comma-from-stop", "comma-from-stop", {{"o", Small}, {".", Comma}}, "o,", "o."},
     {"full-stop", "full-stop", {{"o", Small}, {",", Dot}}, "o.", "o,"},
