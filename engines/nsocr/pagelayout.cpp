@@ -4,6 +4,7 @@
 
 #include <leptonica/allheaders.h>
 #include <algorithm>
+#include <cstdlib>
 #include <iterator>
 #include <memory>
 
@@ -21,7 +22,6 @@ void include(LineBox &box, const LineBox &piece)
     box.right = std::max(box.right, piece.right);
     box.bottom = std::max(box.bottom, piece.bottom);
 }
-
 
 // Whether the area round a point has the tone of the area round a line's
 // letters.
