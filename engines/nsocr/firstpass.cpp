@@ -409,10 +409,13 @@ void removeEdgeLines(Pix *grey, const GreyStats &stats)
     for (const auto &group : groups) {
         std::pair<int, int> rows(h, -1);
         int inked = 0;
+        int darkest = 255;
         for (int y = 0; y < h; ++y) {
             bool any = false;
-            for (int x = group.first; x <= group.second; ++x)
+            for (int x = group.first; x <= group.second; ++x) {
                 any = any || ink(x, y);
+                darkest = std::min(darkest, int(GET_DATA_BYTE(data + y * wpl, x)));
+            }
             if (any) {
                 rows.first = std::min(rows.first, y);
                 rows.second = y;
@@ -421,11 +424,6 @@ void removeEdgeLines(Pix *grey, const GreyStats &stats)
         }
         extents.push_back(rows);
         inkedRows.push_back(inked);
-        int darkest = 255;
-        for (int y = 0; y < h; ++y) {
-            for (int x = group.first; x <= group.second; ++x)
-                darkest = std::min(darkest, int(GET_DATA_BYTE(data + y * wpl, x)));
-        }
         darkests.push_back(darkest);
     }
     // Peel up to a few close groups off each side, as long as every peeled
@@ -551,14 +549,27 @@ PixPtr inkOnWhite(Pix *grey, PixPtr &area)
     // A crop may be smaller than that.
     const int across = std::min(size, w);
     const int down = std::min(size, h);
-    // Each filter takes a while over a whole screen: they run side by side.
     PixPtr rowArea;
     PixPtr columnArea;
-    std::thread rowFilter([&] { rowArea.reset(pixRankFilterGray(grey, std::min(2 * size + 1, w), 1, 0.5f)); });
-    std::thread columnFilter([&] { columnArea.reset(pixRankFilterGray(grey, 1, down, 0.5f)); });
+    const auto rowFilter = [&] { rowArea.reset(pixRankFilterGray(grey, std::min(2 * size + 1, w), 1, 0.5f)); };
+    const auto columnFilter = [&] { columnArea.reset(pixRankFilterGray(grey, 1, down, 0.5f)); };
+    // Over a page each filter takes a while, and they run side by side;
+    // for a line's crop a thread would cost more than it saves.
+    constexpr long pagePixels = 200000;
+    std::thread rowThread;
+    std::thread columnThread;
+    if (long(w) * h >= pagePixels) {
+        rowThread = std::thread(rowFilter);
+        columnThread = std::thread(columnFilter);
+    } else {
+        rowFilter();
+        columnFilter();
+    }
     PixPtr squareArea(pixRankFilterGray(grey, across, down, 0.5f));
-    rowFilter.join();
-    columnFilter.join();
+    if (rowThread.joinable()) {
+        rowThread.join();
+        columnThread.join();
+    }
     PixPtr ink(pixCreate(w, h, 8));
     if (!squareArea || !rowArea || !columnArea || !ink)
         return nullptr;

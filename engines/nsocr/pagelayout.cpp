@@ -23,16 +23,21 @@ void include(LineBox &box, const LineBox &piece)
     box.bottom = std::max(box.bottom, piece.bottom);
 }
 
-// Whether the area round a point has the tone of the area round a line's
-// letters.
-bool sameTone(Pix *area, const LineBox &line, int x, int y)
+// The tone of the area round a line's letters.
+int toneOf(Pix *area, const LineBox &line)
 {
-    l_uint32 lineTone = 0;
     l_uint32 tone = 0;
-    pixGetPixel(area, (line.left + line.right) / 2, line.baseline, &lineTone);
-    pixGetPixel(area, x, y, &tone);
+    pixGetPixel(area, (line.left + line.right) / 2, line.baseline, &tone);
+    return int(tone);
+}
+
+// Whether the area round a point has that tone.
+bool sameTone(Pix *area, int tone, int x, int y)
+{
+    l_uint32 here = 0;
+    pixGetPixel(area, x, y, &here);
     constexpr int near = 24;
-    return std::abs(int(tone) - int(lineTone)) <= near;
+    return std::abs(int(here) - tone) <= near;
 }
 
 // The cells of a table's row, and a row of buttons, stand apart like
@@ -48,9 +53,10 @@ std::vector<LineBox> joinedRows(std::vector<LineBox> lines, Pix *binary, Pix *ar
     const auto onButton = [area](const LineBox &line) {
         const int x = (line.left + line.right) / 2;
         const int reach = 2 * line.height();
+        const int tone = toneOf(area, line);
         const auto ends = [&](int from, int step) {
             for (int y = from, d = 0; d < reach; y += step, ++d) {
-                if (y < 0 || y >= int(pixGetHeight(area)) || !sameTone(area, line, x, y))
+                if (y < 0 || y >= int(pixGetHeight(area)) || !sameTone(area, tone, x, y))
                     return true;
             }
             return false;
@@ -59,8 +65,9 @@ std::vector<LineBox> joinedRows(std::vector<LineBox> lines, Pix *binary, Pix *ar
     };
     const auto toneChanges = [&](const LineBox &a, const LineBox &b) {
         const int y = a.baseline - a.letter / 2;
+        const int tone = toneOf(area, a);
         for (int x = a.right + 1; x < b.left; ++x) {
-            if (!sameTone(area, a, x, y))
+            if (!sameTone(area, tone, x, y))
                 return !onButton(a) || !onButton(b);
         }
         return false;
@@ -251,13 +258,13 @@ std::vector<LineBox> strung(Boxa *boxes, Pix *binary, Pix *area)
         }
         size_t best = lines.size();
         double bestShare = 0.5;
-        for (size_t i = 0; i < lines.size(); ++i) {
-            const LineBox &line = lines[i];
+        for (size_t l = 0; l < lines.size(); ++l) {
+            const LineBox &line = lines[l];
             if (piece.left - line.right > 2 * std::max(letter, piece.height()))
                 continue;
             const double share = double(verticalOverlap(line, piece)) / std::min(line.height(), piece.height());
             if (share > bestShare) {
-                best = i;
+                best = l;
                 bestShare = share;
             }
         }
@@ -319,7 +326,7 @@ std::vector<LineBox> strung(Boxa *boxes, Pix *binary, Pix *area)
             const int reach = line.height() / 2;
             if (mark.right < line.left - along || mark.left > line.right + along
                 || mark.bottom < line.top - reach || mark.top > line.bottom + reach
-                || !sameTone(area, line, (mark.left + mark.right) / 2, (mark.top + mark.bottom) / 2))
+                || !sameTone(area, toneOf(area, line), (mark.left + mark.right) / 2, (mark.top + mark.bottom) / 2))
                 continue;
             const int d = std::max({0, line.top - mark.bottom, mark.top - line.bottom});
             if (!nearest || d < distance) {
@@ -341,6 +348,7 @@ LineBox withMargin(const LineBox &line, Pix *binary, Pix *area)
 {
     const int width = int(pixGetWidth(binary));
     const int height = int(pixGetHeight(binary));
+    const int tone = toneOf(area, line);
     const auto blank = [&](int left, int top, int right, int bottom) {
         if (left < 0 || top < 0 || right >= width || bottom >= height)
             return false;
@@ -348,7 +356,7 @@ LineBox withMargin(const LineBox &line, Pix *binary, Pix *area)
             for (int x = left; x <= right; ++x) {
                 l_uint32 value = 0;
                 pixGetPixel(binary, x, y, &value);
-                if (value || !sameTone(area, line, x, y))
+                if (value || !sameTone(area, tone, x, y))
                     return false;
             }
         }
@@ -371,14 +379,11 @@ LineBox withMargin(const LineBox &line, Pix *binary, Pix *area)
 // Text drawn faintly (grey on the lighter rows of a table in a dark theme)
 // stands out by less than that. Its letters are the pieces of fainter ink
 // no bigger than letters, away from the rest of the ink and from where the
-// area's tone changes, at the edges of rows and windows.
-void addFaintLetters(Pix *binary, const PreparedImage &page)
+// area's tone changes, at the edges of rows and windows. They touch none
+// of the ink's pieces: their boxes join those.
+void addFaintLetters(Pix *binary, Boxa *boxes, const PreparedImage &page)
 {
-    Boxa *boxes = pixConnCompBB(binary, 8);
-    if (!boxes)
-        return;
     const int letter = letterHeight(boxes);
-    boxaDestroy(&boxes);
     const PixPtr faint(pixThresholdToBinary(page.pix.get(), 246));
     const PixPtr nearInk(pixDilateBrick(nullptr, binary, 7, 7));
     const PixPtr highest(pixDilateGray(page.area.get(), 7, 7));
@@ -391,8 +396,12 @@ void addFaintLetters(Pix *binary, const PreparedImage &page)
     pixAnd(faint.get(), faint.get(), flat.get());
     const PixPtr letters(pixSelectBySize(faint.get(), 3 * letter, 3 * letter, 8, L_SELECT_IF_BOTH,
                                          L_SELECT_IF_LTE, nullptr));
-    if (letters)
-        pixOr(binary, binary, letters.get());
+    Boxa *letterBoxes = letters ? pixConnCompBB(letters.get(), 8) : nullptr;
+    if (!letterBoxes)
+        return;
+    pixOr(binary, binary, letters.get());
+    boxaJoin(boxes, letterBoxes, 0, -1);
+    boxaDestroy(&letterBoxes);
 }
 
 } // namespace
@@ -401,12 +410,10 @@ std::vector<LineBox> findLines(const PreparedImage &page)
 {
     // Ink is what stands out from its area by a fifth of the full range.
     const PixPtr binary(pixThresholdToBinary(page.pix.get(), 204));
-    if (!binary)
-        return {};
-    addFaintLetters(binary.get(), page);
-    Boxa *boxes = pixConnCompBB(binary.get(), 8);
+    Boxa *boxes = binary ? pixConnCompBB(binary.get(), 8) : nullptr;
     if (!boxes)
         return {};
+    addFaintLetters(binary.get(), boxes, page);
     std::vector<LineBox> lines = strung(boxes, binary.get(), page.area.get());
     boxaDestroy(&boxes);
     lines = joinedRows(std::move(lines), binary.get(), page.area.get());

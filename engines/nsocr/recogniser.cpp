@@ -140,6 +140,16 @@ struct Recogniser::Reading
     float confidence = 0; // the recogniser's, over the line's characters
 };
 
+// An icon or a picture beside a page's text reads as a letter or two, and
+// less surely than any text on a screen.
+bool Recogniser::readsAsIcon(const Reading &reading)
+{
+    constexpr size_t fewest = 3;
+    constexpr float unsure = 97;
+    const auto spaces = size_t(std::count(reading.text.begin(), reading.text.end(), ' '));
+    return size_t(codePoints(reading.text)) <= fewest + spaces && reading.confidence < unsure;
+}
+
 Recogniser::Recogniser()
     : m_readers(std::clamp(std::thread::hardware_concurrency(), 1u, 4u))
 {
@@ -298,12 +308,7 @@ int32_t Recogniser::readLines(Pix *source, const std::vector<LineBox> &lines, co
                 Reading reading;
                 if (line.pix)
                     result = readBest(reader, line, cancel, reading);
-                // An icon or a picture beside the text reads as a letter or
-                // two, and less surely than any text on a screen.
-                constexpr size_t fewest = 3;
-                constexpr float unsure = 97;
-                const size_t spaces = size_t(std::count(reading.text.begin(), reading.text.end(), ' '));
-                if (size_t(codePoints(reading.text)) > fewest + spaces || reading.confidence >= unsure)
+                if (!readsAsIcon(reading))
                     texts[i] = reading.text;
             }
             int32_t none = 0;

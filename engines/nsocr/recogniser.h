@@ -51,6 +51,7 @@ private:
     using Api = std::unique_ptr<tesseract::TessBaseAPI, void (*)(tesseract::TessBaseAPI *)>;
     using Reader = std::map<std::string, Api>; // by group
 
+    static bool readsAsIcon(const Reading &reading);
     int32_t start(const RecogniserSetup &setup);
     int32_t readLine(tesseract::TessBaseAPI *api, const PreparedImage &line, const std::atomic<bool> &cancel,
                      Reading &reading);
