@@ -579,13 +579,27 @@ PixPtr inkOnWhite(Pix *grey, PixPtr &area)
     const int wpl = pixGetWpl(grey);
     const l_uint32 *greyData = pixGetData(grey);
     l_uint32 *inkData = pixGetData(ink.get());
+    // Below a row of letters the column's median, and the square's, may
+    // take the letters' tone where the row meets one of another tone (a
+    // table's alternate rows): a pixel in an even run as long as the row's
+    // reach is the area's own, whatever the medians say.
+    const int flatRun = std::min(2 * size + 1, w);
+    std::vector<bool> flat(static_cast<size_t>(w));
     for (int y = 0; y < h; ++y) {
+        const l_uint32 *greyLine = greyData + y * wpl;
+        for (int start = 0, x = 0; start < w; start = x) {
+            const int tone = int(GET_DATA_BYTE(greyLine, start));
+            for (x = start + 1; x < w && std::abs(int(GET_DATA_BYTE(greyLine, x)) - tone) <= 2; ++x) {
+            }
+            std::fill(flat.begin() + start, flat.begin() + x, x - start >= flatRun);
+        }
         for (int x = 0; x < w; ++x) {
-            const int value = int(GET_DATA_BYTE(greyData + y * wpl, x));
+            const int value = int(GET_DATA_BYTE(greyLine, x));
             const auto apart = [&](const l_uint32 *area) {
                 return std::abs(value - int(GET_DATA_BYTE(area + y * wpl, x)));
             };
-            SET_DATA_BYTE(inkData + y * wpl, x, 255 - std::min(apart(square), std::max(apart(row), apart(column))));
+            const int ink = flat[size_t(x)] ? 0 : std::min(apart(square), std::max(apart(row), apart(column)));
+            SET_DATA_BYTE(inkData + y * wpl, x, 255 - ink);
         }
     }
     area.reset(squareArea.release());

@@ -412,6 +412,19 @@ QImage messageBox(const QStringList &message, const QStringList &buttons)
     return box;
 }
 
+// A dark theme's table whose alternate rows are nearly white, their text
+// barely greyer: each row's letters stand apart from both rows' tones.
+QImage alternateRows(const QStringList &rows)
+{
+    QImage table(300, 24 * rows.size(), QImage::Format_RGB32);
+    QPainter painter(&table);
+    for (int i = 0; i < rows.size(); ++i) {
+        const QColor paper(i % 2 ? 0xf7f7f7 : 0x232323);
+        painter.drawImage(0, 24 * i, renderText({rows.at(i)}, QSize(300, 24), QColor(0xe6e6e6), paper));
+    }
+    return table;
+}
+
 } // namespace
 
 // Regions of several lines are read line by line in reading order, and a
@@ -436,6 +449,9 @@ void tst_NsOcrEngine::regions_data()
     QTest::newRow("message box") << messageBox(paragraph.mid(0, 2), buttons)
                                  << (paragraph.mid(0, 2) << buttons.join(QLatin1Char(' '))).join(QLatin1Char('\n'))
                                  << QString();
+    const QStringList rows = {QStringLiteral("report.txt Text Loading anna"), QStringLiteral("config.json Folder Ready"),
+                              QStringLiteral("max_len.tar.gz Error bob.lee")};
+    QTest::newRow("alternate rows") << alternateRows(rows) << rows.join(QLatin1Char('\n')) << QString();
     QTest::newRow("screen") << twoWindows(left, right) << (left + right).join(QLatin1Char('\n')) << QString();
     QTest::newRow("Japanese line") << japaneseLine(QStringLiteral("ファイルを開く")) << QStringLiteral("ファイルを開く")
                                    << QStringLiteral("Japanese");
