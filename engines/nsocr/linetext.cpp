@@ -46,7 +46,8 @@ constexpr int ruleNamed(const char *name)
 constexpr int inkColumns = ruleNamed("ink-columns");
 constexpr int cjkNoSpace = ruleNamed("cjk-no-space");
 constexpr int loneBar = ruleNamed("lone-bar");
-static_assert(std::min({inkColumns, cjkNoSpace, loneBar})
+constexpr int underscore = ruleNamed("underscore");
+static_assert(std::min({inkColumns, cjkNoSpace, loneBar, underscore})
                       >= 0,
               "a line rule without a name in rulenames.h");
 
@@ -553,6 +554,20 @@ public:
         return any || straightMark(m_ink, {glyph.left, glyph.top, glyph.right, glyph.bottom});
     }
 
+    // Whether a flat stroke runs under the baseline, no deeper than a
+    // descender, across most of the blank between two glyphs: an
+    // underscore, which the recogniser takes for a word space.
+    bool underscoreBetween(const Glyph &before, const Glyph &after) const
+    {
+        const int from = before.right + 1;
+        const int to = after.left - 1;
+        return to >= from && std::any_of(m_pieces.begin(), m_pieces.end(), [&](const Piece &piece) {
+                   const int covered = std::min(piece.right, to) - std::max(piece.left, from) + 1;
+                   return piece.top > m_baseline + edge() && piece.top <= m_baseline + m_metrics.xHeight * 3 / 4
+                           && piece.height() <= 2 * m_stroke && covered * 2 >= to - from + 1;
+               });
+    }
+
 private:
     // Where no "b", "d", "h" or "k" shows how high the ascenders reach, the
     // line's plain bars on the baseline may: where some stand taller than
@@ -915,7 +930,7 @@ std::string lineText(const GlyphLine &recognised, Pix *binary, const PreparedIma
             // Chinese and Japanese characters, which set none.
             const Scripts pair = scripts(lineScripts[i - 1], lineScripts[i]);
             if (glyph.wordStart && ((pair & ~wideScripts) != 0 || !switches.on(cjkNoSpace)))
-                text += ' ';
+                text += ink && switches.on(underscore) && shape.underscoreBetween(line[i - 1], glyph) ? '_' : ' ';
         }
         std::string read = glyph.text;
         for (const GlyphRule &rule : glyphRules) {

@@ -39,7 +39,8 @@ std::vector<GlyphLine> readGlyphs(tesseract::ResultIterator *it);
 //   set on the ink's own columns where a word's columns and characters
 //   are as many;
 // - the recogniser's word spaces stand, but Chinese and Japanese
-//   characters stand without spaces;
+//   characters stand without spaces, and a space with a flat stroke
+//   under it is an underscore;
 // - Latin glyph rules: a plain upright bar is "l", "I" or "|" by its
 //   height against the line's capitals and ascenders, else by its
 //   neighbours; an "L" with hardly any foot is an "l" with a tail; a round

@@ -7,6 +7,7 @@
 inline constexpr const char *correctionRuleNames[] = {
     "ink-columns",       // character boxes set on their word's columns of ink
     "cjk-no-space",      // no space between Chinese and Japanese characters
+    "underscore",        // a flat stroke under the baseline across a word space is an underscore
     "lone-bar",          // a plain bar a word space apart from the rest of its word is a word of its own
     "bar-case",          // a plain upright bar is "l", "I" or "|"
     "comma-from-stop",   // a full stop hanging below the baseline, swinging left, is a comma

@@ -20,7 +20,7 @@ struct Rect
 {
     int left, top, width, height;
 };
-enum Shape { Small, Capital, Bar, Tailed, Dot, Comma, Ticks };
+enum Shape { Small, Capital, Bar, Tailed, Dot, Comma, Ticks, Underscore };
 const std::vector<Rect> shapes[] = {
     {{0, -17, 12, 3}, {0, -17, 3, 18}, {9, -17, 3, 18}, {0, -2, 12, 3}}, // an "o" or "n"
     {{0, -23, 3, 24}, {11, -23, 3, 24}, {3, -12, 8, 3}}, // an "H"
@@ -29,11 +29,12 @@ const std::vector<Rect> shapes[] = {
     {{0, -2, 3, 3}},
     {{2, -2, 3, 3}, {1, 1, 3, 2}, {0, 3, 3, 2}},
     {{0, -26, 3, 8}, {6, -26, 3, 8}}, // a straight double quote
+    {{0, 4, 14, 2}},
 };
 
 struct Drawn
 {
-    const char *text; // the recogniser's reading
+    const char *text; // the recogniser's reading, empty for ink it does not read
     Shape shape;
     int gap = 3; // blank columns before it
     bool wordStart = false;
@@ -57,6 +58,7 @@ const std::vector<Row> rows = {
     {"cjk-full-width", "cjk-full-width", {{"\u65e5", Capital}, {"?", Capital}}, "\u65e5\uff1f", "\u65e5?"},
     {"Korean keeps its spaces", "cjk-no-space", {{"\ud55c", Capital}, {"\uad6d", Capital, 3, true}}, "\ud55c \uad6d",
      "\ud55c \uad6d"},
+    {"underscore", "underscore", {{"o", Small}, {"", Underscore, 0}, {"o", Small, 0, true}}, "o_o", "o o"},
     {"lone-bar", "lone-bar", {{"1", Bar}, {"8", Capital, 12}, {"6", Capital}, {"4", Capital, 12, true}}, "l 86 4",
      "186 4"},
     {"bar-case", "bar-case", {{"H", Capital}, {"I", Bar}, {"o", Small}}, "Hlo", "HIo"},
@@ -85,7 +87,8 @@ QString read(const Row &row)
             right = std::max(right, x + rect.left + rect.width - 1);
             top = std::min(top, baseline + rect.top);
         }
-        line.push_back({drawn.text, x + drawn.slip, top, right + drawn.slip, baseline, drawn.wordStart || line.empty()});
+        if (*drawn.text)
+            line.push_back({drawn.text, x + drawn.slip, top, right + drawn.slip, baseline, drawn.wordStart || line.empty()});
         x = right + 1;
     }
     // The recogniser's word boxes hold their characters' boxes.
