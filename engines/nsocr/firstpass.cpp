@@ -582,23 +582,27 @@ PixPtr inkOnWhite(Pix *grey, PixPtr &area)
     // Below a row of letters the column's median, and the square's, may
     // take the letters' tone where the row meets one of another tone (a
     // table's alternate rows): a pixel in an even run as long as the row's
-    // reach is the area's own, whatever the medians say.
+    // reach, in an area at least three rows high, is the area's own,
+    // whatever the medians say. A rule across is thinner, and stays ink.
     const int flatRun = std::min(2 * size + 1, w);
     std::vector<bool> flat(static_cast<size_t>(w));
+    const auto tone = [&](int x, int y) { return y < 0 || y >= h ? -255 : int(GET_DATA_BYTE(greyData + y * wpl, x)); };
+    const auto deep = [&](int x, int y) {
+        const auto same = [&](int dy) { return std::abs(tone(x, y + dy) - tone(x, y)) <= 2; };
+        return (same(-1) && (same(1) || same(-2))) || (same(1) && same(2));
+    };
     for (int y = 0; y < h; ++y) {
-        const l_uint32 *greyLine = greyData + y * wpl;
         for (int start = 0, x = 0; start < w; start = x) {
-            const int tone = int(GET_DATA_BYTE(greyLine, start));
-            for (x = start + 1; x < w && std::abs(int(GET_DATA_BYTE(greyLine, x)) - tone) <= 2; ++x) {
+            for (x = start + 1; x < w && std::abs(tone(x, y) - tone(start, y)) <= 2; ++x) {
             }
             std::fill(flat.begin() + start, flat.begin() + x, x - start >= flatRun);
         }
         for (int x = 0; x < w; ++x) {
-            const int value = int(GET_DATA_BYTE(greyLine, x));
+            const int value = tone(x, y);
             const auto apart = [&](const l_uint32 *area) {
                 return std::abs(value - int(GET_DATA_BYTE(area + y * wpl, x)));
             };
-            const int ink = flat[size_t(x)] ? 0 : std::min(apart(square), std::max(apart(row), apart(column)));
+            const int ink = flat[size_t(x)] && deep(x, y) ? 0 : std::min(apart(square), std::max(apart(row), apart(column)));
             SET_DATA_BYTE(inkData + y * wpl, x, 255 - ink);
         }
     }

@@ -96,8 +96,10 @@ std::vector<LineBox> joinedRows(std::vector<LineBox> lines, Pix *binary, Pix *ar
                 const LineBox &b = lines[j];
                 if (i == j || b.left <= a.right || verticalOverlap(a, b) * 2 < std::min(a.height(), b.height()))
                     continue;
+                // A cell of small letters only stands as high as the
+                // x-height, a cell with capitals a half higher.
                 const int lower = std::min(a.letter, b.letter);
-                if (std::abs(a.baseline - b.baseline) * 8 > lower || std::abs(a.letter - b.letter) * 8 > lower)
+                if (std::abs(a.baseline - b.baseline) * 8 > lower || std::abs(a.letter - b.letter) * 2 > lower)
                     continue;
                 // A cell or a button holds a few words; lines of windows
                 // side by side may stand on one baseline too.
