@@ -190,23 +190,31 @@ int letterHeight(Boxa *boxes)
 // Where a line's letters stand. Between the baseline and the x-height
 // every letter has ink, below the baseline only descenders do, and touching
 // letters or a broken stroke cannot move that: the baseline is the lowest
-// row about as full of the letters' ink as the line's rows are.
+// row about as full of the letters' ink as the line's rows are, and that
+// about as many of the letters ink as its fullest row: a serif descender's
+// foot is as wide as a letter, and a short word may have more descenders
+// than not.
 int baselineOf(const LineBox &line, const std::vector<LineBox> &letters, Pix *binary)
 {
     const l_uint32 *data = pixGetData(binary);
     const int wpl = pixGetWpl(binary);
     std::vector<int> rowInk(size_t(line.height()));
+    std::vector<int> rowLetters(size_t(line.height()));
     for (const LineBox &letter : letters) {
         for (int y = letter.top; y <= letter.bottom; ++y) {
+            int ink = 0;
             for (int x = letter.left; x <= letter.right; ++x)
-                rowInk[size_t(y - line.top)] += int(GET_DATA_BIT(data + y * wpl, x));
+                ink += int(GET_DATA_BIT(data + y * wpl, x));
+            rowInk[size_t(y - line.top)] += ink;
+            rowLetters[size_t(y - line.top)] += ink > 0;
         }
     }
     std::vector<int> inked;
     std::copy_if(rowInk.begin(), rowInk.end(), std::back_inserter(inked), [](int ink) { return ink > 0; });
-    const int full = medianOf(inked);
+    const int fullInk = medianOf(inked);
+    const int fullLetters = *std::max_element(rowLetters.begin(), rowLetters.end());
     int row = int(rowInk.size()) - 1;
-    while (row > 0 && rowInk[size_t(row)] * 3 < full * 2)
+    while (row > 0 && (rowInk[size_t(row)] * 3 < fullInk * 2 || rowLetters[size_t(row)] * 3 < fullLetters * 2))
         --row;
     return line.top + row;
 }
