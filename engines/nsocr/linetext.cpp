@@ -47,7 +47,8 @@ constexpr int inkColumns = ruleNamed("ink-columns");
 constexpr int cjkNoSpace = ruleNamed("cjk-no-space");
 constexpr int loneBar = ruleNamed("lone-bar");
 constexpr int underscore = ruleNamed("underscore");
-static_assert(std::min({inkColumns, cjkNoSpace, loneBar, underscore})
+constexpr int blankGlyph = ruleNamed("blank-glyph");
+static_assert(std::min({inkColumns, cjkNoSpace, loneBar, underscore, blankGlyph})
                       >= 0,
               "a line rule without a name in rulenames.h");
 
@@ -368,6 +369,28 @@ GlyphLine alignedToInk(const GlyphLine &line, const Ink &ink, const std::vector<
         first = end;
     }
     return aligned;
+}
+
+// The recogniser reads marks into a wide blank, as between a table's
+// cells: a mark with no ink in its box is none, and where it began a word
+// the next glyph begins it. A letter's box may slip off its ink.
+GlyphLine withoutBlanks(const GlyphLine &line, const Ink &ink)
+{
+    GlyphLine kept;
+    bool wordStart = false;
+    for (const Glyph &glyph : line) {
+        bool inked = scriptOf(glyph.text) != Script::Common || isAlnum(glyph);
+        for (int x = glyph.left; x <= glyph.right && !inked; ++x)
+            inked = ink.column(x, glyph.top, glyph.bottom);
+        if (!inked) {
+            wordStart = wordStart || glyph.wordStart;
+            continue;
+        }
+        kept.push_back(glyph);
+        kept.back().wordStart = glyph.wordStart || wordStart;
+        wordStart = false;
+    }
+    return kept;
 }
 
 // What the pixels of a line show of its characters' shapes, where the
@@ -910,9 +933,10 @@ std::string lineText(const GlyphLine &recognised, Pix *binary, const PreparedIma
 {
     const RuleSwitches switches = RuleSwitches::fromEnvironment();
     const Ink ink(binary);
-    const Metrics rough = metricsOf(recognised);
-    std::vector<Piece> pieces = piecesOf(ink, recognised, rough);
-    GlyphLine line = alignedToInk(recognised, ink, pieces, rough, switches);
+    const GlyphLine inked = ink && switches.on(blankGlyph) ? withoutBlanks(recognised, ink) : recognised;
+    const Metrics rough = metricsOf(inked);
+    std::vector<Piece> pieces = piecesOf(ink, inked, rough);
+    GlyphLine line = alignedToInk(inked, ink, pieces, rough, switches);
     const Metrics metrics = metricsOf(line);
     const LineShape shape(ink, image.pix.get(), line, metrics, std::move(pieces));
     if (ink && switches.on(loneBar))

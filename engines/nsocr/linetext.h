@@ -35,6 +35,7 @@ std::vector<GlyphLine> readGlyphs(tesseract::ResultIterator *it);
 // named in rulenames.h, for the scripts and characters it names, measured
 // in the line's x-height and stroke width; NSOCR_RULES_OFF switches rules
 // off by name:
+// - a mark read where the line has no ink is none;
 // - the characters' boxes, which may slip onto a neighbour's ink, are
 //   set on the ink's own columns where a word's columns and characters
 //   are as many;

@@ -5,6 +5,7 @@
 // tried. NSOCR_RULES_OFF takes a comma-separated list of them ("all" for
 // every one) to measure the reading without them.
 inline constexpr const char *correctionRuleNames[] = {
+    "blank-glyph",       // a mark with no ink in its box is none
     "ink-columns",       // character boxes set on their word's columns of ink
     "cjk-no-space",      // no space between Chinese and Japanese characters
     "underscore",        // a flat stroke under the baseline across a word space is an underscore

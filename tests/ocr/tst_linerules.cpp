@@ -20,7 +20,7 @@ struct Rect
 {
     int left, top, width, height;
 };
-enum Shape { Small, Capital, Bar, Tailed, Dot, Comma, Ticks, Underscore };
+enum Shape { Small, Capital, Bar, Tailed, Dot, Comma, Ticks, Underscore, Blank };
 const std::vector<Rect> shapes[] = {
     {{0, -17, 12, 3}, {0, -17, 3, 18}, {9, -17, 3, 18}, {0, -2, 12, 3}}, // an "o" or "n"
     {{0, -23, 3, 24}, {11, -23, 3, 24}, {3, -12, 8, 3}}, // an "H"
@@ -30,6 +30,7 @@ const std::vector<Rect> shapes[] = {
     {{2, -2, 3, 3}, {1, 1, 3, 2}, {0, 3, 3, 2}},
     {{0, -26, 3, 8}, {6, -26, 3, 8}}, // a straight double quote
     {{0, 4, 14, 2}},
+    {},
 };
 
 struct Drawn
@@ -52,6 +53,7 @@ struct Row
 
 // One row for each rule, and for what the scripts keep from them.
 const std::vector<Row> rows = {
+    {"blank-glyph", "blank-glyph", {{"o", Small}, {"_", Blank, 20, true}, {"o", Small, 20, true}}, "o o", "o _ o"},
     {"ink-columns", "ink-columns", {{"H", Capital}, {"I", Bar, 3, false, 10}, {"o", Small}}, "Hlo", "HIo"},
     {"cjk-no-space", "cjk-no-space", {{"\u65e5", Capital}, {"\u672c", Capital, 12, true}}, "\u65e5\u672c",
      "\u65e5 \u672c"},
