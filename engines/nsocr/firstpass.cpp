@@ -620,7 +620,7 @@ int medianOf(std::vector<int> values)
     return values[values.size() / 2];
 }
 
-PreparedImage prepareImage(Pix *source, bool oneLine)
+PreparedImage prepareImage(Pix *source, bool oneLine, Scaling scaling)
 {
     PreparedImage prepared;
     PixPtr grey(pixConvertTo8(source, 0));
@@ -646,7 +646,7 @@ PreparedImage prepareImage(Pix *source, bool oneLine)
     }
 
     prepared.layout = PageLayout::SingleLine;
-    prepared.scale = scaleFor(lines, pixGetWidth(grey.get()), pixGetHeight(grey.get()));
+    prepared.scale = scaling == Scaling::ScreenSize ? 1 : scaleFor(lines, pixGetWidth(grey.get()), pixGetHeight(grey.get()));
     const bool onBar = fillAroundBar(grey.get());
     GreyStats stats = greyStats(grey.get());
     if (onBar ? lighterInk(grey.get(), stats.background) : stats.background < 128) {

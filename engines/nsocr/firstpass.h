@@ -30,8 +30,10 @@ struct PreparedImage
 // and often light on dark; the recogniser reads it best as dark text of
 // about 35 to 50 px height with some margin, and a crop holding one line is
 // best read as exactly that line (the page layout analysis drops short
-// lines such as "OK"). A caller that knows the image holds one line says so.
-PreparedImage prepareImage(Pix *source, bool oneLine = false);
+// lines such as "OK"). A caller that knows the image holds one line says so,
+// and one whose recogniser reads best at the screen's own size asks for it.
+enum class Scaling { Upscale, ScreenSize };
+PreparedImage prepareImage(Pix *source, bool oneLine = false, Scaling scaling = Scaling::Upscale);
 
 // The median of the values; 0 for none.
 int medianOf(std::vector<int> values);

@@ -920,13 +920,66 @@ std::vector<GlyphLine> readGlyphs(tesseract::ResultIterator *it)
             int bottom = 0;
             it->BoundingBox(tesseract::RIL_WORD, &glyph.wordLeft, &top, &glyph.wordRight, &bottom);
             --glyph.wordRight;
+            glyph.wordConfidence = it->Confidence(tesseract::RIL_WORD);
         } else {
             glyph.wordLeft = lines.back().back().wordLeft;
             glyph.wordRight = lines.back().back().wordRight;
+            glyph.wordConfidence = lines.back().back().wordConfidence;
         }
         lines.back().push_back(glyph);
     } while (it->Next(tesseract::RIL_SYMBOL));
     return lines;
+}
+
+GlyphLine withEnglishWords(const GlyphLine &line, const std::vector<GlyphLine> &english)
+{
+    using Word = std::pair<GlyphLine::const_iterator, GlyphLine::const_iterator>;
+    const auto wordsOf = [](const GlyphLine &glyphs) {
+        std::vector<Word> words;
+        for (auto first = glyphs.begin(); first != glyphs.end();) {
+            const auto end = std::find_if(first + 1, glyphs.end(), [](const Glyph &glyph) { return glyph.wordStart; });
+            words.emplace_back(first, end);
+            first = end;
+        }
+        return words;
+    };
+    // Two words stand in the same place where each overlaps the other by
+    // more than half its width.
+    const auto samePlace = [](const Glyph &a, const Glyph &b) {
+        const int overlap = std::min(a.wordRight, b.wordRight) - std::max(a.wordLeft, b.wordLeft) + 1;
+        return overlap * 2 > a.wordRight - a.wordLeft + 1 && overlap * 2 > b.wordRight - b.wordLeft + 1;
+    };
+    const auto ascii = [](const Glyph &glyph) {
+        return std::all_of(glyph.text.begin(), glyph.text.end(), [](char c) { return (c & 0x80) == 0; });
+    };
+    const auto mark = [&](const Glyph &glyph) { return ascii(glyph) && !isAlnum(glyph); };
+    const auto foreignLetter = [&](const Glyph &glyph) { return !ascii(glyph) && scriptOf(glyph.text) != Script::Common; };
+    std::vector<Word> englishWords;
+    for (const GlyphLine &englishLine : english) {
+        const std::vector<Word> words = wordsOf(englishLine);
+        englishWords.insert(englishWords.end(), words.begin(), words.end());
+    }
+    const auto overlap = [](const Glyph &a, const Glyph &b) { return a.wordLeft <= b.wordRight && b.wordLeft <= a.wordRight; };
+    const std::vector<Word> words = wordsOf(line);
+    GlyphLine merged;
+    for (const Word &word : words) {
+        std::vector<const Word *> matches;
+        for (const Word &candidate : englishWords) {
+            if (samePlace(*word.first, *candidate.first))
+                matches.push_back(&candidate);
+        }
+        // The English word takes no part of the line's other words.
+        const Word *englishWord = matches.size() == 1 ? matches.front() : nullptr;
+        const bool alone = englishWord && std::count_if(words.begin(), words.end(), [&](const Word &other) {
+                               return overlap(*other.first, *englishWord->first);
+                           }) == 1;
+        const bool take = alone && englishWord->first->wordConfidence > word.first->wordConfidence
+                && std::all_of(englishWord->first, englishWord->second, ascii)
+                && std::any_of(englishWord->first, englishWord->second, mark)
+                && std::none_of(word.first, word.second, foreignLetter);
+        merged.insert(merged.end(), take ? englishWord->first : word.first, take ? englishWord->second : word.second);
+    }
+    return merged;
 }
 
 std::string lineText(const GlyphLine &recognised, Pix *binary, const PreparedImage &image)

@@ -23,12 +23,21 @@ struct Glyph
     bool wordStart = false; // the recogniser began a word here
     int wordLeft = 0; // the ink box of the recogniser's word, whose
     int wordRight = 0; // sides are surer than those of its characters
+    float wordConfidence = 0; // the recogniser's, of its word
 };
 
 using GlyphLine = std::vector<Glyph>;
 
 // The recogniser's characters, line by line.
 std::vector<GlyphLine> readGlyphs(tesseract::ResultIterator *it);
+
+// A line in another language of English's alphabet often holds words with
+// English's marks (a path, an address, "#12", "50%"), which English's
+// model reads better than the language's own. The line with each such word
+// that `english`, the same line read by English's model, reads in the same
+// place more surely, and where the line's own reading has no letter outside
+// English's alphabet.
+GlyphLine withEnglishWords(const GlyphLine &line, const std::vector<GlyphLine> &english);
 
 // A line's text, decided from the pixels where the recogniser's own
 // choices are known to go wrong on screen text. Each correction is a rule

@@ -57,6 +57,14 @@ bool alphabetOfEnglish(const std::string &group)
     return !inGroup(group, otherScripts);
 }
 
+// Arabic's model reads screen text best at the screen's size: upscaled,
+// its letters' dots blur into other letters' ("ن" read as "ت").
+bool readsAtScreenSize(const std::string &group)
+{
+    static const char *const screenSize[] = {"ara"};
+    return inGroup(group, screenSize);
+}
+
 // Tesseract groups to read with, most wanted first. English is always on,
 // but a language the host switched on is what its text is most likely in:
 // its own model reads it best, and English text reads best alone. A line
@@ -138,7 +146,24 @@ struct Recogniser::Reading
 {
     std::string text;
     float confidence = 0; // the recogniser's, over the line's characters
+    std::vector<GlyphLine> glyphs; // where the text is the rules' reading of them
+    PixPtr binary; // the recogniser's, that the rules read
 };
+
+namespace {
+
+std::string textOf(const std::vector<GlyphLine> &glyphs, Pix *binary, const PreparedImage &line)
+{
+    std::string text;
+    for (const GlyphLine &glyphLine : glyphs) {
+        if (!text.empty())
+            text += ' ';
+        text += lineText(glyphLine, binary, line);
+    }
+    return text;
+}
+
+} // namespace
 
 // An icon or a picture beside a page's text reads as a letter or two, and
 // less surely than any text on a screen.
@@ -258,36 +283,45 @@ int32_t Recogniser::readLine(tesseract::TessBaseAPI *api, const PreparedImage &l
             return script == Script::Arabic || script == Script::Hangul;
         });
     });
-    reading.text.clear();
     if (ownOrder) {
         reading.text = ownText;
         return 0;
     }
-    for (const GlyphLine &glyphLine : glyphs) {
-        if (!reading.text.empty())
-            reading.text += ' ';
-        reading.text += lineText(glyphLine, binary.get(), line);
-    }
+    reading.text = textOf(glyphs, binary.get(), line);
+    reading.glyphs = std::move(glyphs);
+    reading.binary = std::move(binary);
     return 0;
 }
 
-int32_t Recogniser::readBest(Reader &reader, const PreparedImage &line, const std::atomic<bool> &cancel,
-                             Reading &best)
+int32_t Recogniser::readBest(Reader &reader, Pix *source, const PreparedImage &line,
+                             const std::atomic<bool> &cancel, Reading &best)
 {
+    PreparedImage screenSize;
     for (size_t i = 0; i < m_groups.size(); ++i) {
         // A model for a language in the Latin alphabet reads English words
-        // as well, so English is asked only where it is unsure. One for
-        // another script reads English letters as its own, sure of itself:
-        // there both read, and the surer reading stands.
+        // as well, and English takes the line only where it is unsure, and
+        // else the words with English's marks that English reads more
+        // surely. One for another script reads English letters as its own,
+        // sure of itself: there both read, and the surer reading stands.
         constexpr float sure = 80;
         constexpr float surer = 5;
-        if (i > 0 && m_latinFirst && best.confidence >= sure)
-            break;
+        if (readsAtScreenSize(m_groups[i]) && !screenSize.pix)
+            screenSize = prepareImage(source, true, Scaling::ScreenSize);
+        const PreparedImage &prepared = readsAtScreenSize(m_groups[i]) && screenSize.pix ? screenSize : line;
         Reading reading;
-        if (const int32_t result = readLine(reader.at(m_groups[i]).get(), line, cancel, reading))
+        if (const int32_t result = readLine(reader.at(m_groups[i]).get(), prepared, cancel, reading))
             return result;
-        if (i == 0 || reading.confidence > best.confidence + (m_latinFirst ? surer : 0))
-            best = reading;
+        if (i == 0 || reading.confidence > best.confidence + (m_latinFirst ? surer : 0)) {
+            if (i == 0 || !m_latinFirst || best.confidence < sure) {
+                best = std::move(reading);
+                continue;
+            }
+        }
+        if (m_latinFirst && !best.glyphs.empty()) {
+            for (GlyphLine &glyphLine : best.glyphs)
+                glyphLine = withEnglishWords(glyphLine, reading.glyphs);
+            best.text = textOf(best.glyphs, best.binary.get(), line);
+        }
     }
     return 0;
 }
@@ -307,7 +341,7 @@ int32_t Recogniser::readLines(Pix *source, const std::vector<LineBox> &lines, co
                 const PreparedImage line = crop ? prepareImage(crop.get(), true) : PreparedImage();
                 Reading reading;
                 if (line.pix)
-                    result = readBest(reader, line, cancel, reading);
+                    result = readBest(reader, crop.get(), line, cancel, reading);
                 if (!readsAsIcon(reading))
                     texts[i] = reading.text;
             }
@@ -346,7 +380,7 @@ int32_t Recogniser::recognise(const RecogniserSetup &setup, Pix *source, const s
         return ERROR_CANNOTDECODE;
     if (page.layout == PageLayout::SingleLine) {
         Reading reading;
-        const int32_t result = readBest(m_readers.front(), page, cancel, reading);
+        const int32_t result = readBest(m_readers.front(), source, page, cancel, reading);
         text = reading.text;
         return result;
     }
@@ -372,6 +406,6 @@ void Recogniser::warmUp(const RecogniserSetup &setup)
     const std::atomic<bool> never(false);
     for (Reader &reader : m_readers) {
         Reading reading;
-        readBest(reader, prepared, never, reading);
+        readBest(reader, line.get(), prepared, never, reading);
     }
 }

@@ -55,7 +55,9 @@ private:
     int32_t start(const RecogniserSetup &setup);
     int32_t readLine(tesseract::TessBaseAPI *api, const PreparedImage &line, const std::atomic<bool> &cancel,
                      Reading &reading);
-    int32_t readBest(Reader &reader, const PreparedImage &line, const std::atomic<bool> &cancel, Reading &best);
+    // Reads a line prepared from `source`, with each group in turn.
+    int32_t readBest(Reader &reader, Pix *source, const PreparedImage &line, const std::atomic<bool> &cancel,
+                     Reading &best);
     int32_t readLines(Pix *source, const std::vector<LineBox> &lines, const std::atomic<bool> &cancel,
                       std::string &text);
 

@@ -457,6 +457,8 @@ void tst_NsOcrEngine::regions_data()
                                    << QStringLiteral("Japanese");
     const QString german = QStringLiteral("Größe ändern und Übersicht öffnen");
     QTest::newRow("German line") << renderText({german}, QSize(290, 28)) << german << QStringLiteral("German");
+    const QString path = QStringLiteral("Schriftgröße unter ~/.config speichern");
+    QTest::newRow("German line with a path") << renderText({path}, QSize(330, 28)) << path << QStringLiteral("German");
 }
 
 void tst_NsOcrEngine::regions()
