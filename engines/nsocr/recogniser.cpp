@@ -148,6 +148,7 @@ struct Recogniser::Reading
     float confidence = 0; // the recogniser's, over the line's characters
     std::vector<GlyphLine> glyphs; // where the text is the rules' reading of them
     PixPtr binary; // the recogniser's, that the rules read
+    const PreparedImage *image = nullptr; // the line it read
 };
 
 namespace {
@@ -299,30 +300,30 @@ int32_t Recogniser::readBest(Reader &reader, Pix *source, const PreparedImage &l
     PreparedImage screenSize;
     for (size_t i = 0; i < m_groups.size(); ++i) {
         // A model for a language in the Latin alphabet reads English words
-        // as well, and English takes the line only where it is unsure, and
-        // else the words with English's marks that English reads more
-        // surely. One for another script reads English letters as its own,
-        // sure of itself: there both read, and the surer reading stands.
+        // as well, and English takes the line only where it is unsure. One
+        // for another script reads English letters as its own, sure of
+        // itself: there both read, and the surer reading stands. Where the
+        // line's own language's reading stands, English's gives it the
+        // words with English's marks that it reads more surely.
         constexpr float sure = 80;
         constexpr float surer = 5;
-        if (readsAtScreenSize(m_groups[i]) && !screenSize.pix)
+        const bool screenSized = readsAtScreenSize(m_groups[i]);
+        if (screenSized && !screenSize.pix)
             screenSize = prepareImage(source, true, Scaling::ScreenSize);
-        const PreparedImage &prepared = readsAtScreenSize(m_groups[i]) && screenSize.pix ? screenSize : line;
         Reading reading;
-        if (const int32_t result = readLine(reader.at(m_groups[i]).get(), prepared, cancel, reading))
+        reading.image = screenSized && screenSize.pix ? &screenSize : &line;
+        if (const int32_t result = readLine(reader.at(m_groups[i]).get(), *reading.image, cancel, reading))
             return result;
-        if (i == 0 || reading.confidence > best.confidence + (m_latinFirst ? surer : 0)) {
-            if (i == 0 || !m_latinFirst || best.confidence < sure) {
-                best = std::move(reading);
-                continue;
-            }
-        }
-        if (m_latinFirst && !best.glyphs.empty()) {
+        const bool surerReading = i == 0 || reading.confidence > best.confidence + (m_latinFirst ? surer : 0);
+        if (surerReading && (i == 0 || !m_latinFirst || best.confidence < sure)) {
+            best = std::move(reading);
+        } else if (m_groups[i] == "eng" && !best.glyphs.empty()) {
             for (GlyphLine &glyphLine : best.glyphs)
                 glyphLine = withEnglishWords(glyphLine, reading.glyphs);
-            best.text = textOf(best.glyphs, best.binary.get(), line);
+            best.text = textOf(best.glyphs, best.binary.get(), *best.image);
         }
     }
+    best.image = nullptr; // the images read die here
     return 0;
 }
 
