@@ -48,12 +48,16 @@ bool sameTone(Pix *area, int tone, int x, int y)
 // little above and below its text).
 std::vector<LineBox> joinedRows(std::vector<LineBox> lines, Pix *binary, Pix *area)
 {
+    const auto toneAt = [area](int x, int y) {
+        l_uint32 tone = 0;
+        pixGetPixel(area, x, y, &tone);
+        return int(tone);
+    };
     // A button's face ends a little above and below its text, a window's
-    // far from it.
-    const auto onButton = [area](const LineBox &line) {
-        const int x = (line.left + line.right) / 2;
+    // far from it. A line joined from buttons already is told by its end.
+    const auto onButton = [&](const LineBox &line, int x) {
         const int reach = 2 * line.height();
-        const int tone = toneOf(area, line);
+        const int tone = toneAt(x, line.baseline);
         const auto ends = [&](int from, int step) {
             for (int y = from, d = 0; d < reach; y += step, ++d) {
                 if (y < 0 || y >= int(pixGetHeight(area)) || !sameTone(area, tone, x, y))
@@ -65,10 +69,10 @@ std::vector<LineBox> joinedRows(std::vector<LineBox> lines, Pix *binary, Pix *ar
     };
     const auto toneChanges = [&](const LineBox &a, const LineBox &b) {
         const int y = a.baseline - a.letter / 2;
-        const int tone = toneOf(area, a);
+        const int tone = toneAt(a.right, y);
         for (int x = a.right + 1; x < b.left; ++x) {
             if (!sameTone(area, tone, x, y))
-                return !onButton(a) || !onButton(b);
+                return !onButton(a, a.right) || !onButton(b, b.left);
         }
         return false;
     };
@@ -402,6 +406,29 @@ void addFaintLetters(Pix *binary, Boxa *boxes, const PreparedImage &page)
     const PixPtr flat(range ? pixThresholdToBinary(range.get(), 9) : nullptr);
     if (!faint || !nearInk || !flat)
         return;
+    // A frame's side or a rule across, drawn faintly, runs on over most
+    // of the page, as no line of letters does.
+    const int width = int(pixGetWidth(faint.get()));
+    const int height = int(pixGetHeight(faint.get()));
+    const l_uint32 *data = pixGetData(faint.get());
+    const int wpl = pixGetWpl(faint.get());
+    std::vector<int> rowCount(static_cast<size_t>(height));
+    std::vector<int> columnCount(static_cast<size_t>(width));
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const int on = int(GET_DATA_BIT(data + y * wpl, x));
+            rowCount[size_t(y)] += on;
+            columnCount[size_t(x)] += on;
+        }
+    }
+    for (int x = 0; x < width; ++x) {
+        if (columnCount[size_t(x)] * 10 >= height * 6)
+            pixRasterop(faint.get(), x, 0, 1, height, PIX_CLR, nullptr, 0, 0);
+    }
+    for (int y = 0; y < height; ++y) {
+        if (rowCount[size_t(y)] * 10 >= width * 6)
+            pixRasterop(faint.get(), 0, y, width, 1, PIX_CLR, nullptr, 0, 0);
+    }
     pixSubtract(faint.get(), faint.get(), nearInk.get());
     pixAnd(faint.get(), faint.get(), flat.get());
     const PixPtr letters(pixSelectBySize(faint.get(), 3 * letter, 3 * letter, 8, L_SELECT_IF_BOTH,
