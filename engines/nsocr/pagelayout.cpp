@@ -249,6 +249,21 @@ std::vector<LineBox> strung(Boxa *boxes, Pix *binary, Pix *area)
         return false;
     };
 
+    // A frame's side runs down most of the page, which lines of text
+    // break off; where the text's medians weaken its ink, its pieces
+    // between the lines are as high as letters.
+    const int width = int(pixGetWidth(binary));
+    const int height = int(pixGetHeight(binary));
+    const l_uint32 *data = pixGetData(binary);
+    const int wpl = pixGetWpl(binary);
+    std::vector<bool> frameColumn(static_cast<size_t>(width));
+    for (int x = 0; x < width; ++x) {
+        int inked = 0;
+        for (int y = 0; y < height; ++y)
+            inked += int(GET_DATA_BIT(data + y * wpl, x));
+        frameColumn[size_t(x)] = inked * 10 >= height * 6;
+    }
+
     std::vector<LineBox> lines;
     std::vector<std::vector<LineBox>> letters; // of each line
     std::vector<LineBox> marks;
@@ -257,7 +272,9 @@ std::vector<LineBox> strung(Boxa *boxes, Pix *binary, Pix *area)
         const LineBox &piece = pieces[i];
         // Frames, pictures and rules are no letters.
         const int width = piece.right - piece.left + 1;
-        if (piece.height() > 4 * letter || (width > 2 * letter && piece.height() * 4 < letter) || framing(i))
+        if (piece.height() > 4 * letter || (width > 2 * letter && piece.height() * 4 < letter) || framing(i)
+            || (width * 3 <= letter && std::all_of(frameColumn.begin() + piece.left, frameColumn.begin() + piece.right + 1,
+                                                   [](bool frame) { return frame; })))
             continue;
         if (piece.height() * 2 < letter) {
             marks.push_back(piece);
