@@ -435,6 +435,14 @@ void removeEdgeLines(Pix *grey, const GreyStats &stats)
     const int n = int(groups.size());
     const auto close = [&](int i) { return groups[i + 1].first - groups[i].second - 1 <= frameGap; };
     const auto peels = [&](int left, int right) {
+        // A frame stands beside the text, which spans most of the crop.
+        int peeled = 0;
+        for (int i = 0; i < n; ++i) {
+            if (i < left || i >= n - right)
+                peeled += groups[i].second - groups[i].first + 1;
+        }
+        if (left + right < n && peeled >= groups[n - right - 1].second - groups[left].first + 1)
+            return false;
         std::pair<int, int> rest(h, -1);
         int restDarkest = 255;
         for (int i = left; i < n - right; ++i) {
