@@ -302,9 +302,10 @@ int32_t Recogniser::readBest(Reader &reader, Pix *source, const PreparedImage &l
         // A model for a language in the Latin alphabet reads English words
         // as well, and English takes the line only where it is unsure. One
         // for another script reads English letters as its own, sure of
-        // itself: there both read, and the surer reading stands. Where the
-        // line's own language's reading stands, English's gives it the
-        // words with English's marks that it reads more surely.
+        // itself: there both read, and a clearly surer reading stands, as
+        // English's of English text does. Where the line's own language's
+        // reading stands, English's gives it the words with English's marks
+        // that it reads more surely.
         constexpr float sure = 80;
         constexpr float surer = 5;
         const bool screenSized = readsAtScreenSize(m_groups[i]);
@@ -314,7 +315,7 @@ int32_t Recogniser::readBest(Reader &reader, Pix *source, const PreparedImage &l
         reading.image = screenSized && screenSize.pix ? &screenSize : &line;
         if (const int32_t result = readLine(reader.at(m_groups[i]).get(), *reading.image, cancel, reading))
             return result;
-        const bool surerReading = i == 0 || reading.confidence > best.confidence + (m_latinFirst ? surer : 0);
+        const bool surerReading = i == 0 || reading.confidence > best.confidence + surer;
         if (surerReading && (i == 0 || !m_latinFirst || best.confidence < sure)) {
             best = std::move(reading);
         } else if (m_groups[i] == "eng" && !best.glyphs.empty()) {
