@@ -400,6 +400,16 @@ void removeEdgeLines(Pix *grey, const GreyStats &stats)
             columnInk[x] += ink(x, y);
     }
     const std::vector<std::pair<int, int>> groups = runs(columnInk);
+    if (groups.empty())
+        return;
+    // Beyond the outermost ink only fainter strokes stand: the rim of a
+    // radio button or a frame's light edge, which the recogniser would read
+    // as a bar. The outer letters' soft edges stay.
+    constexpr int softEdge = 2;
+    if (groups.front().first > softEdge)
+        erase(0, groups.front().first - softEdge - 1, 0, h - 1);
+    if (groups.back().second < w - 1 - softEdge)
+        erase(groups.back().second + softEdge + 1, w - 1, 0, h - 1);
     if (groups.size() < 2)
         return;
     // The rows each group of columns inks, as (top, bottom), and how many.
@@ -458,8 +468,11 @@ void removeEdgeLines(Pix *grey, const GreyStats &stats)
             const bool below = extents[i].second >= rest.second + 2;
             const bool above = extents[i].first + 2 <= rest.first
                     || (extents[i].first < rest.first && inkedRows[i] == h);
+            // The crop's edge may cut all but a sliver off the rim of a
+            // radio button: it needs to be no higher than that.
+            const bool cut = groups[i].first == 0 || groups[i].second == w - 1;
             const bool lighter = darkests[i] * 2 > stats.background + restDarkest
-                    && (extents[i].second - extents[i].first + 1) * 2 >= rest.second - rest.first + 1;
+                    && (cut || (extents[i].second - extents[i].first + 1) * 2 >= rest.second - rest.first + 1);
             if ((!above || !below) && !lighter)
                 return false;
             // A frame inks every row it spans; the columns of several lines
