@@ -973,7 +973,11 @@ GlyphLine withEnglishWords(const GlyphLine &line, const std::vector<GlyphLine> &
         const bool alone = englishWord && std::count_if(words.begin(), words.end(), [&](const Word &other) {
                                return overlap(*other.first, *englishWord->first);
                            }) == 1;
-        const bool take = alone && englishWord->first->wordConfidence > word.first->wordConfidence
+        // A number's reading owes nothing to the language's model.
+        const bool number = std::none_of(word.first, word.second, [](const Glyph &glyph) {
+            return scriptOf(glyph.text) != Script::Common || (isAlnum(glyph) && !std::isdigit(static_cast<unsigned char>(glyph.text[0])));
+        });
+        const bool take = alone && (number || englishWord->first->wordConfidence > word.first->wordConfidence)
                 && std::all_of(englishWord->first, englishWord->second, ascii)
                 && std::any_of(englishWord->first, englishWord->second, mark)
                 && std::none_of(word.first, word.second, foreignLetter);

@@ -35,8 +35,8 @@ std::vector<GlyphLine> readGlyphs(tesseract::ResultIterator *it);
 // English's marks (a path, an address, "#12", "50%"), which English's
 // model reads better than the language's own. The line with each such word
 // that `english`, the same line read by English's model, reads in the same
-// place more surely, and where the line's own reading has no letter outside
-// English's alphabet.
+// place more surely, or where the line's own reading holds no letter, and
+// where the line's own reading has no letter outside English's alphabet.
 GlyphLine withEnglishWords(const GlyphLine &line, const std::vector<GlyphLine> &english);
 
 // A line's text, decided from the pixels where the recogniser's own
