@@ -23,21 +23,50 @@ void include(LineBox &box, const LineBox &piece)
     box.bottom = std::max(box.bottom, piece.bottom);
 }
 
+// The tone of the area round a point.
+int toneAt(Pix *area, int x, int y)
+{
+    l_uint32 tone = 0;
+    pixGetPixel(area, x, y, &tone);
+    return int(tone);
+}
+
 // The tone of the area round a line's letters.
 int toneOf(Pix *area, const LineBox &line)
 {
-    l_uint32 tone = 0;
-    pixGetPixel(area, (line.left + line.right) / 2, line.baseline, &tone);
-    return int(tone);
+    return toneAt(area, (line.left + line.right) / 2, line.baseline);
 }
 
 // Whether the area round a point has that tone.
 bool sameTone(Pix *area, int tone, int x, int y)
 {
-    l_uint32 here = 0;
-    pixGetPixel(area, x, y, &here);
     constexpr int near = 24;
-    return std::abs(int(here) - tone) <= near;
+    return std::abs(toneAt(area, x, y) - tone) <= near;
+}
+
+// How many pixels of a 1-bit image are set in each row and each column.
+void countInk(Pix *pix, std::vector<int> &rows, std::vector<int> &columns)
+{
+    const int width = int(pixGetWidth(pix));
+    const int height = int(pixGetHeight(pix));
+    const l_uint32 *data = pixGetData(pix);
+    const int wpl = pixGetWpl(pix);
+    rows.assign(size_t(height), 0);
+    columns.assign(size_t(width), 0);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const int on = int(GET_DATA_BIT(data + y * wpl, x));
+            rows[size_t(y)] += on;
+            columns[size_t(x)] += on;
+        }
+    }
+}
+
+// Whether a count of inked pixels covers most of a length, as a frame's
+// side or a rule does, and a line of letters does not.
+bool mostOf(int inked, int length)
+{
+    return inked * 10 >= length * 6;
 }
 
 // The cells of a table's row, and a row of buttons, stand apart like
@@ -48,16 +77,11 @@ bool sameTone(Pix *area, int tone, int x, int y)
 // little above and below its text).
 std::vector<LineBox> joinedRows(std::vector<LineBox> lines, Pix *binary, Pix *area)
 {
-    const auto toneAt = [area](int x, int y) {
-        l_uint32 tone = 0;
-        pixGetPixel(area, x, y, &tone);
-        return int(tone);
-    };
     // A button's face ends a little above and below its text, a window's
     // far from it. A line joined from buttons already is told by its end.
     const auto onButton = [&](const LineBox &line, int x) {
         const int reach = 2 * line.height();
-        const int tone = toneAt(x, line.baseline);
+        const int tone = toneAt(area, x, line.baseline);
         const auto ends = [&](int from, int step) {
             for (int y = from, d = 0; d < reach; y += step, ++d) {
                 if (y < 0 || y >= int(pixGetHeight(area)) || !sameTone(area, tone, x, y))
@@ -69,7 +93,7 @@ std::vector<LineBox> joinedRows(std::vector<LineBox> lines, Pix *binary, Pix *ar
     };
     const auto toneChanges = [&](const LineBox &a, const LineBox &b) {
         const int y = a.baseline - a.letter / 2;
-        const int tone = toneAt(a.right, y);
+        const int tone = toneAt(area, a.right, y);
         for (int x = a.right + 1; x < b.left; ++x) {
             if (!sameTone(area, tone, x, y))
                 return !onButton(a, a.right) || !onButton(b, b.left);
@@ -252,17 +276,13 @@ std::vector<LineBox> strung(Boxa *boxes, Pix *binary, Pix *area)
     // A frame's side runs down most of the page, which lines of text
     // break off; where the text's medians weaken its ink, its pieces
     // between the lines are as high as letters.
-    const int width = int(pixGetWidth(binary));
-    const int height = int(pixGetHeight(binary));
-    const l_uint32 *data = pixGetData(binary);
-    const int wpl = pixGetWpl(binary);
-    std::vector<bool> frameColumn(static_cast<size_t>(width));
-    for (int x = 0; x < width; ++x) {
-        int inked = 0;
-        for (int y = 0; y < height; ++y)
-            inked += int(GET_DATA_BIT(data + y * wpl, x));
-        frameColumn[size_t(x)] = inked * 10 >= height * 6;
-    }
+    std::vector<int> rowInk;
+    std::vector<int> columnInk;
+    countInk(binary, rowInk, columnInk);
+    const auto frameColumns = [&](const LineBox &piece) {
+        return std::all_of(columnInk.begin() + piece.left, columnInk.begin() + piece.right + 1,
+                           [&](int inked) { return mostOf(inked, int(rowInk.size())); });
+    };
 
     std::vector<LineBox> lines;
     std::vector<std::vector<LineBox>> letters; // of each line
@@ -273,8 +293,7 @@ std::vector<LineBox> strung(Boxa *boxes, Pix *binary, Pix *area)
         // Frames, pictures and rules are no letters.
         const int width = piece.right - piece.left + 1;
         if (piece.height() > 4 * letter || (width > 2 * letter && piece.height() * 4 < letter) || framing(i)
-            || (width * 3 <= letter && std::all_of(frameColumn.begin() + piece.left, frameColumn.begin() + piece.right + 1,
-                                                   [](bool frame) { return frame; })))
+            || (width * 3 <= letter && frameColumns(piece)))
             continue;
         if (piece.height() * 2 < letter) {
             marks.push_back(piece);
@@ -425,25 +444,17 @@ void addFaintLetters(Pix *binary, Boxa *boxes, const PreparedImage &page)
         return;
     // A frame's side or a rule across, drawn faintly, runs on over most
     // of the page, as no line of letters does.
-    const int width = int(pixGetWidth(faint.get()));
-    const int height = int(pixGetHeight(faint.get()));
-    const l_uint32 *data = pixGetData(faint.get());
-    const int wpl = pixGetWpl(faint.get());
-    std::vector<int> rowCount(static_cast<size_t>(height));
-    std::vector<int> columnCount(static_cast<size_t>(width));
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            const int on = int(GET_DATA_BIT(data + y * wpl, x));
-            rowCount[size_t(y)] += on;
-            columnCount[size_t(x)] += on;
-        }
-    }
+    std::vector<int> rowCount;
+    std::vector<int> columnCount;
+    countInk(faint.get(), rowCount, columnCount);
+    const int width = int(columnCount.size());
+    const int height = int(rowCount.size());
     for (int x = 0; x < width; ++x) {
-        if (columnCount[size_t(x)] * 10 >= height * 6)
+        if (mostOf(columnCount[size_t(x)], height))
             pixRasterop(faint.get(), x, 0, 1, height, PIX_CLR, nullptr, 0, 0);
     }
     for (int y = 0; y < height; ++y) {
-        if (rowCount[size_t(y)] * 10 >= width * 6)
+        if (mostOf(rowCount[size_t(y)], width))
             pixRasterop(faint.get(), 0, y, width, 1, PIX_CLR, nullptr, 0, 0);
     }
     pixSubtract(faint.get(), faint.get(), nearInk.get());

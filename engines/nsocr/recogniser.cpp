@@ -144,9 +144,9 @@ void singleThreadedLoops()
 
 struct Recogniser::Reading
 {
-    std::string text;
+    std::string text; // the recogniser's own, or the rules' reading of the glyphs
     float confidence = 0; // the recogniser's, over the line's characters
-    std::vector<GlyphLine> glyphs; // where the text is the rules' reading of them
+    std::vector<GlyphLine> glyphs; // none where the recogniser's own text stands
     PixPtr binary; // the recogniser's, that the rules read
     const PreparedImage *image = nullptr; // the line it read
 };
@@ -288,7 +288,6 @@ int32_t Recogniser::readLine(tesseract::TessBaseAPI *api, const PreparedImage &l
         reading.text = ownText;
         return 0;
     }
-    reading.text = textOf(glyphs, binary.get(), line);
     reading.glyphs = std::move(glyphs);
     reading.binary = std::move(binary);
     return 0;
@@ -318,12 +317,14 @@ int32_t Recogniser::readBest(Reader &reader, Pix *source, const PreparedImage &l
         const bool surerReading = i == 0 || reading.confidence > best.confidence + surer;
         if (surerReading && (i == 0 || !m_latinFirst || best.confidence < sure)) {
             best = std::move(reading);
-        } else if (m_groups[i] == "eng" && !best.glyphs.empty()) {
+        } else if (m_groups[i] == "eng") {
             for (GlyphLine &glyphLine : best.glyphs)
                 glyphLine = withEnglishWords(glyphLine, reading.glyphs);
-            best.text = textOf(best.glyphs, best.binary.get(), *best.image);
         }
     }
+    // The rules read the glyphs of the reading that stands, once.
+    if (!best.glyphs.empty())
+        best.text = textOf(best.glyphs, best.binary.get(), *best.image);
     best.image = nullptr; // the images read die here
     return 0;
 }
