@@ -315,9 +315,10 @@ LineStats lineStats(Pix *grey, const GreyStats &stats)
 // top or the bottom is a band of rows apart from the text, each row inked
 // over most of the width, or a thin band of a dotted or dashed line. A
 // frame at the left or the right is a group of columns at that edge that
-// reaches above and below all the text, which no letter does. A frame may
-// come in a few groups close together, such as a stippled scroll bar beside
-// its solid edge line.
+// reaches above and below all the text and runs straight up and down. A
+// letter may reach as far ("by" in a serif face, "경"), but not straight.
+// A frame may come in a few groups close together, such as a stippled
+// scroll bar beside its solid edge line.
 void removeEdgeLines(Pix *grey, const GreyStats &stats)
 {
     const int contrast = stats.background - stats.darkest;
@@ -412,28 +413,42 @@ void removeEdgeLines(Pix *grey, const GreyStats &stats)
         erase(groups.back().second + softEdge + 1, w - 1, 0, h - 1);
     if (groups.size() < 2)
         return;
-    // The rows each group of columns inks, as (top, bottom), and how many.
+    // The rows each group of columns inks, as (top, bottom), how many, and
+    // how many of them it inks across the same columns as most rows do.
     std::vector<std::pair<int, int>> extents;
     std::vector<int> inkedRows;
+    std::vector<int> straightRows;
     std::vector<int> darkests;
     for (const auto &group : groups) {
         std::pair<int, int> rows(h, -1);
-        int inked = 0;
+        std::vector<int> firsts;
+        std::vector<int> lasts;
         int darkest = 255;
         for (int y = 0; y < h; ++y) {
-            bool any = false;
+            int first = -1;
+            int last = -1;
             for (int x = group.first; x <= group.second; ++x) {
-                any = any || ink(x, y);
+                if (ink(x, y)) {
+                    first = first < 0 ? x : first;
+                    last = x;
+                }
                 darkest = std::min(darkest, int(GET_DATA_BYTE(data + y * wpl, x)));
             }
-            if (any) {
+            if (first >= 0) {
                 rows.first = std::min(rows.first, y);
                 rows.second = y;
-                ++inked;
+                firsts.push_back(first);
+                lasts.push_back(last);
             }
         }
+        const int left = medianOf(firsts);
+        const int right = medianOf(lasts);
+        int straight = 0;
+        for (size_t row = 0; row < firsts.size(); ++row)
+            straight += std::abs(firsts[row] - left) <= 1 && std::abs(lasts[row] - right) <= 1;
         extents.push_back(rows);
-        inkedRows.push_back(inked);
+        inkedRows.push_back(int(firsts.size()));
+        straightRows.push_back(straight);
         darkests.push_back(darkest);
     }
     // Peel up to a few close groups off each side, as long as every peeled
@@ -475,9 +490,11 @@ void removeEdgeLines(Pix *grey, const GreyStats &stats)
                     && (cut || (extents[i].second - extents[i].first + 1) * 2 >= rest.second - rest.first + 1);
             if ((!above || !below) && !lighter)
                 return false;
-            // A frame inks every row it spans; the columns of several lines
-            // of text leave the blank rows between the lines.
-            if (!lighter && inkedRows[i] * 10 < (extents[i].second - extents[i].first + 1) * 9)
+            // A frame inks every row it spans, across the same columns; the
+            // columns of several lines of text leave the blank rows between
+            // the lines, and a tall letter's strokes run across and round.
+            if (!lighter && (inkedRows[i] * 10 < (extents[i].second - extents[i].first + 1) * 9
+                             || straightRows[i] * 4 < inkedRows[i] * 3))
                 return false;
             if ((i + 1 < left && !close(i)) || (i >= n - right && i + 1 < n && !close(i)))
                 return false;

@@ -153,6 +153,8 @@ void tst_NsOcrEngine::screenText_data()
     mono.setPixelSize(14);
     QFont sans(QStringLiteral("DejaVu Sans"));
     sans.setPixelSize(13);
+    QFont serif(QStringLiteral("DejaVu Serif"));
+    serif.setPixelSize(14);
     QTest::newRow("file name and address") << "Saved notes.txt for anna@example.net" << QSize(300, 30) << none
                                            << solid << none << none << plain;
     QTest::newRow("underscore") << "Set max_len to 42" << QSize(200, 30) << none << solid << none << none << plain;
@@ -188,6 +190,8 @@ void tst_NsOcrEngine::screenText_data()
                                                   << none << sans;
     QTest::newRow("figures in a bitmap font") << "Sizes 72,169 and 21 items" << QSize(200, 30) << none << solid
                                               << none << none << bitmap;
+    // "by" reaches above and below the rest, as a frame's side does.
+    QTest::newRow("last letters tallest") << "nearby" << QSize(80, 30) << none << solid << none << none << serif;
     QTest::newRow("fixed-width l") << "to ll.pdf clock" << QSize(160, 30) << none << solid << none << none << mono;
 }
 
