@@ -72,7 +72,9 @@ bool readsAtScreenSize(const std::string &group)
 // there the host's model reads first and English takes the words it is
 // unsure of. Cyrillic and Hangul set their words apart with spaces as
 // English does, and their lines often hold an English name: their models
-// read those best with English's beside them. Arabic, joined from right to
+// read those best with English's beside them. Beside English's, though,
+// they take some short words of their own for English ones ("폴더" read as
+// "Bo"): their model reads the line alone as well. Arabic, joined from right to
 // left, and Chinese and Japanese, set without spaces, read worse so:
 // English's model takes some of their glyphs for Latin letters.
 std::vector<std::string> groupsOf(const std::string &languages)
@@ -92,7 +94,9 @@ std::vector<std::string> groupsOf(const std::string &languages)
         for (const std::string &code : others)
             group += (group.empty() ? "" : "+") + code;
         static const char *const spacedWords[] = {"bul", "kor", "rus"};
-        groups.push_back(english && inGroup(group, spacedWords) ? group + "+eng" : group);
+        if (english && inGroup(group, spacedWords))
+            groups.push_back(group + "+eng");
+        groups.push_back(group);
     }
     if (english)
         groups.emplace_back("eng");
@@ -314,7 +318,11 @@ int32_t Recogniser::readBest(Reader &reader, Pix *source, const PreparedImage &l
         reading.image = screenSized && screenSize.pix ? &screenSize : &line;
         if (const int32_t result = readLine(reader.at(m_groups[i]).get(), *reading.image, cancel, reading))
             return result;
-        const bool surerReading = i == 0 || reading.confidence > best.confidence + surer;
+        // A language's model alone, after it read with English's beside
+        // it, stands where it is as sure.
+        const bool alone = i > 0 && m_groups[i] != "eng";
+        const bool surerReading = i == 0 || (alone ? reading.confidence >= best.confidence
+                                                   : reading.confidence > best.confidence + surer);
         if (surerReading && (i == 0 || !m_latinFirst || best.confidence < sure)) {
             best = std::move(reading);
         } else if (m_groups[i] == "eng") {
