@@ -288,6 +288,19 @@ std::vector<LineBox> strung(Boxa *boxes, Pix *binary, Pix *area)
     std::vector<std::vector<LineBox>> letters; // of each line
     std::vector<LineBox> marks;
     std::vector<LineBox> strokes;
+    // Where a line reaches: strokes set aside that stand beside it within
+    // its height, as "l" and "i" do, bridge the blank as other letters do.
+    const auto reachOf = [&](const LineBox &line) {
+        int right = line.right;
+        auto stroke = std::upper_bound(strokes.begin(), strokes.end(), right,
+                                       [](int x, const LineBox &piece) { return x < piece.left; });
+        for (; stroke != strokes.end() && stroke->left - right <= 2 * letter; ++stroke) {
+            if (stroke->height() <= 2 * letter && stroke->top * 2 >= line.top * 2 - letter
+                && stroke->bottom * 2 <= line.bottom * 2 + letter)
+                right = std::max(right, stroke->right);
+        }
+        return right;
+    };
     for (size_t i = 0; i < pieces.size(); ++i) {
         const LineBox &piece = pieces[i];
         // Frames, pictures and rules are no letters.
@@ -310,7 +323,7 @@ std::vector<LineBox> strung(Boxa *boxes, Pix *binary, Pix *area)
         double bestShare = 0.5;
         for (size_t l = 0; l < lines.size(); ++l) {
             const LineBox &line = lines[l];
-            if (piece.left - line.right > 2 * std::max(letter, piece.height()))
+            if (piece.left - reachOf(line) > 2 * std::max(letter, piece.height()))
                 continue;
             const double share = double(verticalOverlap(line, piece)) / std::min(line.height(), piece.height());
             if (share > bestShare) {

@@ -446,6 +446,11 @@ void tst_NsOcrEngine::regions_data()
                                    QStringLiteral("none is lost, and no words run together")};
     QTest::newRow("paragraph") << renderText(paragraph, QSize(420, 70), Qt::black, Qt::white, 14, 17)
                                << paragraph.join(QLatin1Char('\n')) << QString();
+    // "ill" and "l" are thin strokes, which the page's layout sets aside
+    // until it knows the lines: they still hold the words together.
+    const QStringList thin = {QStringLiteral("Two lines: a still lit lamp"), QStringLiteral("and one below it")};
+    QTest::newRow("thin letters between words") << renderText(thin, QSize(300, 60)) << thin.join(QLatin1Char('\n'))
+                                                << QString();
     const QStringList left = {QStringLiteral("Build finished with 2 warnings"), QStringLiteral("Linking the plugin tester"),
                               QStringLiteral("All 32 tests passed")};
     const QStringList right = {QStringLiteral("The left window is read first,"), QStringLiteral("then this one")};
