@@ -31,10 +31,14 @@ int toneAt(Pix *area, int x, int y)
     return int(tone);
 }
 
-// The tone of the area round a line's letters.
+// The tone of the area round a line's letters: most of its length's, as
+// dense letters at the page's edge may outvote the area at any one point.
 int toneOf(Pix *area, const LineBox &line)
 {
-    return toneAt(area, (line.left + line.right) / 2, line.baseline);
+    std::vector<int> tones;
+    for (int x = line.left; x <= line.right; x += std::max(1, line.letter))
+        tones.push_back(toneAt(area, x, line.baseline));
+    return medianOf(tones);
 }
 
 // Whether the area round a point has that tone.

@@ -17,12 +17,12 @@ const QString ghostscriptMessage = QStringLiteral(
 // line a line height below the one before (by default one and a half times
 // the pixel size).
 inline QImage renderText(const QStringList &lines, QSize size, QColor ink = Qt::black, QColor paper = Qt::white,
-                         int pixelSize = 14, int lineHeight = 0)
+                         int pixelSize = 14, int lineHeight = 0, const QString &family = QStringLiteral("DejaVu Sans"))
 {
     QImage image(size, QImage::Format_RGB32);
     image.fill(paper);
     QPainter painter(&image);
-    QFont font(QStringLiteral("DejaVu Sans"));
+    QFont font(family);
     font.setPixelSize(pixelSize);
     painter.setFont(font);
     painter.setPen(ink);

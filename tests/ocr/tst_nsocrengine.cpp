@@ -451,6 +451,13 @@ void tst_NsOcrEngine::regions_data()
     const QStringList thin = {QStringLiteral("Two lines: a still lit lamp"), QStringLiteral("and one below it")};
     QTest::newRow("thin letters between words") << renderText(thin, QSize(300, 60)) << thin.join(QLatin1Char('\n'))
                                                 << QString();
+    // Cut close under its last line, whose dense letters outvote the blank
+    // at the edge; trimmed to the first and last letter or digit.
+    const QStringList terminal = {QStringLiteral("$ ping example.org"), QStringLiteral("19:55:52 ERROR Details filling of"),
+                                  QStringLiteral("16:30:22 ERROR 'internal'")};
+    QTest::newRow("terminal") << renderText(terminal, QSize(300, 51), Qt::black, Qt::white, 12, 16,
+                                            QStringLiteral("DejaVu Sans Mono"))
+                              << terminal.join(QLatin1Char('\n')).mid(2).chopped(1) << QString();
     const QStringList left = {QStringLiteral("Build finished with 2 warnings"), QStringLiteral("Linking the plugin tester"),
                               QStringLiteral("All 32 tests passed")};
     const QStringList right = {QStringLiteral("The left window is read first,"), QStringLiteral("then this one")};
