@@ -157,6 +157,19 @@ std::vector<LineBox> joinedRows(std::vector<LineBox> lines, Pix *binary, Pix *ar
     return lines;
 }
 
+// A message's icon before its text reads as a letter or two: a line no
+// wider than a few letters left of a longer one, apart by more than a
+// word's space, and not on its baseline, as a table's cells and a code
+// view's line numbers are.
+bool isIcon(const LineBox &line, const std::vector<LineBox> &lines)
+{
+    return std::any_of(lines.begin(), lines.end(), [&](const LineBox &text) {
+        const int width = line.right - line.left + 1;
+        return verticalOverlap(line, text) > 0 && width <= 3 * text.letter && text.right - text.left + 1 > 3 * width
+                && text.left - line.right > text.letter && std::abs(line.baseline - text.baseline) * 4 > text.letter;
+    });
+}
+
 // Reading order: where a gutter runs down all of the lines, the columns it
 // parts are read one after the other, left first; else where a blank runs
 // across all of them, the bands it parts top to bottom. Each part is
@@ -499,6 +512,8 @@ std::vector<LineBox> findLines(const PreparedImage &page)
     std::vector<LineBox> lines = strung(boxes, binary.get(), page.area.get());
     boxaDestroy(&boxes);
     lines = joinedRows(std::move(lines), binary.get(), page.area.get());
+    lines.erase(std::remove_if(lines.begin(), lines.end(), [&](const LineBox &line) { return isIcon(line, lines); }),
+                lines.end());
     order(lines.begin(), lines.end());
     for (LineBox &line : lines)
         line = withMargin(line, binary.get(), page.area.get());

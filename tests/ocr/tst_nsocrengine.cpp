@@ -394,16 +394,31 @@ QImage japaneseLine(const QString &text)
 }
 
 // A message over a row of buttons, framed as a style draws them: the
-// frame's rounded corners are too faint to join its sides.
+// frame's rounded corners are too faint to join its sides. The information
+// icon stands before the message.
 QImage messageBox(const QStringList &message, const QStringList &buttons)
 {
-    QImage box = renderText(message, QSize(440, 110), Qt::black, QColor(0xef, 0xef, 0xef), 14, 17);
+    const QColor paper(0xef, 0xef, 0xef);
+    QImage box(488, 110, QImage::Format_RGB32);
+    box.fill(paper);
     QPainter painter(&box);
-    QFont font = painter.font();
-    font.setPixelSize(14);
+    painter.drawImage(48, 0, renderText(message, QSize(440, 110), Qt::black, paper, 14, 17));
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setBrush(Qt::white);
+    painter.drawEllipse(8, 4, 32, 32);
+    QFont font(QStringLiteral("DejaVu Serif"));
+    font.setPixelSize(24);
+    font.setBold(true);
     painter.setFont(font);
+    painter.setPen(Qt::blue);
+    painter.drawText(QRect(8, 4, 32, 32), Qt::AlignCenter, QStringLiteral("i"));
+    font.setFamily(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(14);
+    font.setBold(false);
+    painter.setFont(font);
+    painter.setRenderHint(QPainter::Antialiasing, false);
     for (int i = 0; i < buttons.size(); ++i) {
-        const QRect button(200 + i * 120, 74, 100, 28);
+        const QRect button(248 + i * 120, 74, 100, 28);
         painter.fillRect(button, Qt::white);
         painter.setPen(QColor(0x9a, 0x9a, 0x9a));
         painter.drawLine(button.left() + 2, button.top(), button.right() - 2, button.top());
