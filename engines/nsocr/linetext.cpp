@@ -928,6 +928,19 @@ std::vector<GlyphLine> readGlyphs(tesseract::ResultIterator *it)
         }
         lines.back().push_back(glyph);
     } while (it->Next(tesseract::RIL_SYMBOL));
+    // The recogniser may read a blank between a table's cells as a word of
+    // a space: the word's next character begins it.
+    for (GlyphLine &line : lines) {
+        for (size_t i = 0; i < line.size();) {
+            if (line[i].text.find_first_not_of(' ') != std::string::npos) {
+                ++i;
+                continue;
+            }
+            if (i + 1 < line.size() && line[i].wordStart)
+                line[i + 1].wordStart = true;
+            line.erase(line.begin() + std::ptrdiff_t(i));
+        }
+    }
     return lines;
 }
 
