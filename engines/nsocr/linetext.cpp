@@ -46,9 +46,10 @@ constexpr int ruleNamed(const char *name)
 constexpr int inkColumns = ruleNamed("ink-columns");
 constexpr int cjkNoSpace = ruleNamed("cjk-no-space");
 constexpr int loneBar = ruleNamed("lone-bar");
+constexpr int dotJoin = ruleNamed("dot-join");
 constexpr int underscore = ruleNamed("underscore");
 constexpr int blankGlyph = ruleNamed("blank-glyph");
-static_assert(std::min({inkColumns, cjkNoSpace, loneBar, underscore, blankGlyph})
+static_assert(std::min({inkColumns, cjkNoSpace, loneBar, dotJoin, underscore, blankGlyph})
                       >= 0,
               "a line rule without a name in rulenames.h");
 
@@ -897,6 +898,29 @@ void splitLoneBars(GlyphLine &line, const LineShape &shape, const Metrics &metri
     }
 }
 
+// The recogniser parts a file's name or an address at a full stop
+// ("bob. lee"): a word that begins with a small letter or a figure closer
+// to the full stop before it than half the line's word spaces between
+// letters and figures is none.
+void joinAtStops(GlyphLine &line)
+{
+    const auto gap = [&](size_t i) { return line[i].left - line[i - 1].right - 1; };
+    std::vector<int> wordGaps;
+    for (size_t i = 1; i < line.size(); ++i) {
+        if (line[i].wordStart && isAlnum(line[i - 1]) && isAlnum(line[i]))
+            wordGaps.push_back(gap(i));
+    }
+    if (wordGaps.empty())
+        return;
+    const int wordGap = medianOf(wordGaps);
+    for (size_t i = 2; i < line.size(); ++i) {
+        const unsigned char next = static_cast<unsigned char>(line[i].text[0]);
+        if (line[i].wordStart && line[i - 1].text == "." && isAlnum(line[i - 2]) && isAlnum(line[i])
+            && (std::islower(next) || std::isdigit(next)) && gap(i) * 2 < wordGap)
+            line[i].wordStart = false;
+    }
+}
+
 std::vector<GlyphLine> readGlyphs(tesseract::ResultIterator *it)
 {
     std::vector<GlyphLine> lines;
@@ -1011,6 +1035,8 @@ std::string lineText(const GlyphLine &recognised, Pix *binary, const PreparedIma
     const LineShape shape(ink, image.pix.get(), line, metrics, std::move(pieces));
     if (ink && switches.on(loneBar))
         splitLoneBars(line, shape, metrics);
+    if (switches.on(dotJoin))
+        joinAtStops(line);
     const std::vector<Script> lineScripts = scriptsOf(line);
     const auto firstAlnum = size_t(std::find_if(line.begin(), line.end(), isAlnum) - line.begin());
     const auto lastAlnum =

@@ -10,6 +10,7 @@ inline constexpr const char *correctionRuleNames[] = {
     "cjk-no-space",      // no space between Chinese and Japanese characters
     "underscore",        // a flat stroke under the baseline across a word space is an underscore
     "lone-bar",          // a plain bar a word space apart from the rest of its word is a word of its own
+    "dot-join",          // a full stop closer to the next letter than a word space joins a name ("bob.lee")
     "bar-case",          // a plain upright bar is "l", "I" or "|"
     "comma-from-stop",   // a full stop hanging below the baseline, swinging left, is a comma
     "full-stop",         // a round dot on the baseline is a full stop

@@ -63,6 +63,7 @@ const std::vector<Row> rows = {
     {"underscore", "underscore", {{"o", Small}, {"", Underscore, 0}, {"o", Small, 0, true}}, "o_o", "o o"},
     {"lone-bar", "lone-bar", {{"1", Bar}, {"8", Capital, 12}, {"6", Capital}, {"4", Capital, 12, true}}, "l 86 4",
      "186 4"},
+    {"dot-join", "dot-join", {{"o", Small}, {"o", Small, 12, true}, {".", Dot}, {"o", Small, 3, true}}, "o o.o", "o o. o"},
     {"bar-case", "bar-case", {{"H", Capital}, {"I", Bar}, {"o", Small}}, "Hlo", "HIo"},
     {"comma-from-stop", "comma-from-stop", {{"o", Small}, {".", Comma}}, "o,", "o."},
     {"full-stop", "full-stop", {{"o", Small}, {",", Dot}}, "o.", "o,"},
