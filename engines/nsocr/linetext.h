@@ -49,8 +49,9 @@ GlyphLine withEnglishWords(const GlyphLine &line, const std::vector<GlyphLine> &
 //   set on the ink's own columns where a word's columns and characters
 //   are as many;
 // - the recogniser's word spaces stand, but Chinese and Japanese
-//   characters stand without spaces, and a space with a flat stroke
-//   under it is an underscore;
+//   characters stand without spaces, a space with a flat stroke under it
+//   is an underscore, and a name parted at a full stop closer to the next
+//   letter than half a word space is joined;
 // - Latin glyph rules: a plain upright bar is "l", "I" or "|" by its
 //   height against the line's capitals and ascenders, else by its
 //   neighbours; an "L" with hardly any foot is an "l" with a tail; a round
