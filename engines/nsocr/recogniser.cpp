@@ -73,10 +73,10 @@ bool readsAtScreenSize(const std::string &group)
 // unsure of. Cyrillic and Hangul set their words apart with spaces as
 // English does, and their lines often hold an English name: their models
 // read those best with English's beside them. Beside English's, though,
-// they take some short words of their own for English ones ("폴더" read as
-// "Bo"): their model reads the line alone as well. Arabic, joined from right to
-// left, and Chinese and Japanese, set without spaces, read worse so:
-// English's model takes some of their glyphs for Latin letters.
+// they take some short words of their own for English ones ("폴더" read
+// as "Bo"): their model reads the line alone as well. Arabic, joined from
+// right to left, and Chinese and Japanese, set without spaces, read worse
+// so: English's model takes some of their glyphs for Latin letters.
 std::vector<std::string> groupsOf(const std::string &languages)
 {
     std::vector<std::string> others;
