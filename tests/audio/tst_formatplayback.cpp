@@ -134,14 +134,21 @@ void tst_FormatPlayback::plays_data()
     QTest::addColumn<bool>("fromMemory");
     QTest::addColumn<bool>("addOn");
     QTest::addColumn<bool>("exact");
+    // Both engines read the bytes they are given with the same code: the
+    // normal build plays them through one player, the sanitizer build,
+    // which looks for faults in that reading, through both.
 #ifdef ZQP_FORMATS_FROM_MEMORY_ONLY
     const std::initializer_list<bool> sources = {true};
+    const bool memoryOnBoth = true;
 #else
     const std::initializer_list<bool> sources = {false, true};
+    const bool memoryOnBoth = false;
 #endif
     for (const Format &format : formats()) {
         for (const char *plugin : {"bass", "fmodex"}) {
             for (const bool fromMemory : sources) {
+                if (fromMemory && !memoryOnBoth && qstrcmp(plugin, "fmodex") == 0)
+                    continue;
                 QTest::addRow("%s, %s, %s", format.name, plugin, fromMemory ? "memory" : "file")
                     << m_dir.filePath(QLatin1String(format.file)) << QString::fromLatin1(plugin) << fromMemory
                     // BASS reads the other formats itself; the add-on stays
