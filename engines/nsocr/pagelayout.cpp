@@ -396,17 +396,21 @@ std::vector<LineBox> strung(Boxa *boxes, Pix *binary, Pix *area)
     }
     // A mark on another background (a row or a window beside) is none of
     // the line's.
+    std::vector<int> tones;
+    for (const LineBox &line : result)
+        tones.push_back(toneOf(area, line));
     for (const LineBox &mark : marks) {
         LineBox *nearest = nullptr;
         int distance = 0;
-        for (LineBox &line : result) {
+        for (size_t l = 0; l < result.size(); ++l) {
+            LineBox &line = result[l];
             // A letter's width along the line (dots of an ellipsis, one to
             // a cell of a fixed-width font), half its height across.
             const int along = line.height();
             const int reach = line.height() / 2;
             if (mark.right < line.left - along || mark.left > line.right + along
                 || mark.bottom < line.top - reach || mark.top > line.bottom + reach
-                || !sameTone(area, toneOf(area, line), (mark.left + mark.right) / 2, (mark.top + mark.bottom) / 2))
+                || !sameTone(area, tones[l], (mark.left + mark.right) / 2, (mark.top + mark.bottom) / 2))
                 continue;
             const int d = std::max({0, line.top - mark.bottom, mark.top - line.bottom});
             if (!nearest || d < distance) {

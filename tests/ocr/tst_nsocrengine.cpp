@@ -403,7 +403,6 @@ QImage messageBox(const QStringList &message, const QStringList &buttons)
     box.fill(paper);
     QPainter painter(&box);
     painter.drawImage(48, 0, renderText(message, QSize(440, 110), Qt::black, paper, 14, 17));
-    painter.setRenderHint(QPainter::Antialiasing);
     painter.setBrush(Qt::white);
     painter.drawEllipse(8, 4, 32, 32);
     QFont font(QStringLiteral("DejaVu Serif"));
@@ -412,11 +411,9 @@ QImage messageBox(const QStringList &message, const QStringList &buttons)
     painter.setFont(font);
     painter.setPen(Qt::blue);
     painter.drawText(QRect(8, 4, 32, 32), Qt::AlignCenter, QStringLiteral("i"));
-    font.setFamily(QStringLiteral("DejaVu Sans"));
+    font = QFont(QStringLiteral("DejaVu Sans"));
     font.setPixelSize(14);
-    font.setBold(false);
     painter.setFont(font);
-    painter.setRenderHint(QPainter::Antialiasing, false);
     for (int i = 0; i < buttons.size(); ++i) {
         const QRect button(248 + i * 120, 74, 100, 28);
         painter.fillRect(button, Qt::white);
